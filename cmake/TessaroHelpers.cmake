@@ -1,0 +1,37 @@
+# tessaro_test(NAME SOURCES... LIBS ...) adds one GoogleTest executable registered with ctest.
+# Tests find the shared third-party corpus through TESSARO_CORPUS_DIR and the
+# source tree through TESSARO_SOURCE_DIR.
+get_filename_component(TESSARO_CORPUS_DIR "${CMAKE_SOURCE_DIR}/../shared/corpus" ABSOLUTE)
+set(TESSARO_CORPUS_DIR "${TESSARO_CORPUS_DIR}" CACHE PATH "Third-party image corpus")
+
+function(tessaro_test name)
+  if(NOT TESSARO_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    TESSARO_CORPUS_DIR="${TESSARO_CORPUS_DIR}"
+    TESSARO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    TESSARO_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+endfunction()
+
+# tessaro_fuzz_target(NAME SOURCE LIBS ... CORPUS dir...) builds a fuzz entry point.
+# In a normal build it links a small driver that feeds every file of the corpus
+# folders to the entry point once, and registers that run with ctest; in a
+# TESSARO_FUZZ build it links libFuzzer instead.
+function(tessaro_fuzz_target name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS;CORPUS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  if(TESSARO_FUZZ)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_link_libraries(${name} PRIVATE tessaro_fuzz_driver)
+    if(TESSARO_TESTS)
+      add_test(NAME ${name}_corpus COMMAND ${name} ${F_CORPUS})
+    endif()
+  endif()
+endfunction()

@@ -1,0 +1,1 @@
+# psd: sources, libraries and tests of this area (target_sources(tessaro_imaging PRIVATE ...)).

@@ -1,0 +1,15 @@
+#include <cstdio>
+
+#include "tools/Commands.h"
+
+namespace tessaro::cli {
+
+static int NotYet(const std::string& what) {
+  std::fprintf(stderr, "tessaro-cli: %s: not available in this build yet\n", what.c_str());
+  return 2;
+}
+
+int InspectPackage(const std::string& folder) { return NotYet("inspect " + folder); }
+int InspectSet(const std::string& path) { return NotYet("inspect " + path); }
+
+}  // namespace tessaro::cli

@@ -1,0 +1,14 @@
+#include <cstdio>
+
+#include "tools/Commands.h"
+
+namespace tessaro::cli {
+
+static int NotYet(const std::string& what) {
+  std::fprintf(stderr, "tessaro-cli: %s: not available in this build yet\n", what.c_str());
+  return 2;
+}
+
+int Pack(const Args&) { return NotYet("pack"); }
+
+}  // namespace tessaro::cli
