@@ -1,0 +1,1 @@
+# Digests, RSA and key conversions: target_sources(crypt PRIVATE ...) and their tests.
