@@ -180,8 +180,8 @@ int BnDivMod(BnDigit* q, BnDigit* r, const BnDigit* a, int aDigits, const BnDigi
 
   if (len < n || (len == n && BnCompare(a, m, n) < 0)) { /* quotient 0 */
     if (r != NULL) {
-      BnZero(r, mDigits);
-      BnCopy(r, a, len);
+      BnCopy(r, a, len); /* a no-op when r is a */
+      BnZero(r + len, mDigits - len);
     }
     return 0;
   }

@@ -55,7 +55,8 @@ void BnMul(BnDigit* r, const BnDigit* a, const BnDigit* b, int digits);
 void BnShiftRight(BnDigit* r, const BnDigit* a, unsigned bits, int digits); /* r may equal a */
 
 /* q = a div m (aDigits digits, may be NULL), r = a mod m (mDigits digits,
- * may be NULL). aDigits <= kBnMaxDigits, mDigits <= kBnMaxDigits.
+ * may be NULL). aDigits <= kBnMaxDigits, mDigits <= kBnMaxDigits. r may
+ * equal a; q may not.
  * Returns 0, or -1 when m is zero. */
 int BnDivMod(BnDigit* q, BnDigit* r, const BnDigit* a, int aDigits, const BnDigit* m, int mDigits);
 /* a mod d for a single non-zero digit d. */

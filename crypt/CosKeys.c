@@ -183,9 +183,13 @@ int32_t CosToPrivate(RSAPrivateKey* key, const uint8_t* cos, size_t cosLen) {
   BnSetDigit(e, 65537, kN);
   if (BnCompareDigit(p, 1, kN) <= 0 || BnCompareDigit(q, 1, kN) <= 0) goto done;
   BnMul(n, p, q, kN);
-  /* The modulus must fill the key length so that blocks of bits / 8 bytes
-   * starting with a zero byte lie below it. */
-  if ((BnBitLength(n, 2 * kN) + 7) / 8 != bits / 8) goto done;
+  /* The coefficient's length gives the key length rounded up to 16 bits; the
+   * modulus must fill it to within that rounding, and the record takes the
+   * modulus's exact length (so that keys of any length read back as they
+   * were written; for 1024-bit keys both are 1024). */
+  unsigned nBits = BnBitLength(n, 2 * kN);
+  if (nBits > bits || nBits + 16 <= bits) goto done;
+  work.bits = nBits;
   BnSubDigit(pMinusOne, p, 1, kN);
   BnSubDigit(qMinusOne, q, 1, kN);
   BnMul(phi, pMinusOne, qMinusOne, kN);
