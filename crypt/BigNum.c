@@ -280,7 +280,7 @@ int BnModInverse(BnDigit* r, const BnDigit* a, const BnDigit* m, int digits) {
   int negative = 0;
   while (!BnIsZero(v3, digits)) {
     BnDivMod(q, t3, u3, digits, v3, digits);
-    BnMul(w, q, v1, digits);  /* |u1| + q |v1| never exceeds m */
+    BnMul(w, q, v1, digits); /* |u1| + q |v1| never exceeds m */
     BnAdd(w, w, u1, digits);
     BnCopy(u1, v1, digits);
     BnCopy(v1, w, digits);

@@ -244,7 +244,7 @@ int32_t X_Pri2Cos(uint8_t* cosOutput, const RSAPrivateKey* privateKey) {
 int32_t X_Pri2CosEx(int32_t form, uint8_t* cosOutput, const RSAPrivateKey* privateKey) {
   if (cosOutput == NULL || privateKey == NULL) return kCryptErrPublicKey;
   uint8_t out[kCryptCosPrivateMaxLen > kCryptCosPrivateNdMaxLen ? kCryptCosPrivateMaxLen
-                                                                 : kCryptCosPrivateNdMaxLen];
+                                                                : kCryptCosPrivateNdMaxLen];
   size_t len = 0;
   int32_t status = CosFromPrivate(form, out, &len, privateKey);
   if (status == kCryptOk) memcpy(cosOutput, out, len);

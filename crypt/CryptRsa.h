@@ -6,7 +6,8 @@
  * output that a caller could mistake for a result is written: outputs are
  * left as they were, except the key records of X_Cos2Pub and X_Cos2Pri, which
  * are cleared first. Work buffers holding digests, blocks and big numbers are
- * overwritten with zeros before every export returns.
+ * overwritten with zeros before every export returns. A null pointer where
+ * bytes are needed gives kCryptErrData unless an export says otherwise.
  *
  * Thread-safety: the exports keep no state between calls (each call seeds its
  * own random generator), so they may run on any thread concurrently. */
@@ -24,14 +25,14 @@ extern "C" {
 /* Status codes. */
 enum {
   kCryptOk = 0,
-  kCryptErrData = 0x401,        /* value not below the modulus, malformed PKCS #1 block, unknown form */
-  kCryptErrDigest = 0x402,      /* unknown digest algorithm */
-  kCryptErrLen = 0x406,         /* input too long for the modulus, signature too long */
-  kCryptErrModulusLen = 0x407,  /* requested modulus length outside 508..1024 bits */
-  kCryptErrNeedRandom = 0x408,  /* the random generator has not been seeded enough */
-  kCryptErrPrivateKey = 0x409,  /* signing failed, or a bad private key */
-  kCryptErrPublicKey = 0x40A,   /* verification's RSA step failed, or a refused public key */
-  kCryptErrSignature = 0x40B    /* signature does not match */
+  kCryptErrData = 0x401,       /* value not below the modulus, malformed PKCS #1 block, unknown form */
+  kCryptErrDigest = 0x402,     /* unknown digest algorithm */
+  kCryptErrLen = 0x406,        /* input too long for the modulus, signature too long */
+  kCryptErrModulusLen = 0x407, /* requested modulus length outside 508..1024 bits */
+  kCryptErrNeedRandom = 0x408, /* the random generator has not been seeded enough */
+  kCryptErrPrivateKey = 0x409, /* signing failed, or a bad private key */
+  kCryptErrPublicKey = 0x40A,  /* verification's RSA step failed, or a refused public key */
+  kCryptErrSignature = 0x40B   /* signature does not match */
 };
 
 /* Digest algorithms. */
@@ -89,7 +90,8 @@ TESSARO_CRYPT_API int32_t Sign(int32_t algorithm, const uint8_t* input, uint32_t
  * bytes, kCryptErrDigest, kCryptErrPublicKey when the RSA step or the block
  * decoding fails, kCryptErrSignature when the DigestInfo differs. */
 TESSARO_CRYPT_API int32_t Verify(int32_t algorithm, const uint8_t* input, uint32_t inputLen,
-                                 const uint8_t* signature, uint32_t signatureLen, const RSAPublicKey* publicKey);
+                                 const uint8_t* signature, uint32_t signatureLen,
+                                 const RSAPublicKey* publicKey);
 
 /* PKCS #1 v1.5 encryption (block type 02 with random non-zero padding).
  * inputLen must be at most the modulus length minus 11. output: room for the
@@ -108,7 +110,9 @@ TESSARO_CRYPT_API int32_t RSAPrivateDecrypt(uint8_t* output, uint32_t* outputLen
                                             uint32_t inputLen, const RSAPrivateKey* privateKey);
 
 /* Generates a 1024-bit key pair with public exponent 65537; p > q, both with
- * their top two bits set. Returns 0 or kCryptErrNeedRandom. */
+ * their top two bits set. The generator is seeded from the clock and from
+ * the operating system's random source. Returns 0 or kCryptErrNeedRandom
+ * (the operating system's source could not be read). */
 TESSARO_CRYPT_API int32_t R_GenerateRsaKeys(RSAPublicKey* publicKey, RSAPrivateKey* privateKey);
 
 /* Generates a pair and writes it in the Cos format: the public key (n, e; at
@@ -119,10 +123,16 @@ TESSARO_CRYPT_API int32_t X_GenerateRsaKeys(uint8_t* cosPublicKey, uint8_t* cosP
 /* Cos key format: records of one tag byte, one length byte and the value.
  * Tags: 'n' modulus, 'e' public exponent, 'd' private exponent, 'p', 'q'
  * primes, 'P' d mod (p - 1), 'Q' d mod (q - 1), 'I' q^-1 mod p. With a key of
- * L bits, n and d are L / 8 bytes and p, q, P, Q, I are L / 16 bytes. */
+ * L bits, n and d are L / 8 bytes and p, q, P, Q, I are L / 16 bytes (rounded
+ * up, so that the primes of a key whose length is not a multiple of 16 bits
+ * fit whole). Values are taken from, and put at, the least significant end
+ * of the record fields; for 1024-bit keys that is the whole field.
+ * Null pointers give the export's key error (kCryptErrPublicKey for the
+ * X_Pub/X_Pri writers and X_Cos2Pub, kCryptErrPrivateKey for X_Cos2Pri). */
 
 /* Writes n then e (e without leading zero 32-bit words). The key's bits must
- * be a multiple of 8 in 512..1024, else kCryptErrPublicKey. */
+ * be a multiple of 8 in 512..1024, and no value may be longer than the key,
+ * else kCryptErrPublicKey. */
 TESSARO_CRYPT_API int32_t X_Pub2Cos(uint8_t* cosOutput, const RSAPublicKey* publicKey);
 /* Writes p, q, P, Q, I (form 5). Same size rule; kCryptErrPublicKey. */
 TESSARO_CRYPT_API int32_t X_Pri2Cos(uint8_t* cosOutput, const RSAPrivateKey* privateKey);
@@ -134,8 +144,10 @@ TESSARO_CRYPT_API int32_t X_Pri2CosEx(int32_t form, uint8_t* cosOutput, const RS
  * Returns 0 or kCryptErrPublicKey. */
 TESSARO_CRYPT_API int32_t X_Cos2Pub(RSAPublicKey* publicKey, const uint8_t* cosInput);
 /* Reads a private key whose first five records are I, P, Q, p, q in any
- * order and rebuilds n, e = 65537 and d; refuses P, Q or I that do not
- * belong to p and q. Reads at most kCryptCosPrivateMaxLen bytes, likewise.
+ * order (16 x the length of I in 512..1024 bits) and rebuilds n, e = 65537
+ * and d; bits is the length of the rebuilt modulus. Refuses P, Q or I that
+ * do not belong to p and q, and primes whose product does not fill the
+ * length I gives. Reads at most kCryptCosPrivateMaxLen bytes, likewise.
  * Returns 0 or kCryptErrPrivateKey. */
 TESSARO_CRYPT_API int32_t X_Cos2Pri(RSAPrivateKey* privateKey, const uint8_t* cosInput);
 

@@ -30,8 +30,10 @@ static int StrongProbablePrime(const BnMont* ctx, const BnDigit* aMont, const Bn
   int result = BnCompare(x, ctx->one, n) == 0 || BnCompare(x, minusOneMont, n) == 0;
   for (unsigned i = 1; i < s && !result; ++i) {
     BnMontMul(ctx, x, x, x);
-    if (BnCompare(x, minusOneMont, n) == 0) result = 1;
-    else if (BnCompare(x, ctx->one, n) == 0) break; /* a non-trivial square root of 1 */
+    if (BnCompare(x, minusOneMont, n) == 0)
+      result = 1;
+    else if (BnCompare(x, ctx->one, n) == 0)
+      break; /* a non-trivial square root of 1 */
   }
   CryptWipe(x, sizeof x);
   return result;

@@ -19,7 +19,8 @@ enum { kN = kBnModDigits }; /* digits of every number below */
 
 size_t RsaModulusLen(uint32_t bits) { return ((size_t)bits + 7) / 8; }
 
-int32_t RsaPublicBlock(uint8_t* out, size_t* outLen, const uint8_t* in, size_t inLen, const RSAPublicKey* key) {
+int32_t RsaPublicBlock(uint8_t* out, size_t* outLen, const uint8_t* in, size_t inLen,
+                       const RSAPublicKey* key) {
   if (key->bits == 0 || key->bits > kCryptMaxModulusBits) return kCryptErrLen;
   size_t k = RsaModulusLen(key->bits);
   if (inLen > k) return kCryptErrLen;

@@ -23,7 +23,8 @@ size_t RsaModulusLen(uint32_t bits);
  * Returns 0; kCryptErrLen when the key's bits are 0 or above 1024 or in is
  * longer than the modulus; kCryptErrData when the value is not below the
  * modulus or the modulus is unusable (even, zero, longer than its bits). */
-int32_t RsaPublicBlock(uint8_t* out, size_t* outLen, const uint8_t* in, size_t inLen, const RSAPublicKey* key);
+int32_t RsaPublicBlock(uint8_t* out, size_t* outLen, const uint8_t* in, size_t inLen,
+                       const RSAPublicKey* key);
 
 /* out (modulus length bytes) = in^d mod n through the primes, the prime
  * exponents and the coefficient; the result is checked against the public

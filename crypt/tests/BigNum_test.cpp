@@ -19,7 +19,8 @@ using Num = std::array<BnDigit, kBnMaxDigits>;
 Num FromHexString(const std::string& hex) {
   std::string h = hex.size() % 2 ? "0" + hex : hex;
   std::vector<uint8_t> bytes;
-  for (size_t i = 0; i < h.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i < h.size(); i += 2)
+    bytes.push_back(static_cast<uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
   Num n{};
   EXPECT_EQ(BnFromBytes(n.data(), kBnMaxDigits, bytes.data(), bytes.size()), 0);
   return n;
@@ -143,19 +144,18 @@ TEST_P(BigNumDivision, GivesQuotientAndRemainder) {
   EXPECT_EQ(ToHexString(r), c.remainder);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KnownCases, BigNumDivision,
-    testing::Values(
-        // The estimated quotient digit is one too large; the multiply-subtract
-        // borrows and the divisor must be added back.
-        DivisionCase{"800000000000000000000003", "200000000000000000000001", "3", "200000000000000000000000"},
-        // The product to subtract exceeds the signed range of a digit pair.
-        DivisionCase{"7fffffff800000000000000000000000", "800000000000000000000001", "fffffffe",
-                     "7fffffffffffffff00000002"},
-        DivisionCase{"ffffffffffffffffffff", "1", "ffffffffffffffffffff", "0"},
-        DivisionCase{"ffffffffffffffffffff", "ffffffff", "1000000010000", "ffff"},
-        DivisionCase{"5", "7", "0", "5"},
-        DivisionCase{"7", "7", "1", "0"}));
+INSTANTIATE_TEST_SUITE_P(KnownCases, BigNumDivision,
+                         testing::Values(
+                             // The estimated quotient digit is one too large; the multiply-subtract
+                             // borrows and the divisor must be added back.
+                             DivisionCase{"800000000000000000000003", "200000000000000000000001", "3",
+                                          "200000000000000000000000"},
+                             // The product to subtract exceeds the signed range of a digit pair.
+                             DivisionCase{"7fffffff800000000000000000000000", "800000000000000000000001",
+                                          "fffffffe", "7fffffffffffffff00000002"},
+                             DivisionCase{"ffffffffffffffffffff", "1", "ffffffffffffffffffff", "0"},
+                             DivisionCase{"ffffffffffffffffffff", "ffffffff", "1000000010000", "ffff"},
+                             DivisionCase{"5", "7", "0", "5"}, DivisionCase{"7", "7", "1", "0"}));
 
 TEST(BigNumDivision, ZeroDivisorIsRefused) {
   Num a = FromHexString("1234"), zero{}, q{}, r{};
@@ -260,7 +260,8 @@ TEST(BigNumMontgomery, ModExpMatchesReferenceForEverySize) {
   std::mt19937_64 rng(4);
   for (int digits = 1; digits <= 32; ++digits) {
     for (int round = 0; round < 4; ++round) {
-      Num m = Random(rng, digits), base = Random(rng, 32), exp = Random(rng, 1 + static_cast<int>(rng() % 32));
+      Num m = Random(rng, digits), base = Random(rng, 32),
+          exp = Random(rng, 1 + static_cast<int>(rng() % 32));
       m[0] |= 1u;
       m[digits - 1] |= 0x80000000u >> (rng() % 32);  // full length, any top bit
       if (BnCompareDigit(m.data(), 1, 32) == 0) m[0] = 3;
@@ -278,10 +279,12 @@ TEST(BigNumMontgomery, KnownLargeModExp) {
   for (int i = 0; i < 32; ++i) m[i] = 0xFFFFFFFFu;
   m[2] = 0xFFFFFFFEu;  // m = 2^1024 - 1 - 2^64
   ASSERT_EQ(BnModExp(r.data(), base.data(), 32, exp.data(), 32, m.data(), 32), 0);
-  EXPECT_EQ(ToHexString(r),
-            "f01d07e59a4e2d5ddcdf1ecc38b934d2425eb6371a3c3f1273bc0e7f66e3b0891a78a03333424c2f10d313a79fabb95832a12a6"
-            "d4961fcdec00a3a6e1283a317b9aed1b3df76388c223d94dc546dcc8062a9f6a37b5aeb1b8237a52e399f4675823cb38469c71"
-            "25a6c34c1a5d8fdb47d6185d2a728f051a9b3a0dce904aef82");
+  EXPECT_EQ(
+      ToHexString(r),
+      "f01d07e59a4e2d5ddcdf1ecc38b934d2425eb6371a3c3f1273bc0e7f66e3b0891a78a03333424c2f10d313a79fabb95832a12a"
+      "6"
+      "d4961fcdec00a3a6e1283a317b9aed1b3df76388c223d94dc546dcc8062a9f6a37b5aeb1b8237a52e399f4675823cb38469c71"
+      "25a6c34c1a5d8fdb47d6185d2a728f051a9b3a0dce904aef82");
 }
 
 TEST(BigNumMontgomery, ZeroExponentGivesOneAndZeroBaseGivesZero) {
@@ -318,17 +321,33 @@ TEST(Primes, RecognisesPrimes) {
     n[0] = small;
     EXPECT_TRUE(IsProbablePrime(n.data(), kBnModDigits)) << small;
   }
-  for (unsigned e : {61u, 89u, 107u, 127u, 521u, 607u}) EXPECT_TRUE(IsProbablePrime(Mersenne(e).data(), 32)) << e;
+  for (unsigned e : {61u, 89u, 107u, 127u, 521u, 607u})
+    EXPECT_TRUE(IsProbablePrime(Mersenne(e).data(), 32)) << e;
 }
 
 TEST(Primes, RejectsCompositesIncludingPseudoprimes) {
   const char* composites[] = {
-      "0", "1", "4", "7fe",  // 2046
-      "231", "451", "6c1", "9a1", "b05", "19c9", "22cf", "a051", "f519", "f9e5", "12661", "18aed", "1ed09",  // Carmichael
-      "7ff",                        // 2047, strong pseudoprime to base 2
-      "bfa17dc7",                   // 3215031751, strong pseudoprime to bases 2, 3, 5, 7
-      "351591274f9af9fb",           // 3825123056546413051, to bases 2 .. 31 but not 37
-      "437ae92817f9fc85b7e5",       // 318665857834031151167461, to bases 2 .. 37 but not 41
+      "0",
+      "1",
+      "4",
+      "7fe",  // 2046
+      "231",
+      "451",
+      "6c1",
+      "9a1",
+      "b05",
+      "19c9",
+      "22cf",
+      "a051",
+      "f519",
+      "f9e5",
+      "12661",
+      "18aed",
+      "1ed09",                 // Carmichael
+      "7ff",                   // 2047, strong pseudoprime to base 2
+      "bfa17dc7",              // 3215031751, strong pseudoprime to bases 2, 3, 5, 7
+      "351591274f9af9fb",      // 3825123056546413051, to bases 2 .. 31 but not 37
+      "437ae92817f9fc85b7e5",  // 318665857834031151167461, to bases 2 .. 37 but not 41
   };
   for (const char* hex : composites) EXPECT_FALSE(IsProbablePrime(FromHexString(hex).data(), 32)) << hex;
   for (unsigned e : {67u, 257u, 1024u}) EXPECT_FALSE(IsProbablePrime(Mersenne(e).data(), 32)) << e;

@@ -151,10 +151,10 @@ TEST(Pri2Cos, WritesTheFiveCrtValuesOfHalfLength) {
   ASSERT_EQ(status, kCryptOk);
   auto records = Records(cos, 5);
   const std::array<std::pair<uint8_t, const uint8_t*>, 5> expected = {{{0x70, priv.prime[0]},
-                                                                        {0x71, priv.prime[1]},
-                                                                        {0x50, priv.primeExponent[0]},
-                                                                        {0x51, priv.primeExponent[1]},
-                                                                        {0x49, priv.coefficient}}};
+                                                                       {0x71, priv.prime[1]},
+                                                                       {0x50, priv.primeExponent[0]},
+                                                                       {0x51, priv.primeExponent[1]},
+                                                                       {0x49, priv.coefficient}}};
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(records[i].first, expected[i].first);
     EXPECT_EQ(Hex(records[i].second), Hex(expected[i].second, 64));
@@ -248,21 +248,20 @@ TEST_P(Cos2PubRefuses, WithAPublicKeyErrorAndAClearedRecord) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, Cos2PubRefuses,
-    testing::Values(
-        BadPublicCase{"ModulusTwice", [](auto& r) { r[1] = r[0]; }},
-        BadPublicCase{"ExponentTwice", [](auto& r) { r[0] = r[1]; }},
-        BadPublicCase{"UnknownTag", [](auto& r) { r[1].first = 0x64; }},
-        BadPublicCase{"ModulusOf504Bits", [](auto& r) { r[0].second.resize(63); }},
-        BadPublicCase{"ModulusLongerThan1024Bits", [](auto& r) { r[0].second.push_back(1); }},
-        BadPublicCase{"ModulusWithLeadingZero", [](auto& r) { r[0].second[0] = 0; }},
-        BadPublicCase{"ExponentLongerThanModulus",
-                      [](auto& r) {
-                        r[0].second.resize(64);
-                        r[0].second[0] = 0xC1;
-                        r[1].second.assign(65, 1);
-                      }},
-        BadPublicCase{"ZeroExponent", [](auto& r) { r[1].second.assign(4, 0); }},
-        BadPublicCase{"EmptyExponent", [](auto& r) { r[1].second.clear(); }}),
+    testing::Values(BadPublicCase{"ModulusTwice", [](auto& r) { r[1] = r[0]; }},
+                    BadPublicCase{"ExponentTwice", [](auto& r) { r[0] = r[1]; }},
+                    BadPublicCase{"UnknownTag", [](auto& r) { r[1].first = 0x64; }},
+                    BadPublicCase{"ModulusOf504Bits", [](auto& r) { r[0].second.resize(63); }},
+                    BadPublicCase{"ModulusLongerThan1024Bits", [](auto& r) { r[0].second.push_back(1); }},
+                    BadPublicCase{"ModulusWithLeadingZero", [](auto& r) { r[0].second[0] = 0; }},
+                    BadPublicCase{"ExponentLongerThanModulus",
+                                  [](auto& r) {
+                                    r[0].second.resize(64);
+                                    r[0].second[0] = 0xC1;
+                                    r[1].second.assign(65, 1);
+                                  }},
+                    BadPublicCase{"ZeroExponent", [](auto& r) { r[1].second.assign(4, 0); }},
+                    BadPublicCase{"EmptyExponent", [](auto& r) { r[1].second.clear(); }}),
     [](const testing::TestParamInfo<BadPublicCase>& info) { return std::string(info.param.name); });
 
 TEST(Cos2Pri, AcceptsTheRecordsInAnyOrder) {
@@ -316,7 +315,8 @@ INSTANTIATE_TEST_SUITE_P(
                     BadPrivateCase{"ExponentPCorrupted", [](auto& r) { r[2].second[40] ^= 1; }},
                     BadPrivateCase{"ExponentQCorrupted", [](auto& r) { r[3].second[63] ^= 2; }},
                     BadPrivateCase{"CoefficientCorrupted", [](auto& r) { r[4].second[0] ^= 1; }},
-                    BadPrivateCase{"PrimesSwappedWithExponents", [](auto& r) { std::swap(r[0].second, r[2].second); }},
+                    BadPrivateCase{"PrimesSwappedWithExponents",
+                                   [](auto& r) { std::swap(r[0].second, r[2].second); }},
                     BadPrivateCase{"ModulusShorterThanTheKey",
                                    [](auto& r) {
                                      // p, q of 32 bytes under a 64-byte coefficient.

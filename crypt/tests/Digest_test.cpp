@@ -21,7 +21,8 @@ std::string PrintCase(const testing::TestParamInfo<DigestCase>& info) {
   const char* name = info.param.algorithm == kCryptDigestMd2   ? "Md2"
                      : info.param.algorithm == kCryptDigestMd5 ? "Md5"
                                                                : "Sha1";
-  return std::string(name) + "_" + std::to_string(info.index) + "_len" + std::to_string(info.param.input.size());
+  return std::string(name) + "_" + std::to_string(info.index) + "_len" +
+         std::to_string(info.param.input.size());
 }
 
 const std::string kAlnum = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -46,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
                     DigestCase{kCryptDigestMd2, "a", "32ec01ec4a6dac72c0ab96fb34c0b5d1"},
                     DigestCase{kCryptDigestMd2, "abc", "da853b0d3f88d99b30283a69e6ded6bb"},
                     DigestCase{kCryptDigestMd2, "message digest", "ab4f496bfb2a530b219ff33031fe06b0"},
-                    DigestCase{kCryptDigestMd2, "abcdefghijklmnopqrstuvwxyz", "4e8ddff3650292ab5a4108c3aa47940b"},
+                    DigestCase{kCryptDigestMd2, "abcdefghijklmnopqrstuvwxyz",
+                               "4e8ddff3650292ab5a4108c3aa47940b"},
                     DigestCase{kCryptDigestMd2, kAlnum, "da33def2a42df13975352846c30338cd"},
                     DigestCase{kCryptDigestMd2, kDigits80, "d5976f79d83d3a0dc9806c3c66f3efd8"}),
     PrintCase);
@@ -57,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
                     DigestCase{kCryptDigestMd5, "a", "0cc175b9c0f1b6a831c399e269772661"},
                     DigestCase{kCryptDigestMd5, "abc", "900150983cd24fb0d6963f7d28e17f72"},
                     DigestCase{kCryptDigestMd5, "message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-                    DigestCase{kCryptDigestMd5, "abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+                    DigestCase{kCryptDigestMd5, "abcdefghijklmnopqrstuvwxyz",
+                               "c3fcd3d76192e4007dfb496cca67e13b"},
                     DigestCase{kCryptDigestMd5, kAlnum, "d174ab98d277d9f5a5611c2c9f419d9f"},
                     DigestCase{kCryptDigestMd5, kDigits80, "57edf4a22be3c955ac49da2e2107b67a"}),
     PrintCase);

@@ -20,9 +20,9 @@ class SharedLibrary : public testing::Test {
 };
 
 TEST_F(SharedLibrary, ExportsEveryPublishedFunction) {
-  for (const char* name : {"Digest", "Sign", "Verify", "RSAPublicEncrypt", "RSAPrivateDecrypt", "R_GenerateRsaKeys",
-                           "X_GenerateRsaKeys", "X_Pub2Cos", "X_Pri2Cos", "X_Pri2CosEx", "X_Cos2Pub", "X_Cos2Pri",
-                           "DES", "DES3", "TDES"})
+  for (const char* name : {"Digest", "Sign", "Verify", "RSAPublicEncrypt", "RSAPrivateDecrypt",
+                           "R_GenerateRsaKeys", "X_GenerateRsaKeys", "X_Pub2Cos", "X_Pri2Cos", "X_Pri2CosEx",
+                           "X_Cos2Pub", "X_Cos2Pri", "DES", "DES3", "TDES"})
     EXPECT_NE(dlsym(FHandle, name), nullptr) << name;
 }
 

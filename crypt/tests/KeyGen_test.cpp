@@ -114,7 +114,8 @@ TEST_P(KeySizes, EveryAllowedLengthGivesAConsistentKey) {
   RandomFinal(&random);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllowedLengths, KeySizes, testing::Values(508u, 512u, 513u, 768u, 1001u, 1023u, 1024u));
+INSTANTIATE_TEST_SUITE_P(AllowedLengths, KeySizes,
+                         testing::Values(508u, 512u, 513u, 768u, 1001u, 1023u, 1024u));
 
 TEST(KeyGeneration, LengthsOutsideTheRangeAreRefused) {
   for (uint32_t bits : {0u, 507u, 1025u, 2048u}) {

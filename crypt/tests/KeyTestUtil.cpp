@@ -166,7 +166,8 @@ std::optional<RSAPrivateKey> PrivateKeyFromOpenSslText(const std::string& text, 
   bool ok = put("modulus", key.modulus, sizeof key.modulus) &&
             put("publicExponent", key.publicExponent, sizeof key.publicExponent) &&
             put("privateExponent", key.exponent, sizeof key.exponent) &&
-            put("prime1", key.prime[0], sizeof key.prime[0]) && put("prime2", key.prime[1], sizeof key.prime[1]) &&
+            put("prime1", key.prime[0], sizeof key.prime[0]) &&
+            put("prime2", key.prime[1], sizeof key.prime[1]) &&
             put("exponent1", key.primeExponent[0], sizeof key.primeExponent[0]) &&
             put("exponent2", key.primeExponent[1], sizeof key.primeExponent[1]) &&
             put("coefficient", key.coefficient, sizeof key.coefficient);

@@ -87,14 +87,15 @@ TEST_F(OpenSsl, TheirSignaturesVerifyHere) {
   const Bytes message = ToBytes("signed by OpenSSL, verified by Tessaro");
   FDir.Write("message", message);
   for (int32_t algorithm : {kCryptDigestMd5, kCryptDigestSha1}) {
-    OpenSslOk(std::string("dgst -") + DigestName(algorithm) + " -sign " + In("key.pem") + " -out " + In("sig") +
-              " " + In("message"));
+    OpenSslOk(std::string("dgst -") + DigestName(algorithm) + " -sign " + In("key.pem") + " -out " +
+              In("sig") + " " + In("message"));
     Bytes sig = FDir.Read("sig");
     ASSERT_EQ(sig.size(), 128u);
     EXPECT_EQ(Verify(algorithm, message.data(), message.size(), sig.data(), sig.size(), &FPub), kCryptOk)
         << DigestName(algorithm);
     Bytes other = ToBytes("signed by OpenSSL, verified by Tessaro!");
-    EXPECT_EQ(Verify(algorithm, other.data(), other.size(), sig.data(), sig.size(), &FPub), kCryptErrSignature);
+    EXPECT_EQ(Verify(algorithm, other.data(), other.size(), sig.data(), sig.size(), &FPub),
+              kCryptErrSignature);
   }
 }
 
@@ -143,8 +144,9 @@ TEST_F(OpenSsl, KeysMadeThereWorkHere) {
     uint32_t len = 0;
     ASSERT_EQ(Sign(kCryptDigestSha1, message.data(), message.size(), sig, &len, &*key), kCryptOk);
     EXPECT_EQ(Hex(sig, len), Hex(theirSig)) << "PKCS #1 v1.5 signatures are deterministic";
-    EXPECT_EQ(Verify(kCryptDigestSha1, message.data(), message.size(), theirSig.data(), theirSig.size(), &pub),
-              kCryptOk);
+    EXPECT_EQ(
+        Verify(kCryptDigestSha1, message.data(), message.size(), theirSig.data(), theirSig.size(), &pub),
+        kCryptOk);
   }
 }
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <vector>
 

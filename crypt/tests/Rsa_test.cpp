@@ -68,7 +68,8 @@ const RSAPrivateKey& Key1024() {
   return key;
 }
 
-Bytes SignBytes(int32_t algorithm, const Bytes& message, const RSAPrivateKey& key, int32_t* status = nullptr) {
+Bytes SignBytes(int32_t algorithm, const Bytes& message, const RSAPrivateKey& key,
+                int32_t* status = nullptr) {
   Bytes sig(128);
   uint32_t len = 0;
   int32_t s = Sign(algorithm, message.data(), static_cast<uint32_t>(message.size()), sig.data(), &len, &key);
@@ -473,20 +474,20 @@ TEST_P(DecryptCrafted, GivesTheStatusOfItsFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Blocks, DecryptCrafted,
-    testing::Values(DecryptCase{"EightPaddingBytes", kCryptOk, 117, [] { return Block(2, 8, 0x33, Bytes(117, 7)); }},
-                    DecryptCase{"EmptyMessage", kCryptOk, 0, [] { return Block(2, 125, 0x33, Bytes()); }},
-                    DecryptCase{"SevenPaddingBytes", kCryptErrData, 0,
-                                [] { return Block(2, 7, 0x33, Bytes(118, 7)); }},
-                    DecryptCase{"BlockType1", kCryptErrData, 0, [] { return Block(1, 100, 0xFF, Bytes(25, 7)); }},
-                    DecryptCase{"NonZeroLeadingByte", kCryptErrData, 0,
-                                [] { return Block(2, 100, 0x33, Bytes(25, 7), 128, 0x01); }},
-                    DecryptCase{"NoSeparator", kCryptErrData, 0,
-                                [] {
-                                  Bytes b(128, 0x44);
-                                  b[0] = 0;
-                                  b[1] = 2;
-                                  return b;
-                                }}),
+    testing::Values(
+        DecryptCase{"EightPaddingBytes", kCryptOk, 117, [] { return Block(2, 8, 0x33, Bytes(117, 7)); }},
+        DecryptCase{"EmptyMessage", kCryptOk, 0, [] { return Block(2, 125, 0x33, Bytes()); }},
+        DecryptCase{"SevenPaddingBytes", kCryptErrData, 0, [] { return Block(2, 7, 0x33, Bytes(118, 7)); }},
+        DecryptCase{"BlockType1", kCryptErrData, 0, [] { return Block(1, 100, 0xFF, Bytes(25, 7)); }},
+        DecryptCase{"NonZeroLeadingByte", kCryptErrData, 0,
+                    [] { return Block(2, 100, 0x33, Bytes(25, 7), 128, 0x01); }},
+        DecryptCase{"NoSeparator", kCryptErrData, 0,
+                    [] {
+                      Bytes b(128, 0x44);
+                      b[0] = 0;
+                      b[1] = 2;
+                      return b;
+                    }}),
     [](const testing::TestParamInfo<DecryptCase>& info) { return std::string(info.param.name); });
 
 TEST(RSAPrivateDecrypt, CorruptedKeyIsAPrivateKeyError) {
