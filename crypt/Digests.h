@@ -1,0 +1,62 @@
+/* MD2 (RFC 1319), MD5 (RFC 1321) and SHA-1 (FIPS 180-1) with streaming
+ * contexts, and the PKCS #1 DigestInfo encoding used by signatures.
+ * Contexts are plain values owned by the caller; Final clears them. */
+#ifndef TESSARO_CRYPT_DIGESTS_H
+#define TESSARO_CRYPT_DIGESTS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct Md2Context {
+  uint8_t state[16];
+  uint8_t checksum[16];
+  uint8_t buffer[16];
+  size_t buffered; /* bytes waiting in buffer, 0..15 */
+} Md2Context;
+
+typedef struct Md5Context {
+  uint32_t state[4];
+  uint64_t length; /* bytes digested so far */
+  uint8_t buffer[64];
+} Md5Context;
+
+typedef struct Sha1Context {
+  uint32_t state[5];
+  uint64_t length; /* bytes digested so far */
+  uint8_t buffer[64];
+} Sha1Context;
+
+void Md2Init(Md2Context* ctx);
+void Md2Update(Md2Context* ctx, const uint8_t* data, size_t len);
+void Md2Final(Md2Context* ctx, uint8_t digest[16]);
+
+void Md5Init(Md5Context* ctx);
+void Md5Update(Md5Context* ctx, const uint8_t* data, size_t len);
+void Md5Final(Md5Context* ctx, uint8_t digest[16]);
+
+void Sha1Init(Sha1Context* ctx);
+void Sha1Update(Sha1Context* ctx, const uint8_t* data, size_t len);
+void Sha1Final(Sha1Context* ctx, uint8_t digest[20]);
+
+/* One-shot digest with the library's algorithm numbers (3 MD2, 5 MD5,
+ * 26 SHA-1). Writes 16 or 20 bytes and returns their count, or 0 for an
+ * unknown algorithm (nothing written). */
+size_t DigestBytes(int32_t algorithm, const uint8_t* input, size_t len, uint8_t digest[20]);
+
+/* Longest DigestInfo: the 15-byte SHA-1 prefix and a 20-byte digest. */
+enum { kMaxDigestInfoLen = 35 };
+
+/* Writes the DER DigestInfo (algorithm identifier prefix followed by the
+ * digest of the input) and returns its length (34 for MD2 and MD5, 35 for
+ * SHA-1), or 0 for an unknown algorithm. */
+size_t DigestInfoOf(int32_t algorithm, const uint8_t* input, size_t len, uint8_t info[kMaxDigestInfoLen]);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,83 @@
+/* SHA-1 message digest (FIPS 180-1): 64-byte blocks of big-endian words. */
+#include <string.h>
+
+#include "crypt/Digests.h"
+#include "crypt/Wipe.h"
+
+static uint32_t Rotl(uint32_t x, unsigned n) { return (x << n) | (x >> (32 - n)); }
+
+static void Sha1Block(uint32_t state[5], const uint8_t block[64]) {
+  uint32_t w[80];
+  for (int i = 0; i < 16; ++i)
+    w[i] = (uint32_t)block[4 * i] << 24 | (uint32_t)block[4 * i + 1] << 16 | (uint32_t)block[4 * i + 2] << 8 |
+           (uint32_t)block[4 * i + 3];
+  for (int i = 16; i < 80; ++i) w[i] = Rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
+  uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
+  for (int i = 0; i < 80; ++i) {
+    uint32_t f, k;
+    if (i < 20) {
+      f = (b & c) | (~b & d);
+      k = 0x5a827999;
+    } else if (i < 40) {
+      f = b ^ c ^ d;
+      k = 0x6ed9eba1;
+    } else if (i < 60) {
+      f = (b & c) | (b & d) | (c & d);
+      k = 0x8f1bbcdc;
+    } else {
+      f = b ^ c ^ d;
+      k = 0xca62c1d6;
+    }
+    uint32_t t = Rotl(a, 5) + f + e + k + w[i];
+    e = d;
+    d = c;
+    c = Rotl(b, 30);
+    b = a;
+    a = t;
+  }
+  state[0] += a;
+  state[1] += b;
+  state[2] += c;
+  state[3] += d;
+  state[4] += e;
+  CryptWipe(w, sizeof w);
+}
+
+void Sha1Init(Sha1Context* ctx) {
+  memset(ctx, 0, sizeof *ctx);
+  ctx->state[0] = 0x67452301;
+  ctx->state[1] = 0xefcdab89;
+  ctx->state[2] = 0x98badcfe;
+  ctx->state[3] = 0x10325476;
+  ctx->state[4] = 0xc3d2e1f0;
+}
+
+void Sha1Update(Sha1Context* ctx, const uint8_t* data, size_t len) {
+  size_t used = (size_t)(ctx->length % 64);
+  ctx->length += len;
+  while (len > 0) {
+    size_t take = 64 - used;
+    if (take > len) take = len;
+    memcpy(ctx->buffer + used, data, take);
+    used += take;
+    data += take;
+    len -= take;
+    if (used == 64) {
+      Sha1Block(ctx->state, ctx->buffer);
+      used = 0;
+    }
+  }
+}
+
+void Sha1Final(Sha1Context* ctx, uint8_t digest[20]) {
+  uint64_t bitLength = ctx->length * 8;
+  /* 0x80, zeros to 56 mod 64, then the bit length as 64-bit big-endian. */
+  uint8_t pad[72] = {0x80};
+  size_t used = (size_t)(ctx->length % 64);
+  size_t padLen = used < 56 ? 56 - used : 120 - used;
+  for (int i = 0; i < 8; ++i) pad[padLen + i] = (uint8_t)(bitLength >> (56 - 8 * i));
+  Sha1Update(ctx, pad, padLen + 8);
+  for (int i = 0; i < 5; ++i)
+    for (int j = 0; j < 4; ++j) digest[4 * i + j] = (uint8_t)(ctx->state[i] >> (24 - 8 * j));
+  CryptWipe(ctx, sizeof *ctx);
+}

@@ -1,0 +1,11 @@
+#include "crypt/Wipe.h"
+
+#include <string.h>
+
+/* Called through a volatile pointer so that the optimiser cannot prove the
+ * stores dead and remove them. */
+static void* (*const volatile kMemset)(void*, int, size_t) = memset;
+
+void CryptWipe(void* p, size_t n) {
+  if (p != NULL && n > 0) kMemset(p, 0, n);
+}
