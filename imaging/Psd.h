@@ -103,6 +103,7 @@ struct PsdInfo {
   int layerCount = 0;
   std::vector<std::string> layerNames;  // bottom first
   std::vector<std::string> alphaChannelNames;
+  bool hasMergedTransparency = false;  // the merged image carries a transparency plane
 };
 
 Result<PsdInfo> ProbePsd(std::span<const uint8_t> bytes);
