@@ -83,7 +83,11 @@ struct PsdDocument {
   // transparency when the file has one, else opaque.
   Image composite;
   bool hasMergedTransparency = false;
-  std::vector<uint8_t> iccProfile;
+  // True when the file held no real merged image (saved with compatibility
+  // off) and `composite` was rebuilt here from the layers, blending every
+  // layer as normal.
+  bool compositeFlattened = false;
+  std::vector<uint8_t> iccProfile;  // as stored (CMYK documents: the CMYK profile)
 };
 
 struct PsdReadOptions {

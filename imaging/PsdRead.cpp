@@ -1012,6 +1012,79 @@ void RemoveWhiteMatte(Image& image, int y0, int y1) {
   }
 }
 
+// Some documents (saved with compatibility off) store a placeholder instead
+// of the merged image. Their picture is rebuilt from the layers: visible
+// layers (inside visible groups) over transparency, with opacity, fill
+// opacity, enabled pixel masks and clipping to the layer below. Every layer
+// is blended as normal; group opacity multiplies into its layers.
+void FlattenLayers(const std::vector<PsdLayer>& layers, Image& out) {
+  const int n = static_cast<int>(layers.size());
+  std::vector<double> groupOpacity(size_t(n), 1.0);
+  std::vector<bool> shown(size_t(n), false);
+  {
+    std::vector<std::pair<bool, double>> stack;  // enclosing folders, walking down from the top
+    for (int i = n - 1; i >= 0; --i) {
+      const PsdLayer& l = layers[size_t(i)];
+      const bool parentsShown = std::all_of(stack.begin(), stack.end(), [](auto& g) { return g.first; });
+      double parentsOpacity = 1;
+      for (auto& g : stack) parentsOpacity *= g.second;
+      if (l.section == PsdSection::kOpenFolder || l.section == PsdSection::kClosedFolder) {
+        stack.emplace_back(l.visible, l.opacity / 255.0);
+      } else if (l.section == PsdSection::kDivider) {
+        if (!stack.empty()) stack.pop_back();
+      } else {
+        shown[size_t(i)] = parentsShown && l.visible;
+        groupOpacity[size_t(i)] = parentsOpacity;
+      }
+    }
+  }
+  // Coverage of a layer at a document pixel: its alpha through its mask.
+  auto coverage = [&](const PsdLayer& l, int x, int y) -> int {
+    const IntRect& b = l.bounds;
+    if (l.pixels.empty() || x < b.left || y < b.top || x >= b.right || y >= b.bottom) return 0;
+    int a = l.pixels.At(x - b.left, y - b.top).a;
+    if (l.mask && !l.mask->disabled) {
+      const PsdLayerMask& m = *l.mask;
+      const int mv = (!m.pixels.empty() && x >= m.bounds.left && y >= m.bounds.top && x < m.bounds.right &&
+                      y < m.bounds.bottom)
+                         ? m.pixels.At(x - m.bounds.left, y - m.bounds.top)
+                         : m.defaultColor;
+      a = (a * mv + 127) / 255;
+    }
+    return a;
+  };
+  int base = -1;
+  for (int i = 0; i < n; ++i) {
+    const PsdLayer& l = layers[size_t(i)];
+    if (l.section != PsdSection::kNone) continue;
+    if (!l.clipping) base = i;
+    if (!shown[size_t(i)] || l.pixels.empty()) continue;
+    const PsdLayer* clipBase = l.clipping && base >= 0 && base != i ? &layers[size_t(base)] : nullptr;
+    if (clipBase && !shown[size_t(base)]) continue;
+    const int opacity =
+        static_cast<int>(std::lround(l.opacity * (l.fillOpacity / 255.0) * groupOpacity[size_t(i)]));
+    const IntRect area = Intersect(l.bounds, IntRect{0, 0, out.width(), out.height()});
+    ParallelFor(area.Height(), 64, [&](int64_t r0, int64_t r1) {
+      for (int y = area.top + int(r0); y < area.top + int(r1); ++y) {
+        Rgba8* dst = out.Row(y);
+        for (int x = area.left; x < area.right; ++x) {
+          int a = coverage(l, x, y) * opacity / 255;
+          if (clipBase) a = a * coverage(*clipBase, x, y) / 255;
+          if (a == 0) continue;
+          const Rgba8 s = l.pixels.At(x - l.bounds.left, y - l.bounds.top);
+          Rgba8& d = dst[x];
+          const int da = d.a * (255 - a) / 255;
+          const int oa = a + da;
+          d.r = uint8_t((s.r * a + d.r * da + oa / 2) / oa);
+          d.g = uint8_t((s.g * a + d.g * da + oa / 2) / oa);
+          d.b = uint8_t((s.b * a + d.b * da + oa / 2) / oa);
+          d.a = uint8_t(oa);
+        }
+      }
+    });
+  }
+}
+
 // Decodes the merged image: colour planes into `composite`, the merged
 // transparency into its alpha, alpha channels into their planes.
 Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocument& doc) {
@@ -1199,10 +1272,28 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
   doc.psb = f.header.psb;
   doc.hasMergedTransparency = f.mergedTransparency;
   doc.iccProfile = f.resources.icc;
-  if (options.layers)
+  // Without a real merged image the composite is rebuilt from the layers,
+  // which are then decoded even when the caller does not want them.
+  const bool flatten = options.composite && f.resources.realMergedData == false && !f.layers.records.empty();
+  if (options.layers || flatten)
     if (Status s = DecodeLayers(f, doc.layers); !s.ok()) return s;
-  if (options.composite || options.alphaChannels)
-    if (Status s = DecodeMerged(f, options, doc); !s.ok()) return s;
+  PsdReadOptions mergedOptions = options;
+  mergedOptions.composite = options.composite && !flatten;
+  if (mergedOptions.composite || mergedOptions.alphaChannels)
+    if (Status s = DecodeMerged(f, mergedOptions, doc); !s.ok()) return s;
+  if (flatten) {
+    if (Status s = doc.composite.Create(doc.width, doc.height); !s.ok()) return s;
+    FlattenLayers(doc.layers, doc.composite);
+    doc.compositeFlattened = true;
+    doc.hasMergedTransparency = false;
+    for (int y = 0; y < doc.height && !doc.hasMergedTransparency; ++y)
+      for (int x = 0; x < doc.width; ++x)
+        if (doc.composite.At(x, y).a != 255) {
+          doc.hasMergedTransparency = true;
+          break;
+        }
+    if (!options.layers) doc.layers.clear();
+  }
   return doc;
 }
 
