@@ -60,7 +60,7 @@ Status ReadHeader(ByteReader& in, Header& h) {
     case 7:
     case 8:
     case 9:
-      break;  // clang-format: keep
+      break;
     default:
       return Status::Error("colour mode " + std::to_string(mode) + " not supported");
   }
@@ -610,6 +610,38 @@ void DecodeRows(int rowBegin, int rowEnd, int width, int depth, Compression comp
   }
 }
 
+// The least data a channel of w x h samples can be stored in (after its
+// 2-byte compression code): raw rows are exact, PackBits needs two bytes per
+// 128 samples of every row besides the row counts, and zlib never expands
+// more than about 1032 times. Checked before any buffer is made so that
+// memory stays proportional to the input.
+bool PlausibleChannelData(uint16_t compression, uint64_t available, int w, int h, int depth, bool psb) {
+  const uint64_t rowBytes = RowBytes(w, depth), rows = uint64_t(h);
+  switch (compression) {
+    case kRaw:
+      return available / std::max<uint64_t>(rowBytes, 1) >= rows;
+    case kRle:
+      return available >= rows * ((psb ? 4 : 2) + 2 * ((rowBytes + 127) / 128));
+    case kZip:
+    case kZipPredicted:
+      return available > 0 && available * 1032 + 1024 >= rowBytes * rows;
+    default:
+      return false;
+  }
+}
+
+// Checks a layer channel (2-byte compression code, then data) before its
+// buffers are made.
+Status CheckChannel(std::span<const uint8_t> bytes, int width, int height, int depth, bool psb) {
+  if (width <= 0 || height <= 0 || bytes.size() < 2) return Status::Ok();
+  const uint16_t compression = static_cast<uint16_t>((bytes[0] << 8) | bytes[1]);
+  if (compression > kZipPredicted)
+    return Status::Error("unknown channel compression " + std::to_string(compression));
+  if (!PlausibleChannelData(compression, bytes.size() - 2, width, height, depth, psb))
+    return Status::Error("channel data too short for its size");
+  return Status::Ok();
+}
+
 // Decodes one whole layer channel (2-byte compression code, then data).
 Status DecodeLayerChannel(std::span<const uint8_t> bytes, int width, int height, int depth, bool psb,
                           const Target& t) {
@@ -886,6 +918,7 @@ Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out) {
   };
   std::vector<Job> jobs;
   std::vector<Plane> blacks(f.layers.records.size());
+  std::vector<bool> opaque(f.layers.records.size(), false);
   int64_t totalPixels = 0;
   out.resize(f.layers.records.size());
   for (size_t i = 0; i < f.layers.records.size(); ++i) {
@@ -893,27 +926,20 @@ Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out) {
     PsdLayer& layer = out[i];
     layer = std::move(rec.layer);
     const int w = layer.bounds.Width(), lh = layer.bounds.Height();
-    bool hasAlpha = false, hasColor = false;
-    for (const ChannelData& c : rec.channels) {
-      hasAlpha |= c.id == -1;
-      hasColor |= c.id >= 0;
-    }
-    if (w > 0 && lh > 0 && (hasColor || hasAlpha)) {
-      if (!ImageSizeAllowed(w, lh, 4)) return Status::Error("layer \"" + layer.name + "\" is too large");
-      if (Status s = layer.pixels.Create(w, lh, Rgba8{0, 0, 0, uint8_t(hasAlpha ? 0 : 255)}); !s.ok())
-        return s;
-      if (h.mode == PsdColorMode::kCmyk)
-        if (Status s = blacks[i].Create(w, lh, 255); !s.ok()) return s;
-      totalPixels += int64_t(w) * lh;
-    }
-    // The user's pixel mask. When a vector mask is present too, the user's
-    // mask is the "real" one (channel -3) and channel -2 holds the vector
-    // mask as rendered; a vector mask alone is not rasterised here.
-    const MaskRecord& m = rec.mask;
     auto hasChannel = [&](int16_t id) {
       return std::any_of(rec.channels.begin(), rec.channels.end(),
                          [&](const ChannelData& c) { return c.id == id; });
     };
+    const bool hasAlpha = hasChannel(-1);
+    const bool hasColor = std::any_of(rec.channels.begin(), rec.channels.end(), [&](const ChannelData& c) {
+      return c.id >= 0 && c.id < f.colorChannels;
+    });
+    const bool hasPixels = w > 0 && lh > 0 && (hasColor || hasAlpha);
+
+    // The user's pixel mask. When a vector mask is present too, the user's
+    // mask is the "real" one (channel -3) and channel -2 holds the vector
+    // mask as rendered; a vector mask alone is not rasterised here.
+    const MaskRecord& m = rec.mask;
     const bool hasUser = m.present && hasChannel(-2);
     const bool hasReal = m.present && m.hasReal && hasChannel(-3);
     int16_t maskId = 0;
@@ -926,9 +952,32 @@ Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out) {
     } else if (hasUser && !(m.flags & 0x08)) {
       maskId = -2;
     }
+    const IntRect maskRect = maskId == -3 ? m.realRect : m.rect;
+
+    // Every channel to decode is checked against its data before any buffer
+    // is made, so memory stays proportional to the input.
+    for (const ChannelData& c : rec.channels) {
+      int cw = w, ch = lh;
+      if (maskId != 0 && c.id == maskId) {
+        cw = maskRect.Width();
+        ch = maskRect.Height();
+      } else if (!hasPixels || !(c.id == -1 || (c.id >= 0 && c.id < f.colorChannels))) {
+        continue;
+      }
+      if (Status s = CheckChannel(c.bytes, cw, ch, h.depth, h.psb); !s.ok())
+        return Status::Error("layer \"" + layer.name + "\": " + s.message());
+    }
+
+    if (hasPixels) {
+      if (!ImageSizeAllowed(w, lh, 4)) return Status::Error("layer \"" + layer.name + "\" is too large");
+      if (Status s = layer.pixels.Create(w, lh); !s.ok()) return s;
+      if (h.mode == PsdColorMode::kCmyk && hasChannel(3))
+        if (Status s = blacks[i].Create(w, lh); !s.ok()) return s;
+      opaque[i] = !hasAlpha;
+      totalPixels += int64_t(w) * lh;
+    }
     if (maskId != 0) {
       const bool real = maskId == -3;
-      const IntRect maskRect = real ? m.realRect : m.rect;
       PsdLayerMask mask;
       mask.bounds = maskRect;
       mask.defaultColor = real ? m.realDefault : m.defaultColor;
@@ -947,9 +996,9 @@ Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out) {
     }
     for (const ChannelData& c : rec.channels) {
       Job job{i, &c, {}, w, lh};
-      if (maskId != 0 && c.id == maskId && layer.mask) {
-        if (layer.mask->pixels.empty()) continue;
+      if (maskId != 0 && c.id == maskId) {
         Plane& p = layer.mask->pixels;
+        if (p.empty()) continue;
         job.target = Target{p.data(), 1, p.StrideBytes(), true, false, false};
         job.width = p.width();
         job.height = p.height();
@@ -960,8 +1009,8 @@ Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out) {
       } else if (c.id >= 0 && c.id < f.colorChannels && c.id < 3) {
         uint8_t* base = &layer.pixels.data()->r + c.id;
         job.target = Target{base, 4, layer.pixels.StrideBytes(), false, true, false};
-      } else if (c.id == 3 && h.mode == PsdColorMode::kCmyk) {
-        job.target = Target{blacks[i].data(), 1, blacks[i].StrideBytes(), false, true, false};
+      } else if (c.id == 3 && !blacks[i].empty()) {
+        job.target = Target{blacks[i].data(), 1, blacks[i].StrideBytes(), true, true, false};
       } else {
         continue;
       }
@@ -978,16 +1027,15 @@ Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out) {
     }
   });
   if (error.Failed()) return error.Get();
-  if (h.mode != PsdColorMode::kRgb) {
-    ColorConverter converter(h.mode, f.resources.icc, f.colorData);
-    for (size_t i = 0; i < out.size(); ++i) {
-      Image& img = out[i].pixels;
-      if (img.empty()) continue;
-      const Plane* black = blacks[i].empty() ? nullptr : &blacks[i];
-      ParallelFor(img.height(), std::max(1, (1 << 16) / img.width()), [&](int64_t y0, int64_t y1) {
-        converter.ConvertRows(img, black, int(y0), int(y1), false, -1);
-      });
-    }
+  ColorConverter converter(h.mode, f.resources.icc, f.colorData);
+  for (size_t i = 0; i < out.size(); ++i) {
+    Image& img = out[i].pixels;
+    if (img.empty() || (h.mode == PsdColorMode::kRgb && !opaque[i])) continue;
+    // Without a stored black plane a CMYK layer has no black ink.
+    const Plane* black = blacks[i].empty() ? nullptr : &blacks[i];
+    ParallelFor(img.height(), std::max(1, (1 << 16) / img.width()), [&](int64_t y0, int64_t y1) {
+      converter.ConvertRows(img, black, int(y0), int(y1), opaque[i], -1);
+    });
   }
   return Status::Ok();
 }
@@ -1096,6 +1144,58 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
     return Status::Error("unknown merged image compression " + std::to_string(compression));
   const std::span<const uint8_t> data(in.Current(), in.Remaining());
   const size_t rowBytes = RowBytes(h.width, h.depth);
+  const uint64_t planeBytes = uint64_t(rowBytes) * uint64_t(h.height);
+
+  // The channels wanted, in merged-image order.
+  const int colorPlanes = std::max(1, std::min(f.colorChannels, 3));
+  const int firstAlpha = f.colorChannels + (f.mergedTransparency ? 1 : 0);
+  std::vector<int> wanted;
+  if (options.composite) {
+    for (int c = 0; c < colorPlanes; ++c) wanted.push_back(c);
+    if (h.mode == PsdColorMode::kCmyk) wanted.push_back(3);
+    if (f.mergedTransparency) wanted.push_back(f.colorChannels);
+  }
+  if (options.alphaChannels)
+    for (int c = firstAlpha; c < h.channels; ++c) wanted.push_back(c);
+  if (wanted.empty()) return Status::Ok();
+  const int lastWanted = *std::max_element(wanted.begin(), wanted.end());
+
+  // The data is checked before any buffer is made.
+  const size_t countBytes = h.psb ? 4 : 2;
+  std::vector<uint64_t> channelStart;  // RLE: where each channel's rows start
+  auto rowCount = [&](uint64_t i) -> uint64_t {
+    const uint8_t* c = data.data() + i * countBytes;
+    return h.psb ? (uint64_t(c[0]) << 24 | uint64_t(c[1]) << 16 | uint64_t(c[2]) << 8 | c[3])
+                 : (uint64_t(c[0]) << 8 | c[1]);
+  };
+  switch (compression) {
+    case kRaw:
+      if (data.size() / planeBytes < uint64_t(lastWanted) + 1)
+        return Status::Error("merged image is truncated");
+      break;
+    case kRle: {
+      const uint64_t rows = uint64_t(h.channels) * uint64_t(h.height);
+      if (data.size() / countBytes < rows) return Status::Error("merged image row counts are truncated");
+      channelStart.resize(size_t(h.channels) + 1);
+      uint64_t pos = rows * countBytes;
+      for (int c = 0; c < h.channels; ++c) {
+        channelStart[size_t(c)] = pos;
+        for (int y = 0; y < h.height; ++y) pos += rowCount(uint64_t(c) * h.height + y);
+      }
+      channelStart[size_t(h.channels)] = pos;
+      if (pos > data.size()) return Status::Error("merged image is truncated");
+      const uint64_t least = uint64_t(h.height) * 2 * ((rowBytes + 127) / 128);
+      for (int c : wanted)
+        if (channelStart[size_t(c) + 1] - channelStart[size_t(c)] < least)
+          return Status::Error("merged image channel data too short for its size");
+      break;
+    }
+    default:
+      if (h.depth == 1) return Status::Error("ZIP data in a bitmap document");
+      if (!PlausibleChannelData(compression, data.size(), h.width, h.height * h.channels, h.depth, h.psb))
+        return Status::Error("merged image data too short for its size");
+      break;
+  }
 
   struct Job {
     int channel;
@@ -1108,8 +1208,7 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
     const size_t stride = doc.composite.StrideBytes();
     uint8_t* base = &doc.composite.data()->r;
     const bool bitmap = h.mode == PsdColorMode::kBitmap;
-    const int planes = std::min(f.colorChannels, 3);
-    for (int c = 0; c < std::max(planes, 1); ++c)
+    for (int c = 0; c < colorPlanes; ++c)
       jobs.push_back({c, Target{base + c, 4, stride, false, true, bitmap}});
     if (h.mode == PsdColorMode::kCmyk) {
       if (Status s = black.Create(h.width, h.height); !s.ok()) return s;
@@ -1120,8 +1219,7 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
   }
   if (options.alphaChannels) {
     const std::vector<std::string> names = AlphaChannelNames(f);
-    const int first = f.colorChannels + (f.mergedTransparency ? 1 : 0);
-    for (int e = first, i = 0; e < h.channels; ++e, ++i) {
+    for (int e = firstAlpha, i = 0; e < h.channels; ++e, ++i) {
       PsdAlphaChannel ch;
       ch.name = names[size_t(i)];
       const size_t extraIndex = size_t(e - f.colorChannels);
@@ -1131,22 +1229,16 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
     }
     for (size_t i = 0; i < doc.alphaChannels.size(); ++i) {
       Plane& p = doc.alphaChannels[i].pixels;
-      jobs.push_back({first + int(i), Target{p.data(), 1, p.StrideBytes(), true, false, false}});
+      jobs.push_back({firstAlpha + int(i), Target{p.data(), 1, p.StrideBytes(), true, false, false}});
     }
   }
-  if (jobs.empty()) return Status::Ok();
 
+  // Rows of all wanted channels are decoded in parallel.
   const int64_t rowsPerTask =
       std::max<int64_t>(16, int64_t(1 << 18) / int64_t(std::max<size_t>(rowBytes, 1)));
   const int64_t totalRows = int64_t(jobs.size()) * h.height;
-  ErrorSlot error;
   switch (compression) {
     case kRaw: {
-      const uint64_t planeBytes = uint64_t(rowBytes) * h.height;
-      int maxChannel = 0;
-      for (const Job& j : jobs) maxChannel = std::max(maxChannel, j.channel);
-      if (data.size() / planeBytes < uint64_t(maxChannel) + 1)
-        return Status::Error("merged image is truncated");
       ParallelFor(totalRows, rowsPerTask, [&](int64_t begin, int64_t end) {
         while (begin < end) {
           const Job& job = jobs[size_t(begin / h.height)];
@@ -1161,23 +1253,6 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
       break;
     }
     case kRle: {
-      const size_t countBytes = h.psb ? 4 : 2;
-      const uint64_t rows = uint64_t(h.channels) * uint64_t(h.height);
-      if (data.size() / countBytes < rows) return Status::Error("merged image row counts are truncated");
-      auto count = [&](uint64_t i) -> uint64_t {
-        const uint8_t* c = data.data() + i * countBytes;
-        return h.psb ? (uint64_t(c[0]) << 24 | uint64_t(c[1]) << 16 | uint64_t(c[2]) << 8 | c[3])
-                     : (uint64_t(c[0]) << 8 | c[1]);
-      };
-      // Where each channel's rows start, then each needed row.
-      std::vector<uint64_t> channelStart(size_t(h.channels) + 1);
-      uint64_t pos = rows * countBytes;
-      for (int c = 0; c < h.channels; ++c) {
-        channelStart[size_t(c)] = pos;
-        for (int y = 0; y < h.height; ++y) pos += count(uint64_t(c) * h.height + y);
-      }
-      channelStart[size_t(h.channels)] = pos;
-      if (pos > data.size()) return Status::Error("merged image is truncated");
       std::vector<std::vector<uint64_t>> rowStart(jobs.size());
       for (size_t j = 0; j < jobs.size(); ++j) {
         auto& starts = rowStart[j];
@@ -1185,7 +1260,7 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
         uint64_t p = channelStart[size_t(jobs[j].channel)];
         for (int y = 0; y < h.height; ++y) {
           starts[size_t(y)] = p;
-          p += count(uint64_t(jobs[j].channel) * h.height + y);
+          p += rowCount(uint64_t(jobs[j].channel) * h.height + y);
         }
         starts[size_t(h.height)] = p;
       }
@@ -1204,12 +1279,9 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
       break;
     }
     default: {  // ZIP: one stream over all planes
-      if (h.depth == 1) return Status::Error("ZIP data in a bitmap document");
-      const uint64_t total = uint64_t(rowBytes) * h.height * h.channels;
-      if (total > (uint64_t(1) << 34)) return Status::Error("merged image too large");
       std::vector<uint8_t> raw;
       try {
-        raw.resize(size_t(total));
+        raw.resize(size_t(planeBytes) * size_t(h.channels));
       } catch (const std::bad_alloc&) {
         return Status::Error("out of memory for the merged image");
       }
@@ -1217,14 +1289,13 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
       if (compression == kZipPredicted) UndoPrediction(raw, rowBytes, h.depth);
       const std::span<const uint8_t> all(raw);
       for (const Job& job : jobs) {
-        const size_t planeStart = rowBytes * size_t(h.height) * size_t(job.channel);
+        const size_t planeStart = size_t(planeBytes) * size_t(job.channel);
         DecodeRows(0, h.height, h.width, h.depth, kRaw, job.target,
                    [&](int y) { return all.subspan(planeStart + size_t(y) * rowBytes, rowBytes); });
       }
       break;
     }
   }
-  if (error.Failed()) return error.Get();
 
   if (options.composite) {
     ColorConverter converter(h.mode, f.resources.icc, f.colorData);
