@@ -56,7 +56,8 @@ inline bool HaveImageMagick() { return FileExists("/usr/bin/convert") && FileExi
 // ImageMagick's decode of the merged image as 8-bit RGBA, or an empty image
 // when it cannot read the file. `extra` goes before the output (e.g. a
 // colour profile conversion).
-inline Image ImageMagickComposite(const std::string& path, int width, int height, const std::string& extra = "") {
+inline Image ImageMagickComposite(const std::string& path, int width, int height,
+                                  const std::string& extra = "") {
   Image img;
   const std::string out = ScratchDir() + "/im_composite.rgba";
   RemoveFile(out);
