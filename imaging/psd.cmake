@@ -8,7 +8,8 @@ target_include_directories(tessaro_imaging PRIVATE ${TESSARO_PSD_LCMS2_INCLUDE})
 target_link_libraries(tessaro_imaging PRIVATE ZLIB::ZLIB ${TESSARO_PSD_LCMS2_LIBRARY})
 
 tessaro_test(imaging_psd_test
-  SOURCES tests/psd/PsdCorpus_test.cpp tests/psd/PsdWrite_test.cpp
+  SOURCES tests/psd/PsdCorpus_test.cpp tests/psd/PsdWrite_test.cpp tests/psd/PsdCoding_test.cpp
+          tests/psd/PsdHostile_test.cpp
   LIBS tessaro_imaging ${TESSARO_PSD_LCMS2_LIBRARY})
 if(TARGET imaging_psd_test)
   target_include_directories(imaging_psd_test PRIVATE ${TESSARO_PSD_LCMS2_INCLUDE})

@@ -2,6 +2,9 @@
 // independent readers (ImageMagick, ag-psd under Node) and comparing pixels.
 #pragma once
 
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>

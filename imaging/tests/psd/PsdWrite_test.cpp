@@ -325,8 +325,9 @@ TEST(PsdWriteExternal, ImageMagickListsLayersAndShowsTheComposite) {
                   l.bounds.left, l.bounds.top);
     EXPECT_EQ(entries[i + 1].rfind(expected, 0), 0u) << entries[i + 1] << " vs " << expected;
     // ImageMagick shows the legacy name: ASCII kept, other characters as '?'.
-    if (l.name == "Background" || l.name == "brivanto")
+    if (l.name == "Background" || l.name == "brivanto") {
       EXPECT_NE(entries[i + 1].find(l.name), std::string::npos);
+    }
   }
   const Image reference = psdtest::ImageMagickComposite(path, doc.width, doc.height);
   ASSERT_FALSE(reference.empty());
