@@ -357,9 +357,9 @@ void Writer::WriteLayerSection(ByteWriter& w) {
       auto& channels = encoded[i].channels;
       for (int16_t id : {int16_t(-1), int16_t(0), int16_t(1), int16_t(2)}) channels.push_back({id, {0, 0}});
       if (layer.mask) channels.push_back({-2, {0, 0}});
-      if (!layer.pixels.empty()) {
+      if (!layer.bounds.Empty()) {
         for (size_t c = 0; c < 4; ++c) tasks.push_back({i, c});
-        totalPixels += int64_t(layer.pixels.PixelCount()) * 4;
+        totalPixels += int64_t(layer.bounds.Width()) * layer.bounds.Height() * 4;
       }
       if (layer.mask && !layer.mask->pixels.empty()) {
         tasks.push_back({i, 4});
@@ -374,6 +374,12 @@ void Writer::WriteLayerSection(ByteWriter& w) {
         Channel& c = encoded[task.layer].channels[task.channel];
         if (task.channel == 4) {
           c.bytes = EncodePlane(layer.mask->pixels);
+        } else if (layer.pixels.empty()) {
+          // A layer without pixels of its own (an adjustment layer as read)
+          // is written transparent.
+          const std::vector<uint8_t> zeros(static_cast<size_t>(layer.bounds.Width()), 0);
+          c.bytes = EncodeRle(layer.bounds.Width(), layer.bounds.Height(),
+                              [&](int, uint8_t*) { return zeros.data(); });
         } else {
           // Channel order -1, 0, 1, 2 maps to alpha, red, green, blue.
           c.bytes = EncodeImageChannel(layer.pixels, task.channel == 0 ? 3 : int(task.channel) - 1);
@@ -500,9 +506,11 @@ Status Validate(const PsdDocument& doc) {
   for (const PsdLayer& l : doc.layers) {
     if (l.bounds.right < l.bounds.left || l.bounds.bottom < l.bounds.top)
       return Status::Error("layer \"" + l.name + "\" has inverted bounds");
+    // Empty pixels within non-empty bounds stand for a transparent layer.
     const bool empty = l.bounds.Empty();
     if (empty ? !l.pixels.empty()
-              : (l.pixels.width() != l.bounds.Width() || l.pixels.height() != l.bounds.Height()))
+              : (!l.pixels.empty() &&
+                 (l.pixels.width() != l.bounds.Width() || l.pixels.height() != l.bounds.Height())))
       return Status::Error("pixels of layer \"" + l.name + "\" do not match its bounds");
     if (l.mask) {
       const IntRect& b = l.mask->bounds;

@@ -135,6 +135,20 @@ TEST(PsdWrite, DocumentWithoutLayersOrChannels) {
   EXPECT_TRUE(SameImage(back->composite, doc.composite));
 }
 
+TEST(PsdWrite, LayerWithoutPixelsIsWrittenTransparent) {
+  // As read from an adjustment layer: bounds, no pixels of its own.
+  PsdDocument doc = SampleDocument();
+  doc.layers[0].pixels.Reset();
+  auto bytes = WritePsd(doc);
+  ASSERT_TRUE(bytes.ok()) << bytes.message();
+  auto back = ReadPsd(*bytes);
+  ASSERT_TRUE(back.ok());
+  const PsdLayer& l = back->layers[0];
+  EXPECT_EQ(l.bounds, doc.layers[0].bounds);
+  ASSERT_FALSE(l.pixels.empty());
+  for (size_t i = 0; i < l.pixels.PixelCount(); ++i) ASSERT_EQ(l.pixels.data()[i].a, 0);
+}
+
 TEST(PsdWrite, WideDocumentsBecomePsb) {
   PsdDocument doc;
   doc.width = 30001;
@@ -185,6 +199,7 @@ TEST(PsdWrite, RefusesInconsistentDocuments) {
       {"composite of another size", [](PsdDocument& d) { d.composite.Create(d.width + 1, d.height); }},
       {"no composite", [](PsdDocument& d) { d.composite.Reset(); }},
       {"layer pixels not matching bounds", [](PsdDocument& d) { d.layers[0].bounds.right += 1; }},
+      {"layer pixels of another height", [](PsdDocument& d) { d.layers[1].pixels.Create(35, 35); }},
       {"pixels on an empty layer", [](PsdDocument& d) { d.layers[2].pixels.Create(1, 1); }},
       {"mask pixels not matching", [](PsdDocument& d) { d.layers[1].mask->bounds.bottom += 2; }},
       {"inverted bounds",
