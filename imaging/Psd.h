@@ -1,6 +1,27 @@
 // Layered documents (PSD, PSB, PDD): the in-memory form, the reader and the
 // writer. The reader treats its input as hostile: every length is checked
-// against the bytes left and every count is capped before allocation.
+// against the bytes left and every count is capped before allocation; a
+// channel's data is checked against its size before its pixels are made.
+//
+// Reading converts every document to 8-bit RGBA in memory:
+//   - 16-bit samples are narrowed with Narrow16To8; 32-bit (linear light)
+//     colour is clamped to 0..1 and encoded with the sRGB curve, 32-bit
+//     coverage (transparency, masks, alpha channels) is clamped linearly;
+//   - CMYK goes through the embedded CMYK profile to sRGB (lcms2, relative
+//     colorimetric with black-point compensation); without one, through the
+//     inverted-ink formula R = (1 - C)(1 - K) on the stored samples;
+//   - Lab goes to sRGB through lcms2 (D50); grey, duotone, bitmap (1 = black)
+//     and multichannel (its first channel) become grey; indexed colour goes
+//     through the palette, its transparent index (resource 1047) to alpha 0.
+// The merged image of a transparent document is stored over white by the
+// image editors; the reader recovers the straight colour and the writer
+// stores it that way too.
+//
+// Not rasterised: vector masks, layer effects other than the colour overlay
+// (which is read and written as data, not drawn), adjustment layers.
+//
+// Thread-safety: the functions are reentrant; they use the process-wide
+// pool of base/Parallel.h for large documents.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +52,7 @@ struct PsdLayerMask {
   IntRect bounds;            // document pixels
   Plane pixels;              // bounds.Width() x bounds.Height(); 255 shows the layer
   uint8_t defaultColor = 0;  // 0 or 255
-  bool linked = true;        // the mask moves with the layer
+  bool linked = true;        // the mask moves with the layer (stored as flag bit 0 clear)
   bool disabled = false;
 };
 
@@ -51,6 +72,7 @@ struct PsdLayer {
   std::string name;  // UTF-8; the Unicode name when the file has one
   IntRect bounds;    // document pixels; may reach outside the canvas
   Image pixels;      // bounds.Width() x bounds.Height(), straight alpha; empty for empty bounds
+                     // and for layers without pixels of their own (adjustment layers)
   uint8_t opacity = 255;
   uint8_t fillOpacity = 255;
   BlendMode blendMode = BlendMode::kNormal;
@@ -83,9 +105,15 @@ struct PsdDocument {
   // transparency when the file has one, else opaque.
   Image composite;
   bool hasMergedTransparency = false;
-  std::vector<uint8_t> iccProfile;
+  // True when the file held no real merged image (saved with compatibility
+  // off) and `composite` was rebuilt here from the layers, blending every
+  // layer as normal.
+  bool compositeFlattened = false;
+  std::vector<uint8_t> iccProfile;  // as stored (CMYK documents: the CMYK profile)
 };
 
+// What to decode; what is left out is not decoded at all (its data is not
+// even checked).
 struct PsdReadOptions {
   bool layers = true;         // decode layer records and their pixels
   bool composite = true;      // decode the merged image
@@ -103,14 +131,28 @@ struct PsdInfo {
   int layerCount = 0;
   std::vector<std::string> layerNames;  // bottom first
   std::vector<std::string> alphaChannelNames;
+  bool hasMergedTransparency = false;  // the merged image carries a transparency plane
 };
 
+// Reads the header, the resources and the layer records (names, no pixels).
 Result<PsdInfo> ProbePsd(std::span<const uint8_t> bytes);
+// Reads a document. When the file holds no real merged image (saved with
+// compatibility off) and the composite is asked for, the composite is
+// rebuilt from the layers (see PsdDocument::compositeFlattened).
 Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions& options = {});
 
-// Writes an 8-bit RGB document (PSB when a side exceeds 30000). The caller
-// supplies `composite` (the flattened picture, document size) so that
-// programs that read only the merged image show the right picture.
+// Writes an 8-bit RGB document: PSB when `document.psb` is set, when a side
+// exceeds 30000 or when a section outgrows the 32-bit lengths of PSD. The
+// caller supplies `composite` (the flattened picture, document size) so that
+// programs that read only the merged image show the right picture; when any
+// of its alpha is below 255 a merged-transparency channel ("Transparency",
+// id 0) is written before the alpha channels. Layers are written bottom
+// first with PackBits-coded channels, their names in the legacy field
+// (non-ASCII as '?', at most 31 bytes) and in full as Unicode; the colour
+// overlay as an effects descriptor and as the older effects block. An RGB
+// `iccProfile` is embedded, any other is left out. Refused: a composite or an
+// alpha channel not of the document's size, layer or mask pixels not
+// matching their bounds, more than 56 channels.
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document);
 
 }  // namespace tessaro
