@@ -8,6 +8,7 @@
 
 #include "base/FileIo.h"
 #include "model/Sizes.h"
+#include "model/func.h"
 
 namespace tessaro {
 
@@ -25,9 +26,7 @@ std::string CustomSection(int n) { return "CustomSize" + std::to_string(n); }
 // A real read from the file as the float the size holds; -1 when the text or
 // the narrowed value is not a finite number.
 float ReadSizeReal(const TIniFile& ini, const std::string& section, const char* key) {
-  double d = ini.ReadFloat(section, key, -1.0);
-  float f = static_cast<float>(d);
-  return std::isfinite(f) ? f : -1.0f;
+  return NarrowToFloat(ini.ReadFloat(section, key, -1.0)).value_or(-1.0f);
 }
 
 std::string HomeFolder() {

@@ -23,10 +23,10 @@ struct TAppSettings {
   int32_t Resolution = 254;    // fixed output resolution, pixels per inch
   bool ShowWaterMark = false;
   std::string WaterMarkFile;
-  int32_t Orient = 0;           // watermark position, one of nine
-  int32_t MarginH = 10;         // pixels
-  int32_t MarginV = 10;         // pixels
-  int32_t WaterMarkTrans = 60;  // percent
+  int32_t Orient = 0;            // watermark position, one of nine
+  int32_t MarginH = 10;          // pixels
+  int32_t MarginV = 10;          // pixels
+  int32_t WaterMarkTrans = 60;   // percent
   int32_t WaterMarkScale = 100;  // percent
 };
 

@@ -93,13 +93,15 @@ Status TMainController::SaveBeforeShutdown() {
   // Unnamed: a file in the program folder, or in the configuration folder
   // when the program folder is not writable (an installed program's folder
   // usually is not).
-  const std::string name = std::string(kProposedSetName) + FormatTimeOfDay(FViews.Clock.Now()) + kSetFileExtension;
+  const std::string name =
+      std::string(kProposedSetName) + FormatTimeOfDay(FViews.Clock.Now()) + kSetFileExtension;
   Status last = Status::Error("no folder to save the set in");
   for (const std::string& folder : {FPaths.AppDir, FolderOf(FPaths.ConfigFile)}) {
     if (folder.empty()) continue;
     const std::string path = JoinPath(folder, name);
     if (FileExists(path)) {
-      TAnswer answer = FViews.Dialogs.AskYesNoCancel(kSaveSetCaption, FileNameOf(path) + kAlreadyExistsSuffix);
+      TAnswer answer =
+          FViews.Dialogs.AskYesNoCancel(kSaveSetCaption, FileNameOf(path) + kAlreadyExistsSuffix);
       if (answer != TAnswer::Yes) return Status::Error("not replacing " + path);
     }
     last = WriteSetFile(CurSet, path);
@@ -130,7 +132,9 @@ TSlotNode* TMainController::CurrentSlot() const {
   return temp->Slots[CurSlot].get();
 }
 
-TPhotoRows TMainController::Rows() { return TPhotoRows{&FViews.TempList, &FViews.PhotoList, &FViews.StatList}; }
+TPhotoRows TMainController::Rows() {
+  return TPhotoRows{&FViews.TempList, &FViews.PhotoList, &FViews.StatList};
+}
 
 std::string TMainController::SetName(int index) const {
   const std::string& fileName = SetList[index]->FileName;
@@ -164,8 +168,8 @@ void TMainController::ApplySize(int tag) {
   temp->Width = size.Width;
   temp->Height = size.Height;
   temp->SizeUnit = size.SizeUnit;
-  FViews.TempList.SetCellText(CurTemp, 1,
-                              ReplaceSizeCaption(FViews.TempList.GetCellText(CurTemp, 1), temp->SizeUnit, temp->Height));
+  FViews.TempList.SetCellText(
+      CurTemp, 1, ReplaceSizeCaption(FViews.TempList.GetCellText(CurTemp, 1), temp->SizeUnit, temp->Height));
   FViews.Window.DrawSizeCaption(size.Name);
   CopySize(CurrentSize, size);
   Modified = true;
@@ -424,7 +428,8 @@ void TMainController::ButtonLoadSetClick() {
   const int last = static_cast<int>(SetList.size()) - 1;
   int first = -1;
   for (const std::string& file : files) {
-    auto open = std::find_if(SetList.begin(), SetList.end(), [&](const auto& s) { return s->FileName == file; });
+    auto open =
+        std::find_if(SetList.begin(), SetList.end(), [&](const auto& s) { return s->FileName == file; });
     if (open != SetList.end()) {
       if (first == -1) first = static_cast<int>(open - SetList.begin());
       continue;
@@ -826,8 +831,8 @@ std::string TMainController::CheckInvariants() const {
   const int temps = set ? static_cast<int>(set->PreviewTemps.size()) : 0;
   const int photos = set ? static_cast<int>(set->Photos.size()) : 0;
   if (FViews.TempList.Count() != temps)
-    return "template list has " + std::to_string(FViews.TempList.Count()) + " rows for " + std::to_string(temps) +
-           " templates";
+    return "template list has " + std::to_string(FViews.TempList.Count()) + " rows for " +
+           std::to_string(temps) + " templates";
   for (const TRowList* list : {&FViews.PhotoList, &FViews.StatList})
     if (list->Count() != photos)
       return "a photo list has " + std::to_string(list->Count()) + " rows for " + std::to_string(photos) +
@@ -835,7 +840,8 @@ std::string TMainController::CheckInvariants() const {
   for (int i = 0; i < temps; ++i) {
     const TTempNode& t = *set->PreviewTemps[i];
     const std::string where = "template row " + std::to_string(i) + " ";
-    if (FViews.TempList.GetCellText(i, 0) != std::to_string(i + 1)) return where + "is not numbered " + std::to_string(i + 1);
+    if (FViews.TempList.GetCellText(i, 0) != std::to_string(i + 1))
+      return where + "is not numbered " + std::to_string(i + 1);
     if (FViews.TempList.GetCellText(i, 1) != TemplateCaption(t.Folder, t.SizeUnit, t.Height))
       return where + "shows '" + FViews.TempList.GetCellText(i, 1) + "'";
     if (FViews.TempList.GetCellText(i, 2) != PlacedCaption(t))
@@ -844,8 +850,10 @@ std::string TMainController::CheckInvariants() const {
   for (int i = 0; i < photos; ++i) {
     const TPhotoInfoNode& p = *set->Photos[i];
     for (const TRowList* list : {&FViews.PhotoList, &FViews.StatList}) {
-      const std::string where = (list == &FViews.PhotoList ? "photo row " : "statistics row ") + std::to_string(i);
-      if (list->GetCellText(i, 0) != std::to_string(i + 1)) return where + " is not numbered " + std::to_string(i + 1);
+      const std::string where =
+          (list == &FViews.PhotoList ? "photo row " : "statistics row ") + std::to_string(i);
+      if (list->GetCellText(i, 0) != std::to_string(i + 1))
+        return where + " is not numbered " + std::to_string(i + 1);
       if (list->GetCellText(i, 1) != FileNameOf(p.FileName)) return where + " shows another file";
       if (list->GetCellText(i, 2) != std::to_string(p.UsedBy.size()))
         return where + " shows usage " + list->GetCellText(i, 2) + ", not " + std::to_string(p.UsedBy.size());

@@ -57,7 +57,8 @@ class TMainController {
  public:
   // `source` looks up packages and photos when set files are read; null
   // means the disk.
-  TMainController(const TViews& views, TControllerPaths paths, std::unique_ptr<TSetFileSource> source = nullptr);
+  TMainController(const TViews& views, TControllerPaths paths,
+                  std::unique_ptr<TSetFileSource> source = nullptr);
   TMainController(const TMainController&) = delete;
   TMainController& operator=(const TMainController&) = delete;
 

@@ -123,7 +123,8 @@ int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, in
   auto res = std::from_chars(t.data(), t.data() + t.size(), magnitude, base);
   if (res.ec != std::errc() || res.ptr != t.data() + t.size()) return fallback;
   int64_t value = negative ? -magnitude : magnitude;
-  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return fallback;
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+    return fallback;
   return static_cast<int32_t>(value);
 }
 

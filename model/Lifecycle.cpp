@@ -35,8 +35,8 @@ namespace {
 bool PlainName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
   for (char c : name) {
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
-              c == '-';
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+              c == '_' || c == '-';
     if (!ok) return false;
   }
   return true;
@@ -106,7 +106,8 @@ TDateTime TSystemClock::Now() const {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
-  return TDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+  return TDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                   local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 }  // namespace tessaro

@@ -16,8 +16,8 @@ namespace {
 // A descriptor is a few kilobytes; anything this large is not one.
 constexpr uint64_t kMaxDescriptorBytes = 64u << 20;
 // Smallest encoded sizes, used to check counts against the bytes left.
-constexpr uint64_t kMinSlotBytes = 8;     // photo type, effect count
-constexpr uint64_t kMinEffectBytes = 8;   // kind, parameter count
+constexpr uint64_t kMinSlotBytes = 8;                  // photo type, effect count
+constexpr uint64_t kMinEffectBytes = 8;                // kind, parameter count
 constexpr uint64_t kPlacementFixedBytes = 4 + 4 + 16;  // after the tag: number, length, rectangle
 
 constexpr int32_t kDecipher = 0;
@@ -94,7 +94,8 @@ Result<std::unique_ptr<TTempNode>> DecodeDescriptor(std::span<const uint8_t> fil
   if (file.size() < 1) return Status::Error("empty file");
   std::vector<uint8_t> body(file.begin() + 1, file.end());
   if (body.size() % 8 != 0)
-    return Status::Error("enciphered body of " + std::to_string(body.size()) + " bytes is not a multiple of 8");
+    return Status::Error("enciphered body of " + std::to_string(body.size()) +
+                         " bytes is not a multiple of 8");
   if (body.size() > UINT32_MAX) return Status::Error("body too large");
   if (!body.empty() &&
       TDES(kTemplateKey, kDecipher, body.data(), body.data(), static_cast<uint32_t>(body.size())) != 0)

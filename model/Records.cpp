@@ -62,7 +62,8 @@ std::string CheckTemplateList(const std::vector<std::unique_ptr<TTempNode>>& tem
     }
     for (size_t i = 0; i < temp->Placements.size(); ++i) {
       if (!temp->Placements[i]) return Where(name, t) + "null placement " + std::to_string(i);
-      if (i > 0 && temp->Placements[i - 1] && temp->Placements[i - 1]->SlotNumber > temp->Placements[i]->SlotNumber)
+      if (i > 0 && temp->Placements[i - 1] &&
+          temp->Placements[i - 1]->SlotNumber > temp->Placements[i]->SlotNumber)
         return Where(name, t) + "placements not sorted by slot number";
     }
   }
@@ -121,7 +122,8 @@ std::string CheckInvariants(const TSetNode& set) {
 std::string CheckInvariants(const TSetList& setList, int curSet, int curTemp, int curSlot) {
   for (size_t i = 0; i < setList.size(); ++i) {
     if (!setList[i]) return "set " + std::to_string(i) + " is null";
-    if (std::string e = CheckInvariants(*setList[i]); !e.empty()) return "set " + std::to_string(i) + ": " + e;
+    if (std::string e = CheckInvariants(*setList[i]); !e.empty())
+      return "set " + std::to_string(i) + ": " + e;
   }
   if (curSet < -1 || curSet >= static_cast<int>(setList.size()))
     return "CurSet " + std::to_string(curSet) + " outside " + std::to_string(setList.size()) + " sets";
@@ -138,7 +140,8 @@ std::string CheckInvariants(const TSetList& setList, int curSet, int curTemp, in
     if (curSlot != -1) return "CurSlot " + std::to_string(curSlot) + " without a current template";
     return {};
   }
-  const int slots = static_cast<int>(std::min<size_t>(set.PreviewTemps[curTemp]->Slots.size(), kSlotButtonCount));
+  const int slots =
+      static_cast<int>(std::min<size_t>(set.PreviewTemps[curTemp]->Slots.size(), kSlotButtonCount));
   if (curSlot < -1 || curSlot >= slots)
     return "CurSlot " + std::to_string(curSlot) + " outside " + std::to_string(slots) + " selectable slots";
   return {};

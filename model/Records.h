@@ -80,10 +80,10 @@ struct TTempNode {
   int32_t PlacedCount = 0;  // slots holding a photo (PreviewTemps entries only)
   std::vector<std::unique_ptr<TSlotNode>> Slots;
   std::vector<std::unique_ptr<TPlacement>> Placements;  // sorted by SlotNumber, stable
-  float Width = -1.0f;   // one page's width in SizeUnit
-  float Height = -1.0f;  // page height in SizeUnit
-  int32_t SizeUnit = -1;  // TSizeUnitKind, -1 = no size given
-  int32_t Spread = 0;     // non-zero: a two-page spread
+  float Width = -1.0f;                                  // one page's width in SizeUnit
+  float Height = -1.0f;                                 // page height in SizeUnit
+  int32_t SizeUnit = -1;                                // TSizeUnitKind, -1 = no size given
+  int32_t Spread = 0;                                   // non-zero: a two-page spread
   std::string SizeName;
   int32_t HeaderValue = 0;  // carried into set files, not interpreted
   std::string ImportStamp;  // "yyyy_mm_dd_hh_nn_ss"
@@ -93,7 +93,7 @@ struct TTempNode {
 };
 
 struct TPhotoInfoNode {
-  std::string FileName;           // full path, compared exactly (case-sensitive)
+  std::string FileName;            // full path, compared exactly (case-sensitive)
   std::vector<TSlotNode*> UsedBy;  // not owned: slots of PreviewTemps holding this photo
 };
 

@@ -25,8 +25,8 @@ class TSetFileParser {
 
   Result<TSetFileData> Parse() {
     TSetFileData data;
-    if (!Templates("preview template", data.PreviewTemps) || !Templates("result template", data.ResultTemps) ||
-        !Photos(data.Photos))
+    if (!Templates("preview template", data.PreviewTemps) ||
+        !Templates("result template", data.ResultTemps) || !Photos(data.Photos))
       return Status::Error(FError);
     return data;
   }
@@ -119,7 +119,8 @@ bool WriteText(ByteWriter& out, const std::string& text, size_t maxBytes) {
 Status WriteTemplates(ByteWriter& out, const std::vector<std::unique_ptr<TTempNode>>& temps) {
   out.I32LE(static_cast<int32_t>(temps.size()));
   for (const auto& t : temps) {
-    if (!WriteText(out, t->Folder, kMaxSetPathBytes)) return Status::Error("folder path too long: " + t->Folder);
+    if (!WriteText(out, t->Folder, kMaxSetPathBytes))
+      return Status::Error("folder path too long: " + t->Folder);
     out.F32LE(t->Width);
     out.F32LE(t->Height);
     out.I32LE(t->SizeUnit);
@@ -182,13 +183,15 @@ Result<std::vector<uint8_t>> EncodeSetFile(const TSetNode& set) {
   if (Status s = WriteTemplates(out, set.ResultTemps); !s.ok()) return s;
   out.I32LE(static_cast<int32_t>(set.Photos.size()));
   for (const auto& p : set.Photos)
-    if (!WriteText(out, p->FileName, kMaxSetPathBytes)) return Status::Error("photo path too long: " + p->FileName);
+    if (!WriteText(out, p->FileName, kMaxSetPathBytes))
+      return Status::Error("photo path too long: " + p->FileName);
   return out.Take();
 }
 
 bool TDiskSetFileSource::FileExists(const std::string& path) const { return tessaro::FileExists(path); }
 
-std::unique_ptr<TTempNode> TDiskSetFileSource::ReadDescriptor(const std::string& path, int templateIndex) const {
+std::unique_ptr<TTempNode> TDiskSetFileSource::ReadDescriptor(const std::string& path,
+                                                              int templateIndex) const {
   return tessaro::ReadDescriptor(path, templateIndex);
 }
 

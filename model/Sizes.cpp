@@ -17,12 +17,12 @@ struct TBuiltInSize {
 // Height x width, then the height in inches; the pages are upright. The runs
 // of blanks align the parentheses in the fixed-width menu.
 constexpr TBuiltInSize kBuiltInSizes[kBuiltInSizeCount] = {
-    {"5×3.5 (5英寸)", 3.5f, 5},   {"6×4   (6英寸)", 4, 6},     {"7×5   (7英寸)", 5, 7},
-    {"8×6   (8英寸)", 6, 8},      {"10×8  (10英寸)", 8, 10},   {"12×8  (12英寸)", 8, 12},
-    {"12×10 (12英寸)", 10, 12},   {"16×12 (16英寸)", 12, 16},  {"18×12 (18英寸)", 12, 18},
-    {"18×14 (18英寸)", 14, 18},   {"20×16 (20英寸)", 16, 20},  {"20×18 (20英寸)", 18, 20},
-    {"24×20 (24英寸)", 20, 24},   {"30×24 (30英寸)", 24, 30},  {"32×24 (32英寸)", 24, 32},
-    {"36×24 (36英寸)", 24, 36},   {"40×32 (40英寸)", 32, 40},  {"42×32 (42英寸)", 32, 42},
+    {"5×3.5 (5英寸)", 3.5f, 5}, {"6×4   (6英寸)", 4, 6},    {"7×5   (7英寸)", 5, 7},
+    {"8×6   (8英寸)", 6, 8},    {"10×8  (10英寸)", 8, 10},  {"12×8  (12英寸)", 8, 12},
+    {"12×10 (12英寸)", 10, 12}, {"16×12 (16英寸)", 12, 16}, {"18×12 (18英寸)", 12, 18},
+    {"18×14 (18英寸)", 14, 18}, {"20×16 (20英寸)", 16, 20}, {"20×18 (20英寸)", 18, 20},
+    {"24×20 (24英寸)", 20, 24}, {"30×24 (30英寸)", 24, 30}, {"32×24 (32英寸)", 24, 32},
+    {"36×24 (36英寸)", 24, 36}, {"40×32 (40英寸)", 32, 40}, {"42×32 (42英寸)", 32, 42},
     {"48×32 (48英寸)", 32, 48},
 };
 
@@ -75,8 +75,8 @@ std::vector<TSizeMenuItem> BuildSizeMenu(const TSizeList& sizeList) {
   return items;
 }
 
-std::optional<std::pair<int32_t, int32_t>> SlotWindowSize(const TPlacementRect& rect, int32_t spread, float width,
-                                                          float height, int32_t unit,
+std::optional<std::pair<int32_t, int32_t>> SlotWindowSize(const TPlacementRect& rect, int32_t spread,
+                                                          float width, float height, int32_t unit,
                                                           const TSlotWindowGeometry& geometry) {
   const double refWidth = spread != 0 ? 2.0 * kReferencePageWidth : kReferencePageWidth;
   int64_t pixelWidth = ToPixels(unit, width, geometry.PixelsPerInch);
@@ -99,9 +99,10 @@ void KeepPhotosForNewSize(TTempNode& temp, const TSizeNode& newSize, const TSlot
     if (slot.PhotoIndex == -1) continue;
     const TPlacement* placement = temp.FirstPlacementOf(static_cast<int>(i));
     if (!placement) continue;
-    auto before = SlotWindowSize(placement->Rect, temp.Spread, temp.Width, temp.Height, temp.SizeUnit, geometry);
-    auto after =
-        SlotWindowSize(placement->Rect, temp.Spread, newSize.Width, newSize.Height, newSize.SizeUnit, geometry);
+    auto before =
+        SlotWindowSize(placement->Rect, temp.Spread, temp.Width, temp.Height, temp.SizeUnit, geometry);
+    auto after = SlotWindowSize(placement->Rect, temp.Spread, newSize.Width, newSize.Height, newSize.SizeUnit,
+                                geometry);
     if (!before || !after) continue;
     // Window extents are one less than the window's pixel size.
     const double oldW = before->first - 1, oldH = before->second - 1;

@@ -58,8 +58,8 @@ struct TSlotWindowGeometry {
 // (a spread doubles the width and uses the 4200-unit reference width).
 // Nothing when the window would be smaller than 2 x 2 pixels (a template
 // without a usable size).
-std::optional<std::pair<int32_t, int32_t>> SlotWindowSize(const TPlacementRect& rect, int32_t spread, float width,
-                                                          float height, int32_t unit,
+std::optional<std::pair<int32_t, int32_t>> SlotWindowSize(const TPlacementRect& rect, int32_t spread,
+                                                          float width, float height, int32_t unit,
                                                           const TSlotWindowGeometry& geometry);
 
 // Gives every slot of `temp` that holds a photo the offsets and scales that

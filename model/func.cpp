@@ -174,6 +174,16 @@ std::optional<double> ParseReal(std::string_view text) {
   return v;
 }
 
+std::optional<float> NarrowToFloat(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  // Half a unit in the last place above the largest float still rounds to it.
+  constexpr double kLimit = 3.4028235677973366e+38;
+  if (std::fabs(value) >= kLimit) return std::nullopt;
+  if (std::fabs(value) > std::numeric_limits<float>::max())
+    return std::copysign(std::numeric_limits<float>::max(), static_cast<float>(value > 0 ? 1 : -1));
+  return static_cast<float>(value);
+}
+
 std::string SizeCaption(int32_t unit, float value) {
   return "(" + FormatGeneral(static_cast<double>(value)) + UnitName(unit) + ")";
 }

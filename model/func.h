@@ -53,6 +53,10 @@ std::string FormatGeneral(double value);
 // is not a finite number.
 std::optional<double> ParseReal(std::string_view text);
 
+// A finite double as the nearest float; nothing when it lies beyond the
+// float range (values that round to the largest float are kept).
+std::optional<float> NarrowToFloat(double value);
+
 // "(" + value + unit word + ")", e.g. (5英寸), (12.5厘米).
 std::string SizeCaption(int32_t unit, float value);
 // The caption with its last parenthesised group replaced by SizeCaption;
