@@ -15,7 +15,8 @@ namespace {
 
 TEST(IniFile, ReadsSectionsAndKeysWithoutRegardToCase) {
   TIniFile ini = TIniFile::Parse(
-      "\xEF\xBB\xBF; comment\r\nstray=1\r\n[AppSet]\r\n  Resolution = 300  \r\nresolution=1\r\n[appset]\r\nMarginH=5\r\n"
+      "\xEF\xBB\xBF; comment\r\nstray=1\r\n[AppSet]\r\n  Resolution = 300  "
+      "\r\nresolution=1\r\n[appset]\r\nMarginH=5\r\n"
       "[Broken\nName=x\n[ Other ]\nkey=a=b\n");
   EXPECT_EQ(ini.ReadInteger("APPSET", "RESOLUTION", 0), 300) << "first of two equal keys wins";
   EXPECT_EQ(ini.ReadInteger("AppSet", "MarginH", 0), 5) << "a section named twice is one section";
@@ -91,7 +92,7 @@ TEST(Config, MissingFileGivesDefaults) {
 TEST(Config, CustomSizesStopAtTheFirstGapAndSkipEmptySizes) {
   TIniFile ini = TIniFile::Parse(
       "[CustomSize0]\nName=a\nWidth=2\nHeight=3\n"
-      "[CustomSize1]\nName=b\nWidth=0\nHeight=3\n"   // skipped, but the walk goes on
+      "[CustomSize1]\nName=b\nWidth=0\nHeight=3\n"  // skipped, but the walk goes on
       "[CustomSize2]\nWidth=4\nHeight=5\nName=c\n"
       "[CustomSize4]\nName=after gap\nWidth=1\nHeight=1\n");
   TAppSettings settings;
@@ -109,7 +110,8 @@ TEST(Config, CustomSizesStopAtTheFirstGapAndSkipEmptySizes) {
 }
 
 TEST(Config, GapAfterTheFirstSectionLoadsOnlyTheFirst) {
-  TIniFile ini = TIniFile::Parse("[CustomSize0]\nName=a\nWidth=2\nHeight=3\n[CustomSize2]\nName=c\nWidth=4\nHeight=5\n");
+  TIniFile ini =
+      TIniFile::Parse("[CustomSize0]\nName=a\nWidth=2\nHeight=3\n[CustomSize2]\nName=c\nWidth=4\nHeight=5\n");
   TAppSettings settings;
   TSizeList sizes;
   LoadConfigFromIni(ini, settings, sizes);
@@ -120,7 +122,8 @@ TEST(Config, GapAfterTheFirstSectionLoadsOnlyTheFirst) {
 TEST(Config, UnreadableNumbersTakeDefaults) {
   TIniFile ini = TIniFile::Parse(
       "[CustomSize0]\nName=x\nWidth=abc\nHeight=2\n[CustomSize1]\nName=y\nWidth=1e39\nHeight=2\n"
-      "[CustomSize2]\nName=z\nWidth=3\nHeight=2\nUnit=bad\nType=\n[AppSet]\nResolution=lots\nAutoResolution=0\n"
+      "[CustomSize2]\nName=z\nWidth=3\nHeight=2\nUnit=bad\nType=\n[AppSet]\nResolution=lots\nAutoResolution="
+      "0\n"
       "ShowWaterMark=7\n");
   TAppSettings settings;
   TSizeList sizes;

@@ -96,7 +96,8 @@ TEST_F(ControllerTest, ImportingIntoASlotPlacesTheFirstFileWithoutATypeCheck) {
   FProgress.Log.clear();
   Ctl().SlotButtonDblClick(0);
   Check();
-  EXPECT_EQ(PhotoIndices(0), (std::vector<int>{0, -1})) << "x goes into the transparent slot; y is only imported";
+  EXPECT_EQ(PhotoIndices(0), (std::vector<int>{0, -1}))
+      << "x goes into the transparent slot; y is only imported";
   EXPECT_EQ(FPhotos.Count(), 2);
   EXPECT_EQ(FPhotos.Selected, 0);
   EXPECT_EQ(FProgress.Log.front(), "Show 3");
@@ -158,7 +159,8 @@ TEST_F(ControllerTest, DeletingPhotoTwoOfFiveEmptiesItsSlotsAndShiftsTheRest) {
   EXPECT_EQ(FPhotos.Column(1), (std::vector<std::string>{"1.jpg", "3.jpg", "4.jpg", "5.jpg"}));
   EXPECT_FALSE(FPreview.Holds[0]);
   EXPECT_TRUE(FPreview.Holds[1]);
-  EXPECT_EQ(FPreview.Log.back(), "SelectSlot 1 " + FDir / "photos/4.jpg") << "the selected slot is shown again";
+  EXPECT_EQ(FPreview.Log.back(), "SelectSlot 1 " + FDir / "photos/4.jpg")
+      << "the selected slot is shown again";
   EXPECT_TRUE(Ctl().Modified);
   EXPECT_EQ(FWindow.LargeViewClears, 0);
 }

@@ -117,8 +117,18 @@ TEST_F(SetCommandsTest, SavedSetLoadsAsTheSameSet) {
   ASSERT_EQ(FPhotos.Rows[0].Texts[2], "3");
   std::vector<TSlotNode> before;
   for (auto& t : Set().PreviewTemps)
-    for (auto& s : t->Slots) before.push_back(TSlotNode{s->TempIndex, s->PhotoType, {}, s->PhotoIndex, s->OffsetX,
-                                                         s->OffsetY, s->ScaleX, s->ScaleY, s->Angle, s->FlipH, s->FlipV});
+    for (auto& s : t->Slots)
+      before.push_back(TSlotNode{s->TempIndex,
+                                 s->PhotoType,
+                                 {},
+                                 s->PhotoIndex,
+                                 s->OffsetX,
+                                 s->OffsetY,
+                                 s->ScaleX,
+                                 s->ScaleY,
+                                 s->Angle,
+                                 s->FlipH,
+                                 s->FlipV});
   const std::string path = SaveAs("round");
 
   FDialogs.ExpectYesNo("删除套系", "确实要删除套系【round】吗？", TAnswer::Yes);
@@ -147,7 +157,8 @@ TEST_F(SetCommandsTest, SavedSetLoadsAsTheSameSet) {
   EXPECT_EQ(i, before.size());
   EXPECT_EQ(FTemps.Rows[1].Texts, (std::vector<std::string>{"2", "b(5英寸)", "1/2", "删除"}));
   const std::vector<std::string> fill(FProgress.Log.end() - 7, FProgress.Log.end());
-  EXPECT_EQ(fill, (std::vector<std::string>{"Show 5", "Info 正在导入套系", "Step", "Step", "Step", "Step", "Close"}))
+  EXPECT_EQ(fill, (std::vector<std::string>{"Show 5", "Info 正在导入套系", "Step", "Step", "Step", "Step",
+                                            "Close"}))
       << "1 photo + 2 templates + 2 steps";
   EXPECT_FALSE(Ctl().Modified);
 }
@@ -263,7 +274,8 @@ TEST_F(SetCommandsTest, LeavingAChangedUnnamedSetWithNoDiscardsIt) {
   EXPECT_EQ(Ctl().CurSet, 0);
   EXPECT_EQ(FPhotos.Column(1), std::vector<std::string>{"a.jpg"});
   EXPECT_EQ(Ctl().CurTemp, -1);
-  EXPECT_NE(std::find(FPreview.Log.begin(), FPreview.Log.end(), "ResetSampleAndSlotButtons"), FPreview.Log.end());
+  EXPECT_NE(std::find(FPreview.Log.begin(), FPreview.Log.end(), "ResetSampleAndSlotButtons"),
+            FPreview.Log.end());
   (void)s1;
 }
 
@@ -421,8 +433,7 @@ class CloseQueryTest : public SetCommandsTest, public ::testing::WithParamInterf
 TEST_P(CloseQueryTest, AsksOnlyAboutChanges) {
   const CloseCase& c = GetParam();
   if (c.modified) ImportPhotos(1, {"a.jpg"});
-  if (!c.answers.empty())
-    FDialogs.ExpectYesNoCancel("保存套系", "当前套系已更改，是否保存？", c.answers[0]);
+  if (!c.answers.empty()) FDialogs.ExpectYesNoCancel("保存套系", "当前套系已更改，是否保存？", c.answers[0]);
   if (c.answers.size() > 1) {
     MakeDirectories(FDir / "sets");
     FDialogs.ExpectSaveName(c.answers[1] == TAnswer::Yes ? FDir / "sets/x.cys" : "");
@@ -433,8 +444,7 @@ TEST_P(CloseQueryTest, AsksOnlyAboutChanges) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, CloseQueryTest,
-    ::testing::Values(CloseCase{"no changes", false, {}, true},
-                      CloseCase{"no", true, {TAnswer::No}, true},
+    ::testing::Values(CloseCase{"no changes", false, {}, true}, CloseCase{"no", true, {TAnswer::No}, true},
                       CloseCase{"cancel", true, {TAnswer::Cancel}, false},
                       CloseCase{"yes, saved", true, {TAnswer::Yes, TAnswer::Yes}, true},
                       CloseCase{"yes, save dialog cancelled", true, {TAnswer::Yes, TAnswer::Cancel}, false}));

@@ -59,7 +59,8 @@ TEST_F(ControllerTest, ImportTemplatesAddsRowsAndSelectsTheFirst) {
   Package("婚纱01", {0, 1, 1});
   Package("婚纱02", {1});
   TTemplateBrowserResult result{true, FDir / "lib", {"婚纱01", "婚纱02"}};
-  FDialogs.ExpectBrowse(result, [](TSizeNode& current, TSizeList& sizes) { CopySize(current, *FindSize(sizes, 1)); });
+  FDialogs.ExpectBrowse(result,
+                        [](TSizeNode& current, TSizeList& sizes) { CopySize(current, *FindSize(sizes, 1)); });
   Ctl().ImageButtonTempClick();
   Check();
 
@@ -94,9 +95,8 @@ TEST_F(ControllerTest, ImportTemplatesAddsRowsAndSelectsTheFirst) {
 }
 
 TEST_F(ControllerTest, CancelledBrowserImportsNothingButRebuildsTheMenu) {
-  FDialogs.ExpectBrowse(TTemplateBrowserResult{}, [](TSizeNode&, TSizeList& sizes) {
-    AddSize(sizes, "new", 1, 2, 3, 1, 0);
-  });
+  FDialogs.ExpectBrowse(TTemplateBrowserResult{},
+                        [](TSizeNode&, TSizeList& sizes) { AddSize(sizes, "new", 1, 2, 3, 1, 0); });
   Ctl().ImageButtonTempClick();
   Check();
   EXPECT_EQ(FTemps.Count(), 0);
@@ -254,7 +254,8 @@ TEST_F(ControllerTest, DeletingTheLastTemplateResetsThePreview) {
   EXPECT_EQ(Ctl().CurSlot, -1);
   EXPECT_EQ(FPreview.TemplatePicture, "");
   const std::vector<std::string> tail(FPreview.Log.end() - 3, FPreview.Log.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"ShowTemplatePicture ", "ShowSample ", "ShowTemplateSlots none"}));
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{"ShowTemplatePicture ", "ShowSample ", "ShowTemplateSlots none"}));
 }
 
 TEST_F(ControllerTest, DeleteButtonWorksBottomUpOnTickedTemplates) {
@@ -304,7 +305,8 @@ TEST_F(ControllerTest, ApplySizeResizesTheTemplateAndKeepsPhotoPixels) {
   EXPECT_FLOAT_EQ(Slot(0, 0).ScaleX, 356.0f / 325);
   EXPECT_FLOAT_EQ(Slot(0, 0).ScaleY, 1.0f);
   EXPECT_EQ(Slot(0, 1).OffsetX, -1.0f) << "empty slots are not touched";
-  EXPECT_EQ(FPreview.Log.front(), "SelectSlot 0 " + FDir / "photos/a.jpg") << "the selected slot is shown again";
+  EXPECT_EQ(FPreview.Log.front(), "SelectSlot 0 " + FDir / "photos/a.jpg")
+      << "the selected slot is shown again";
 }
 
 TEST_F(ControllerTest, ApplySizeToEmptySlotsChangesSizeFieldsOnly) {

@@ -31,7 +31,9 @@ class ControllerTest : public ::testing::Test {
     Check();
   }
 
-  TControllerPaths Paths() const { return TControllerPaths{FDir / "app", FDir / "work/", FDir / "cfg/cfg.ini"}; }
+  TControllerPaths Paths() const {
+    return TControllerPaths{FDir / "app", FDir / "work/", FDir / "cfg/cfg.ini"};
+  }
 
   void Check() { EXPECT_EQ(FCtl->CheckInvariants(), ""); }
 

@@ -109,7 +109,9 @@ class FakeDialogs : public TDialogService {
     std::function<void(TSizeNode&, TSizeList&)> Action;
   };
 
-  ~FakeDialogs() override { EXPECT_TRUE(Script.empty()) << Script.size() << " scripted dialogs never opened"; }
+  ~FakeDialogs() override {
+    EXPECT_TRUE(Script.empty()) << Script.size() << " scripted dialogs never opened";
+  }
 
   void ExpectInfo(const std::string& text) { Push(Kind::Info, kInfoCaption, text); }
   void ExpectYesNo(const std::string& caption, const std::string& text, TAnswer answer) {
@@ -227,7 +229,8 @@ class FakePreview : public TPreviewService {
   }
   void SetSlotButtonHoldsPhoto(int slotIndex, bool holds) override { Holds.at(slotIndex) = holds; }
   void ShowTemplateSlots(const TTempNode* temp) override {
-    Log.push_back(temp ? "ShowTemplateSlots " + std::to_string(temp->Slots.size()) : "ShowTemplateSlots none");
+    Log.push_back(temp ? "ShowTemplateSlots " + std::to_string(temp->Slots.size())
+                       : "ShowTemplateSlots none");
     for (int i = 0; i < kSlotButtonCount; ++i)
       Holds[i] = temp && i < static_cast<int>(temp->Slots.size()) && temp->Slots[i]->PhotoIndex != -1;
   }

@@ -62,7 +62,7 @@ TEST(ParseDescriptorBody, ReadsSlotsEffectsAndSortedPlacements) {
   BodyBuilder b;
   b.I32(1234).I32(1).I32(2);
   b.I32(0).I32(2).I32(5).I32(2).F32(0.25f).F32(-3).I32(6).I32(0);  // slot 1: two effects
-  b.I32(1).I32(0);                                                   // slot 2: none
+  b.I32(1).I32(0);                                                 // slot 2: none
   b.Placement(3, "c", 1, 2, 3, 4).Placement(1, "a1", 10, 20, 30, 40).Placement(2, "", 0, 0, 1, 1);
   b.Placement(1, "a2", 5, 6, 7, 8);
   auto t = ParseDescriptorBody(b.Padded(), 4);
@@ -139,28 +139,34 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MalformedCase{"empty", {}, "header"},
         MalformedCase{"short header", BodyBuilder().I32(1).I32(0).Raw(), "header"},
-        MalformedCase{"negative slot count", BodyBuilder().I32(0).I32(0).I32(-1).I32(0).I32(0).Raw(), "negative"},
-        MalformedCase{"slot count beyond the body", BodyBuilder().I32(0).I32(0).I32(0x7fffffff).I32(0).I32(0).Raw(),
-                      "more than the body"},
+        MalformedCase{"negative slot count", BodyBuilder().I32(0).I32(0).I32(-1).I32(0).I32(0).Raw(),
+                      "negative"},
+        MalformedCase{"slot count beyond the body",
+                      BodyBuilder().I32(0).I32(0).I32(0x7fffffff).I32(0).I32(0).Raw(), "more than the body"},
         MalformedCase{"ends inside a slot", BodyBuilder().I32(0).I32(0).I32(1).I32(0).Raw(), "slot count 1"},
         MalformedCase{"effect count beyond the body",
-                      BodyBuilder().I32(0).I32(0).I32(1).I32(0).I32(0x10000000).I32(0).I32(0).Raw(), "effect count"},
+                      BodyBuilder().I32(0).I32(0).I32(1).I32(0).I32(0x10000000).I32(0).I32(0).Raw(),
+                      "effect count"},
         MalformedCase{"negative effect count", BodyBuilder().I32(0).I32(0).I32(1).I32(0).I32(-1).Raw(),
                       "effect count"},
         MalformedCase{"parameter count beyond the body",
                       BodyBuilder().I32(0).I32(0).I32(1).I32(0).I32(1).I32(3).I32(0x3fffffff).F32(1).Raw(),
                       "parameter count"},
         MalformedCase{"ends inside parameters",
-                      BodyBuilder().I32(0).I32(0).I32(1).I32(0).I32(1).I32(3).I32(2).F32(1).Raw(), "parameter count"},
-        MalformedCase{"name length above 255",
-                      BodyBuilder().I32(0).I32(0).I32(0).Byte(0x43).I32(1).I32(256).Text(std::string(300, 'a')).Raw(),
-                      "outside 0..255"},
-        MalformedCase{"negative name length",
-                      BodyBuilder().I32(0).I32(0).I32(0).Byte(0x43).I32(1).I32(-2).Text(std::string(30, 'a')).Raw(),
-                      "outside 0..255"},
-        MalformedCase{"name past the end",
-                      BodyBuilder().I32(0).I32(0).I32(0).Byte(0x43).I32(1).I32(40).Text(std::string(30, 'a')).Raw(),
-                      "channel name"},
+                      BodyBuilder().I32(0).I32(0).I32(1).I32(0).I32(1).I32(3).I32(2).F32(1).Raw(),
+                      "parameter count"},
+        MalformedCase{
+            "name length above 255",
+            BodyBuilder().I32(0).I32(0).I32(0).Byte(0x43).I32(1).I32(256).Text(std::string(300, 'a')).Raw(),
+            "outside 0..255"},
+        MalformedCase{
+            "negative name length",
+            BodyBuilder().I32(0).I32(0).I32(0).Byte(0x43).I32(1).I32(-2).Text(std::string(30, 'a')).Raw(),
+            "outside 0..255"},
+        MalformedCase{
+            "name past the end",
+            BodyBuilder().I32(0).I32(0).I32(0).Byte(0x43).I32(1).I32(40).Text(std::string(30, 'a')).Raw(),
+            "channel name"},
         MalformedCase{"ends inside a placement", BodyBuilder().I32(0).I32(0).I32(0).Byte(0x43).I32(1).Raw(),
                       "placement 1"},
         MalformedCase{"ends inside a rectangle",
@@ -233,17 +239,17 @@ TEST(ReadDescriptor, ReadsAPackageBuiltWithOpenSsl) {
   if (std::system("command -v openssl >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl is missing";
   ScopedTempDir dir;
   const uint8_t body[] = {
-      0x2A, 0x00, 0x00, 0x00,  // header value 42
-      0x01, 0x00, 0x00, 0x00,  // spread 1
-      0x02, 0x00, 0x00, 0x00,  // two slots
-      0x01, 0x00, 0x00, 0x00,  // slot 1: opaque
-      0x01, 0x00, 0x00, 0x00,  //   one effect
-      0x07, 0x00, 0x00, 0x00,  //   kind 7
-      0x01, 0x00, 0x00, 0x00,  //   one parameter
-      0x00, 0x00, 0xC0, 0x3F,  //   1.5f
-      0x00, 0x00, 0x00, 0x00,  // slot 2: transparent
-      0x00, 0x00, 0x00, 0x00,  //   no effects
-      0x43,                    // placement: slot 2, "B", (100, 200, 300, 400)
+      0x2A, 0x00, 0x00, 0x00,                                // header value 42
+      0x01, 0x00, 0x00, 0x00,                                // spread 1
+      0x02, 0x00, 0x00, 0x00,                                // two slots
+      0x01, 0x00, 0x00, 0x00,                                // slot 1: opaque
+      0x01, 0x00, 0x00, 0x00,                                //   one effect
+      0x07, 0x00, 0x00, 0x00,                                //   kind 7
+      0x01, 0x00, 0x00, 0x00,                                //   one parameter
+      0x00, 0x00, 0xC0, 0x3F,                                //   1.5f
+      0x00, 0x00, 0x00, 0x00,                                // slot 2: transparent
+      0x00, 0x00, 0x00, 0x00,                                //   no effects
+      0x43,                                                  // placement: slot 2, "B", (100, 200, 300, 400)
       0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x42,  //
       0x00, 0x00, 0xC8, 0x42, 0x00, 0x00, 0x48, 0x43, 0x00, 0x00, 0x96, 0x43, 0x00, 0x00, 0xC8, 0x43,
       0x43,  // placement: slot 1, "A1", (0, 0, 4200, 3000)
@@ -254,8 +260,8 @@ TEST(ReadDescriptor, ReadsAPackageBuiltWithOpenSsl) {
   static_assert(sizeof body % 8 == 0);
   const std::string plain = dir / "body.bin", cipher = dir / "body.enc";
   ASSERT_TRUE(WriteFileAtomic(plain, body, sizeof body).ok());
-  const std::string command = "openssl enc -des-ede-ecb -K 7E19C452A80D36F15B92E704CD683A9F -nopad -in '" + plain +
-                              "' -out '" + cipher + "'";
+  const std::string command = "openssl enc -des-ede-ecb -K 7E19C452A80D36F15B92E704CD683A9F -nopad -in '" +
+                              plain + "' -out '" + cipher + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   auto enciphered = ReadWholeFile(cipher);
   ASSERT_TRUE(enciphered.ok());
@@ -290,8 +296,8 @@ TEST(ReadDescriptor, ReadsAPackageBuiltWithOpenSsl) {
   auto encoded = EncodeDescriptor(*t);
   ASSERT_TRUE(encoded.ok());
   ASSERT_TRUE(WriteFileAtomic(cipher, encoded->data() + 1, encoded->size() - 1).ok());
-  const std::string back = "openssl enc -d -des-ede-ecb -K 7E19C452A80D36F15B92E704CD683A9F -nopad -in '" + cipher +
-                           "' -out '" + plain + "'";
+  const std::string back = "openssl enc -d -des-ede-ecb -K 7E19C452A80D36F15B92E704CD683A9F -nopad -in '" +
+                           cipher + "' -out '" + plain + "'";
   ASSERT_EQ(std::system(back.c_str()), 0);
   auto deciphered = ReadWholeFile(plain);
   ASSERT_TRUE(deciphered.ok());
@@ -315,7 +321,8 @@ TEST(TemplateImage, OnlyTheFirst480BytesAreEnciphered) {
   auto enc = ReadWholeFile(dir / "brivanto_b.jpg");
   ASSERT_TRUE(enc.ok());
   ASSERT_EQ(enc->size(), plain.size());
-  EXPECT_NE(std::vector<uint8_t>(enc->begin(), enc->begin() + 480), std::vector<uint8_t>(plain.begin(), plain.begin() + 480));
+  EXPECT_NE(std::vector<uint8_t>(enc->begin(), enc->begin() + 480),
+            std::vector<uint8_t>(plain.begin(), plain.begin() + 480));
   EXPECT_TRUE(std::equal(enc->begin() + 480, enc->end(), plain.begin() + 480)) << "the rest stays plain";
   ASSERT_TRUE(DecipherTemplateImage(dir / "brivanto_b.jpg", dir / "tmp.jpg").ok());
   EXPECT_EQ(*ReadWholeFile(dir / "tmp.jpg"), plain);

@@ -22,7 +22,8 @@ class MemorySource : public TSetFileSource {
   bool FileExists(const std::string& path) const override {
     if (Files.count(path)) return true;
     for (const auto& [folder, types] : Packages)
-      if (path == JoinPath(folder, "brivanto_a.dll") || path == JoinPath(folder, "brivanto_b.dll")) return true;
+      if (path == JoinPath(folder, "brivanto_a.dll") || path == JoinPath(folder, "brivanto_b.dll"))
+        return true;
     return false;
   }
   std::unique_ptr<TTempNode> ReadDescriptor(const std::string& path, int templateIndex) const override {
@@ -94,8 +95,9 @@ class BuildSetTest : public ::testing::Test {
 };
 
 TEST_F(BuildSetTest, StoredFieldsOverwriteTheDescriptors) {
-  auto set = BuildSet(Data({Record("/pkg/a/", {Slot(0), Slot(2), Slot(-1)})}, {"/p/1.jpg", "/p/2.jpg", "/p/3.png"}),
-                      "/s/x.cys", FSource);
+  auto set =
+      BuildSet(Data({Record("/pkg/a/", {Slot(0), Slot(2), Slot(-1)})}, {"/p/1.jpg", "/p/2.jpg", "/p/3.png"}),
+               "/s/x.cys", FSource);
   ASSERT_EQ(CheckInvariants(*set), "");
   EXPECT_EQ(set->FileName, "/s/x.cys");
   ASSERT_EQ(set->PreviewTemps.size(), 1u);
@@ -116,9 +118,10 @@ TEST_F(BuildSetTest, StoredFieldsOverwriteTheDescriptors) {
 
 TEST_F(BuildSetTest, MissingPhotoIsDroppedAndLaterIndicesShift) {
   FSource.Files.erase("/p/2.jpg");
-  auto set = BuildSet(Data({Record("/pkg/a/", {Slot(0), Slot(1), Slot(2)}), Record("/pkg/b/", {Slot(1), Slot(2)})},
-                           {"/p/1.jpg", "/p/2.jpg", "/p/3.png"}),
-                      "", FSource);
+  auto set =
+      BuildSet(Data({Record("/pkg/a/", {Slot(0), Slot(1), Slot(2)}), Record("/pkg/b/", {Slot(1), Slot(2)})},
+                    {"/p/1.jpg", "/p/2.jpg", "/p/3.png"}),
+               "", FSource);
   ASSERT_EQ(CheckInvariants(*set), "");
   ASSERT_EQ(set->Photos.size(), 2u);
   EXPECT_EQ(set->Photos[1]->FileName, "/p/3.png");
@@ -130,8 +133,9 @@ TEST_F(BuildSetTest, MissingPhotoIsDroppedAndLaterIndicesShift) {
 }
 
 TEST_F(BuildSetTest, DuplicatePhotoIsKeptOnce) {
-  auto set = BuildSet(Data({Record("/pkg/a/", {Slot(0), Slot(1), Slot(2)})}, {"/p/1.jpg", "/p/1.jpg", "/p/2.jpg"}),
-                      "", FSource);
+  auto set =
+      BuildSet(Data({Record("/pkg/a/", {Slot(0), Slot(1), Slot(2)})}, {"/p/1.jpg", "/p/1.jpg", "/p/2.jpg"}),
+               "", FSource);
   ASSERT_EQ(CheckInvariants(*set), "");
   ASSERT_EQ(set->Photos.size(), 2u);
   EXPECT_EQ(PhotoIndices(*set->PreviewTemps[0]), (std::vector<int>{0, -1, 1}));
@@ -139,8 +143,9 @@ TEST_F(BuildSetTest, DuplicatePhotoIsKeptOnce) {
 
 TEST_F(BuildSetTest, PhotosThatAreNoPicturesAreDropped) {
   FSource.Files.insert({"/p/UP.JPG", "/p/noext"});
-  auto set = BuildSet(Data({Record("/pkg/a/", {Slot(0), Slot(1), Slot(2)})}, {"/p/UP.JPG", "/p/noext", "/p/3.png"}),
-                      "", FSource);
+  auto set =
+      BuildSet(Data({Record("/pkg/a/", {Slot(0), Slot(1), Slot(2)})}, {"/p/UP.JPG", "/p/noext", "/p/3.png"}),
+               "", FSource);
   ASSERT_EQ(CheckInvariants(*set), "");
   ASSERT_EQ(set->Photos.size(), 1u);
   EXPECT_EQ(PhotoIndices(*set->PreviewTemps[0]), (std::vector<int>{-1, -1, 0}));
@@ -162,8 +167,8 @@ TEST_F(BuildSetTest, MissingPackageLeavesTheOthersWithTheirOwnSlots) {
 TEST_F(BuildSetTest, UnreadableResultDescriptorDropsTheTemplateFromBothLists) {
   FSource.Unreadable.insert("/pkg/a/brivanto_b.dll");
   TSetLoadReport report;
-  auto set = BuildSet(Data({Record("/pkg/a/", {Slot(0)}), Record("/pkg/b/", {Slot(0)})}, {"/p/1.jpg"}), "", FSource,
-                      &report);
+  auto set = BuildSet(Data({Record("/pkg/a/", {Slot(0)}), Record("/pkg/b/", {Slot(0)})}, {"/p/1.jpg"}), "",
+                      FSource, &report);
   ASSERT_EQ(CheckInvariants(*set), "");
   ASSERT_EQ(set->PreviewTemps.size(), 1u);
   EXPECT_EQ(set->ResultTemps.size(), 1u);
@@ -172,7 +177,8 @@ TEST_F(BuildSetTest, UnreadableResultDescriptorDropsTheTemplateFromBothLists) {
 }
 
 TEST_F(BuildSetTest, ExtraSlotRecordsAndBadIndicesAreIgnored) {
-  auto set = BuildSet(Data({Record("/pkg/b/", {Slot(5), Slot(-3), Slot(0), Slot(0)})}, {"/p/1.jpg"}), "", FSource);
+  auto set =
+      BuildSet(Data({Record("/pkg/b/", {Slot(5), Slot(-3), Slot(0), Slot(0)})}, {"/p/1.jpg"}), "", FSource);
   ASSERT_EQ(CheckInvariants(*set), "");
   EXPECT_EQ(PhotoIndices(*set->PreviewTemps[0]), (std::vector<int>{-1, -1}));
   EXPECT_EQ(set->PreviewTemps[0]->PlacedCount, 0);
@@ -342,8 +348,10 @@ TEST(ReadSetFile, SavedSetLoadsAsTheSameSet) {
   TDiskSetFileSource disk;
   TSetNode set;
   for (const char* name : {"pkg/a/", "pkg/b/"}) {
-    auto a = disk.ReadDescriptor(dir / (std::string(name) + "brivanto_a.dll"), static_cast<int>(set.PreviewTemps.size()));
-    auto b = disk.ReadDescriptor(dir / (std::string(name) + "brivanto_b.dll"), static_cast<int>(set.PreviewTemps.size()));
+    auto a = disk.ReadDescriptor(dir / (std::string(name) + "brivanto_a.dll"),
+                                 static_cast<int>(set.PreviewTemps.size()));
+    auto b = disk.ReadDescriptor(dir / (std::string(name) + "brivanto_b.dll"),
+                                 static_cast<int>(set.PreviewTemps.size()));
     ASSERT_TRUE(a && b);
     a->Width = b->Width = 8;
     a->Height = b->Height = 10;

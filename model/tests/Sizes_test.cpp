@@ -140,12 +140,12 @@ TEST(SlotWindowSize, ScalesTheReferenceRectangleAndFitsTheMask) {
 }
 
 TEST(KeepPhotosForNewSize, KeepsPixelsWhileTheWindowChanges) {
-  auto t = OneSlotTemplate(3.5f, 5);  // window 301 x 430: extents 300 x 429
+  auto t = OneSlotTemplate(3.5f, 5);                      // window 301 x 430: extents 300 x 429
   TSizeNode bigger{4, "10×8  (10英寸)", 8, 10, 1, 0, 0};  // 768 x 960 px -> 344 x 430: extents 343 x 429
   KeepPhotosForNewSize(*t, bigger, TSlotWindowGeometry{});
   const TSlotNode& s = *t->Slots[0];
-  EXPECT_FLOAT_EQ(s.OffsetX, 30.0f / 343);    // round(300 * 0.1) pixels kept
-  EXPECT_FLOAT_EQ(s.OffsetY, -86.0f / 429);   // round(429 * -0.2) = -86 (85.8)
+  EXPECT_FLOAT_EQ(s.OffsetX, 30.0f / 343);   // round(300 * 0.1) pixels kept
+  EXPECT_FLOAT_EQ(s.OffsetY, -86.0f / 429);  // round(429 * -0.2) = -86 (85.8)
   EXPECT_FLOAT_EQ(s.ScaleX, 300.0f / 343);
   EXPECT_FLOAT_EQ(s.ScaleY, 1.0f);
 }

@@ -27,13 +27,14 @@ TEST_P(ToPixelsTest, ConvertsUnitsAtTheGivenResolution) {
   EXPECT_EQ(ToPixels(c.unit, c.value, c.ppi), c.pixels);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Units, ToPixelsTest,
-    ::testing::Values(PixelCase{1, 5, 96, 480}, PixelCase{2, 2.54, 96, 96}, PixelCase{3, 25.4, 96, 96},
-                      PixelCase{4, 1, 96, 0}, PixelCase{-1, 10, 96, 0}, PixelCase{0, 2.5, 96, 2},  // half to even
-                      PixelCase{0, 3.5, 96, 4}, PixelCase{0, -2.5, 96, -2}, PixelCase{1, 3.5, 120, 420},
-                      PixelCase{1, 1e30, 96, INT32_MAX}, PixelCase{1, -1e30, 96, INT32_MIN},
-                      PixelCase{0, NAN, 96, 0}));
+INSTANTIATE_TEST_SUITE_P(Units, ToPixelsTest,
+                         ::testing::Values(PixelCase{1, 5, 96, 480}, PixelCase{2, 2.54, 96, 96},
+                                           PixelCase{3, 25.4, 96, 96}, PixelCase{4, 1, 96, 0},
+                                           PixelCase{-1, 10, 96, 0},
+                                           PixelCase{0, 2.5, 96, 2},  // half to even
+                                           PixelCase{0, 3.5, 96, 4}, PixelCase{0, -2.5, 96, -2},
+                                           PixelCase{1, 3.5, 120, 420}, PixelCase{1, 1e30, 96, INT32_MAX},
+                                           PixelCase{1, -1e30, 96, INT32_MIN}, PixelCase{0, NAN, 96, 0}));
 
 TEST(FromPixels, InvertsToPixels) {
   EXPECT_DOUBLE_EQ(FromPixels(480, 1), 5.0);
@@ -64,22 +65,23 @@ TEST_P(FitTest, GivesTheDescribedSize) {
 
 INSTANTIATE_TEST_SUITE_P(
     Boxes, FitTest,
-    ::testing::Values(FitCase{"in: wide picture", FitInBox, 300, 200, 100, 100, 100, 66},
-                      FitCase{"in: tall picture", FitInBox, 100, 240, 140, 120, 50, 120},
-                      FitCase{"in: wide thumbnail", FitInBox, 280, 120, 140, 120, 140, 60},
-                      FitCase{"in: never enlarges", FitInBox, 20, 10, 100, 100, 20, 10},
-                      FitCase{"in: equal ratios take the height rule", FitInBox, 200, 200, 100, 100, 100, 100},
-                      FitCase{"to: enlarges", FitToBox, 30, 20, 100, 100, 100, 66},
-                      FitCase{"to: shrinks tall", FitToBox, 300, 430, 646, 430, 300, 430},
-                      FitCase{"to: portrait slot", FitToBox, 1000, 2000, 646, 430, 215, 430},
-                      FitCase{"cover: wide", CoverBox, 300, 200, 100, 100, 150, 100},
-                      FitCase{"cover: tall", CoverBox, 4000, 3000, 299, 429, 572, 429},
-                      FitCase{"cover: never enlarges", CoverBox, 200, 150, 299, 429, 200, 150},
-                      FitCase{"in: products beyond 32 bits", FitInBox, 100000, 90000, 60000, 50000, 55555, 50000},
-                      FitCase{"cover: products beyond 32 bits", CoverBox, 100000, 90000, 60000, 50000, 60000, 54000},
-                      FitCase{"in: zero picture", FitInBox, 0, 10, 100, 100, 0, 0},
-                      FitCase{"to: zero box", FitToBox, 10, 10, 0, 100, 0, 0},
-                      FitCase{"cover: negative", CoverBox, -5, 10, 100, 100, 0, 0}));
+    ::testing::Values(
+        FitCase{"in: wide picture", FitInBox, 300, 200, 100, 100, 100, 66},
+        FitCase{"in: tall picture", FitInBox, 100, 240, 140, 120, 50, 120},
+        FitCase{"in: wide thumbnail", FitInBox, 280, 120, 140, 120, 140, 60},
+        FitCase{"in: never enlarges", FitInBox, 20, 10, 100, 100, 20, 10},
+        FitCase{"in: equal ratios take the height rule", FitInBox, 200, 200, 100, 100, 100, 100},
+        FitCase{"to: enlarges", FitToBox, 30, 20, 100, 100, 100, 66},
+        FitCase{"to: shrinks tall", FitToBox, 300, 430, 646, 430, 300, 430},
+        FitCase{"to: portrait slot", FitToBox, 1000, 2000, 646, 430, 215, 430},
+        FitCase{"cover: wide", CoverBox, 300, 200, 100, 100, 150, 100},
+        FitCase{"cover: tall", CoverBox, 4000, 3000, 299, 429, 572, 429},
+        FitCase{"cover: never enlarges", CoverBox, 200, 150, 299, 429, 200, 150},
+        FitCase{"in: products beyond 32 bits", FitInBox, 100000, 90000, 60000, 50000, 55555, 50000},
+        FitCase{"cover: products beyond 32 bits", CoverBox, 100000, 90000, 60000, 50000, 60000, 54000},
+        FitCase{"in: zero picture", FitInBox, 0, 10, 100, 100, 0, 0},
+        FitCase{"to: zero box", FitToBox, 10, 10, 0, 100, 0, 0},
+        FitCase{"cover: negative", CoverBox, -5, 10, 100, 100, 0, 0}));
 
 TEST(PrintPixelSize, PixelsKeepTheGivenResolution) {
   double pw = 2000, ph = 3000, r = 300;
