@@ -349,10 +349,7 @@ void TMainController::DeleteSetRow(int row) {
   if (row < 0 || row >= static_cast<int>(SetList.size())) return;
   const std::string question = "确实要删除套系【" + FViews.SetList.GetCellText(row, 0) + "】吗？";
   if (FViews.Dialogs.AskYesNo(kDeleteSetCaption, question) != TAnswer::Yes) return;
-  for (const auto& t : SetList[row]->PreviewTemps) {
-    const std::string folder = PreviewFolder(FPaths.TempDir, *t);
-    if (DirectoryExists(folder)) DeleteFolder(folder);
-  }
+  for (const auto& t : SetList[row]->PreviewTemps) DeleteComposingFolder(*t);
   ReleaseSet(SetList, row);
   FViews.SetList.DeleteRow(row);
   ClearSetLists();
@@ -590,9 +587,8 @@ void TMainController::MyListBoxTempTextClick(int row, int col) {
 void TMainController::DeleteTemplate(int row) {
   TSetNode* set = CurrentSet();
   if (!set || row < 0 || row >= static_cast<int>(set->PreviewTemps.size())) return;
-  const std::string folder = PreviewFolder(FPaths.TempDir, *set->PreviewTemps[row]);
+  DeleteComposingFolder(*set->PreviewTemps[row]);
   DropTemplate(*set, row);
-  if (DirectoryExists(folder)) DeleteFolder(folder);
   FViews.TempList.DeleteRow(row);
   // Keep CurTemp on the template it named; the selection below moves it on
   // when the list reports a new row.
@@ -612,6 +608,14 @@ void TMainController::DeleteTemplate(int row) {
   }
   Modified = true;
   RenumberRows(FViews.TempList, remaining);
+}
+
+void TMainController::DeleteComposingFolder(const TTempNode& temp) const {
+  // Only inside our own working folder: a folder of that name planted by
+  // someone else is not followed into.
+  if (!IsOwnTempDir(FPaths.TempDir)) return;
+  const std::string folder = PreviewFolder(FPaths.TempDir, temp);
+  if (DirectoryExists(folder)) DeleteFolder(folder);
 }
 
 void TMainController::RenumberRows(TRowList& list, int count) {

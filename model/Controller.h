@@ -184,6 +184,7 @@ class TMainController {
   void AutoPlacePhoto(int photoIndex, int start);
   void ShowTemplateSize(const TTempNode& temp);
   std::string TemplatePicture(const TTempNode& temp) const;
+  void DeleteComposingFolder(const TTempNode& temp) const;
   void RenumberRows(TRowList& list, int count);
   TRowList& VisibleList();
 
