@@ -1,15 +1,118 @@
+// tessaro-cli inspect for template packages and set files: prints what the
+// program would read, as JSON on stdout. A malformed input prints one line
+// naming the file and what is wrong on stderr and exits with 1.
 #include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
 
+#include "base/FileIo.h"
+#include "model/Package.h"
+#include "model/SetFile.h"
 #include "tools/Commands.h"
 
 namespace tessaro::cli {
 
-static int NotYet(const std::string& what) {
-  std::fprintf(stderr, "tessaro-cli: %s: not available in this build yet\n", what.c_str());
-  return 2;
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "tessaro-cli: %s\n", message.c_str());
+  return 1;
 }
 
-int InspectPackage(const std::string& folder) { return NotYet("inspect " + folder); }
-int InspectSet(const std::string& path) { return NotYet("inspect " + path); }
+void Print(const Json& json) {
+  // Texts from old packages need not be UTF-8; show such bytes as U+FFFD.
+  std::cout << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+}
+
+Json RectJson(const TPlacementRect& r) {
+  return Json{{"left", r.Left}, {"top", r.Top}, {"right", r.Right}, {"bottom", r.Bottom}};
+}
+
+Json EffectsJson(const TSlotNode& slot) {
+  Json effects = Json::array();
+  for (const auto& e : slot.Effects) effects.push_back(Json{{"kind", e->Kind}, {"params", e->Params}});
+  return effects;
+}
+
+Json PlacementsJson(const TTempNode& temp) {
+  Json placements = Json::array();
+  for (const auto& p : temp.Placements)
+    placements.push_back(
+        Json{{"slotNumber", p->SlotNumber}, {"channelName", p->ChannelName}, {"rect", RectJson(p->Rect)}});
+  return placements;
+}
+
+Json DescriptorJson(const TTempNode& temp) {
+  Json slots = Json::array();
+  for (const auto& s : temp.Slots)
+    slots.push_back(Json{{"photoType", s->PhotoType}, {"effects", EffectsJson(*s)}});
+  return Json{{"headerValue", temp.HeaderValue},
+              {"spread", temp.Spread},
+              {"slots", slots},
+              {"placements", PlacementsJson(temp)}};
+}
+
+Json SlotJson(const TSlotNode& s, const TSetNode& set) {
+  Json photo = nullptr;
+  if (s.PhotoIndex >= 0 && s.PhotoIndex < static_cast<int>(set.Photos.size()))
+    photo = set.Photos[s.PhotoIndex]->FileName;
+  return Json{{"photoType", s.PhotoType}, {"photoIndex", s.PhotoIndex}, {"photo", photo},
+              {"offsetX", s.OffsetX},     {"offsetY", s.OffsetY},       {"scaleX", s.ScaleX},
+              {"scaleY", s.ScaleY},       {"angle", s.Angle},           {"flipH", s.FlipH},
+              {"flipV", s.FlipV},         {"effects", EffectsJson(s)}};
+}
+
+}  // namespace
+
+int InspectPackage(const std::string& folder) {
+  Json out{{"folder", WithTrailingSeparator(folder)}};
+  for (auto [key, name] :
+       {std::pair{"preview", kPreviewDescriptorName}, std::pair{"result", kResultDescriptorName}}) {
+    auto temp = ReadDescriptorFile(JoinPath(folder, name), 0);
+    if (!temp.ok()) return Fail(temp.message());
+    out[key] = DescriptorJson(**temp);
+  }
+  out["sample"] = FileExists(JoinPath(folder, kSampleName));
+  Print(out);
+  return 0;
+}
+
+int InspectSet(const std::string& path) {
+  TDiskSetFileSource disk;
+  TSetLoadReport report;
+  auto set = ReadSetFile(path, disk, &report);
+  if (!set.ok()) return Fail(set.message());
+  const TSetNode& s = **set;
+  Json templates = Json::array();
+  for (size_t i = 0; i < s.PreviewTemps.size(); ++i) {
+    const TTempNode& t = *s.PreviewTemps[i];
+    Json slots = Json::array();
+    for (const auto& slot : t.Slots) slots.push_back(SlotJson(*slot, s));
+    templates.push_back(Json{{"folder", t.Folder},
+                             {"sizeName", t.SizeName},
+                             {"width", t.Width},
+                             {"height", t.Height},
+                             {"sizeUnit", t.SizeUnit},
+                             {"spread", t.Spread},
+                             {"headerValue", t.HeaderValue},
+                             {"importStamp", t.ImportStamp},
+                             {"placedCount", t.PlacedCount},
+                             {"slotCount", t.Slots.size()},
+                             {"slots", slots},
+                             {"placements", PlacementsJson(t)},
+                             {"resultPlacements", PlacementsJson(*s.ResultTemps[i])}});
+  }
+  Json photos = Json::array();
+  for (const auto& p : s.Photos)
+    photos.push_back(Json{{"fileName", p->FileName}, {"usageCount", p->UsedBy.size()}});
+  Print(Json{{"file", path},
+             {"templates", templates},
+             {"photos", photos},
+             {"droppedTemplates", report.DroppedTemplates},
+             {"droppedPhotos", report.DroppedPhotos}});
+  return 0;
+}
 
 }  // namespace tessaro::cli

@@ -1,0 +1,372 @@
+// Scripted fakes of the views the controller draws on, and helpers that
+// build template packages, photo files and folders for tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/FileIo.h"
+#include "model/Package.h"
+#include "model/Views.h"
+
+namespace tessaro::testing {
+
+// A list control that keeps its rows in memory and behaves like the real one:
+// AddRow refuses rows whose thumbnail is listed in RefusedThumbs, deleting
+// rows moves the selection, and selecting another row raises OnRowChanged
+// (old, new) before SelectedIndex changes.
+class FakeRowList : public TRowList {
+ public:
+  struct Row {
+    std::vector<std::string> Texts;
+    std::string Thumb;
+    bool Checked = false;
+  };
+
+  explicit FakeRowList(int columns) : FColumns(columns) {}
+
+  bool AddRow(const std::vector<std::string>& texts, const std::string& thumbFile, bool checked) override {
+    EXPECT_EQ(static_cast<int>(texts.size()), FColumns) << "row texts do not match the list's columns";
+    if (RefusedThumbs.count(thumbFile)) return false;
+    Rows.push_back(Row{texts, thumbFile, checked});
+    return true;
+  }
+  void DeleteRow(int row) override {
+    if (row < 0 || row >= Count()) return;
+    if (row == Selected)
+      Selected = -1;
+    else if (row < Selected)
+      --Selected;
+    Rows.erase(Rows.begin() + row);
+  }
+  void Clear() override {
+    Rows.clear();
+    Selected = -1;
+  }
+  void SetCellText(int row, int col, const std::string& text) override {
+    if (row >= 0 && row < Count() && col >= 0 && col < FColumns) Rows[row].Texts[col] = text;
+  }
+  std::string GetCellText(int row, int col) const override {
+    if (row < 0 || row >= Count() || col < 0 || col >= FColumns) return {};
+    return Rows[row].Texts[col];
+  }
+  void SetSelected(int row, bool selected) override {
+    if (row < 0) return;
+    if (!selected) {
+      if (row == Selected) Selected = -1;
+      return;
+    }
+    if (row == Selected) return;
+    const int old = Selected;
+    if (OnRowChanged) OnRowChanged(old, row);
+    Selected = row;
+  }
+  int SelectedIndex() const override { return Selected; }
+  bool GetChecked(int row) const override { return row >= 0 && row < Count() && Rows[row].Checked; }
+  void SetChecked(int row, bool checked) override {
+    if (row >= 0 && row < Count()) Rows[row].Checked = checked;
+  }
+  int Count() const override { return static_cast<int>(Rows.size()); }
+
+  // Column `col` of every row.
+  std::vector<std::string> Column(int col) const {
+    std::vector<std::string> out;
+    for (const Row& r : Rows) out.push_back(r.Texts[col]);
+    return out;
+  }
+
+  std::vector<Row> Rows;
+  int Selected = -1;
+  std::set<std::string> RefusedThumbs;
+  std::function<void(int, int)> OnRowChanged;
+
+ private:
+  int FColumns;
+};
+
+// Dialogs answered from a script. Every box and picker the controller opens
+// must be the next expected one, with the expected caption and text;
+// anything unexpected fails the test.
+class FakeDialogs : public TDialogService {
+ public:
+  enum class Kind { Info, YesNo, YesNoCancel, SaveName, OpenSets, OpenPictures, Browse, CustomSizes };
+
+  struct Step {
+    Kind What = Kind::Info;
+    std::string Caption, Text;
+    TAnswer Answer = TAnswer::Cancel;
+    std::vector<std::string> Paths;
+    int FilterIndex = 0;
+    TTemplateBrowserResult Browse;
+    std::function<void(TSizeNode&, TSizeList&)> Action;
+  };
+
+  ~FakeDialogs() override {
+    EXPECT_TRUE(Script.empty()) << Script.size() << " scripted dialogs never opened";
+  }
+
+  void ExpectInfo(const std::string& text) { Push(Kind::Info, kInfoCaption, text); }
+  void ExpectYesNo(const std::string& caption, const std::string& text, TAnswer answer) {
+    Push(Kind::YesNo, caption, text).Answer = answer;
+  }
+  void ExpectYesNoCancel(const std::string& caption, const std::string& text, TAnswer answer) {
+    Push(Kind::YesNoCancel, caption, text).Answer = answer;
+  }
+  // An empty path answers Cancel.
+  void ExpectSaveName(const std::string& path) { Push(Kind::SaveName, "保存套系", "套系_").Paths = {path}; }
+  void ExpectOpenSets(std::vector<std::string> paths) { Push(Kind::OpenSets).Paths = std::move(paths); }
+  void ExpectOpenPictures(int filterIndex, std::vector<std::string> paths) {
+    Step& s = Push(Kind::OpenPictures);
+    s.FilterIndex = filterIndex;
+    s.Paths = std::move(paths);
+  }
+  void ExpectBrowse(TTemplateBrowserResult result, std::function<void(TSizeNode&, TSizeList&)> action = {}) {
+    Step& s = Push(Kind::Browse);
+    s.Browse = std::move(result);
+    s.Action = std::move(action);
+  }
+  void ExpectCustomSizes(std::function<void(TSizeNode&, TSizeList&)> action) {
+    Push(Kind::CustomSizes).Action = std::move(action);
+  }
+
+  void ShowInfo(const std::string& text) override { Next(Kind::Info, kInfoCaption, text); }
+  TAnswer AskYesNo(const std::string& caption, const std::string& text) override {
+    const Step* s = Next(Kind::YesNo, caption, text);
+    return s ? s->Answer : TAnswer::No;
+  }
+  TAnswer AskYesNoCancel(const std::string& caption, const std::string& text) override {
+    const Step* s = Next(Kind::YesNoCancel, caption, text);
+    return s ? s->Answer : TAnswer::Cancel;
+  }
+  std::string SaveSetFileName(const std::string& title, const std::string& proposedName) override {
+    const Step* s = Next(Kind::SaveName, title, proposedName);
+    return s ? s->Paths.front() : std::string();
+  }
+  std::vector<std::string> OpenSetFileNames() override {
+    const Step* s = Next(Kind::OpenSets, "", "");
+    return s ? s->Paths : std::vector<std::string>();
+  }
+  std::vector<std::string> OpenPictureFileNames(int filterIndex) override {
+    const Step* s = Next(Kind::OpenPictures, "", "");
+    if (!s) return {};
+    EXPECT_EQ(filterIndex, s->FilterIndex) << "photo dialog filter index";
+    return s->Paths;
+  }
+  TTemplateBrowserResult BrowseTemplates(TSizeNode& currentSize, TSizeList& sizeList) override {
+    const Step* s = Next(Kind::Browse, "", "");
+    if (!s) return {};
+    if (s->Action) s->Action(currentSize, sizeList);
+    return s->Browse;
+  }
+  void EditCustomSizes(TSizeList& sizeList) override {
+    const Step* s = Next(Kind::CustomSizes, "", "");
+    TSizeNode unused;
+    if (s && s->Action) s->Action(unused, sizeList);
+  }
+
+  std::deque<Step> Script;
+  std::vector<std::string> Shown;  // "caption|text" of every box shown
+
+ private:
+  const Step* Next(Kind kind, const std::string& caption, const std::string& text) {
+    Shown.push_back(caption + "|" + text);
+    if (Script.empty()) {
+      ADD_FAILURE() << "unexpected dialog: " << caption << " | " << text;
+      return nullptr;
+    }
+    FCurrent = Script.front();
+    Script.pop_front();
+    if (FCurrent.What != kind) {
+      ADD_FAILURE() << "expected another dialog than: " << caption << " | " << text;
+      return nullptr;
+    }
+    EXPECT_EQ(caption, FCurrent.Caption);
+    EXPECT_EQ(text, FCurrent.Text);
+    return &FCurrent;
+  }
+  Step& Push(Kind kind, const std::string& caption = "", const std::string& text = "") {
+    Step s;
+    s.What = kind;
+    s.Caption = caption;
+    s.Text = text;
+    Script.push_back(std::move(s));
+    return Script.back();
+  }
+  Step FCurrent;
+};
+
+class FakeProgress : public TProgressService {
+ public:
+  void Show(int itemCount) override { Log.push_back("Show " + std::to_string(itemCount)); }
+  void SetInfo(const std::string& text) override { Log.push_back("Info " + text); }
+  void Step() override { Log.push_back("Step"); }
+  void Close() override { Log.push_back("Close"); }
+  void ProcessMessages() override {}
+  std::vector<std::string> Log;
+};
+
+// Records what the preview is asked to show. Like the real preview it stores
+// an initial fit into a slot that is shown with a photo and is not fitted.
+class FakePreview : public TPreviewService {
+ public:
+  static constexpr float kFitX = 1.25f, kFitY = 1.0f;
+
+  void SelectSlot(TTempNode& temp, int slotIndex, const std::string& photoFile) override {
+    Log.push_back("SelectSlot " + std::to_string(slotIndex) + " " + photoFile);
+    Fit(*temp.Slots[slotIndex], photoFile);
+  }
+  void LoadSlotPhoto(TTempNode& temp, int slotIndex, const std::string& photoFile) override {
+    Log.push_back("LoadSlotPhoto " + std::to_string(slotIndex) + " " + photoFile);
+    Fit(*temp.Slots[slotIndex], photoFile);
+  }
+  void SetSlotButtonHoldsPhoto(int slotIndex, bool holds) override { Holds.at(slotIndex) = holds; }
+  void ShowTemplateSlots(const TTempNode* temp) override {
+    Log.push_back(temp ? "ShowTemplateSlots " + std::to_string(temp->Slots.size())
+                       : "ShowTemplateSlots none");
+    for (int i = 0; i < kSlotButtonCount; ++i)
+      Holds[i] = temp && i < static_cast<int>(temp->Slots.size()) && temp->Slots[i]->PhotoIndex != -1;
+  }
+  void UncheckSlotButtons() override { Log.push_back("UncheckSlotButtons"); }
+  void ShowTemplatePicture(const std::string& jpegFile) override {
+    Log.push_back("ShowTemplatePicture " + jpegFile);
+    TemplatePicture = jpegFile;
+  }
+  void ShowTemplatePage() override { Log.push_back("ShowTemplatePage"); }
+  void ResetSampleAndSlotButtons() override {
+    Log.push_back("ResetSampleAndSlotButtons");
+    Holds.fill(false);
+  }
+  void ShowSample(const std::string& sampleFile) override { Log.push_back("ShowSample " + sampleFile); }
+  TSlotWindowGeometry SlotWindowGeometry() const override { return Geometry; }
+
+  std::vector<std::string> Log;
+  std::array<bool, kSlotButtonCount> Holds{};
+  std::string TemplatePicture;
+  TSlotWindowGeometry Geometry;
+
+ private:
+  static void Fit(TSlotNode& slot, const std::string& photoFile) {
+    if (photoFile.empty() || slot.IsFitted()) return;
+    slot.ScaleX = kFitX;
+    slot.ScaleY = kFitY;
+    slot.OffsetX = slot.OffsetY = 0;
+  }
+};
+
+class FakeWindow : public TWindowService {
+ public:
+  void ShowLeftPage(TLeftPage page) override { Page = page; }
+  void SetSetInfo(const std::string& text) override { SetInfo = text; }
+  void DrawSizeCaption(const std::string& text) override { SizeCaption = text; }
+  void SetSizeMenu(const std::vector<TSizeMenuItem>& items) override {
+    Menu = items;
+    ++MenuBuilds;
+  }
+  void ClearStatLargeView() override { ++LargeViewClears; }
+
+  TLeftPage Page = TLeftPage::Template;
+  std::string SetInfo, SizeCaption;
+  std::vector<TSizeMenuItem> Menu;
+  int MenuBuilds = 0;
+  int LargeViewClears = 0;
+};
+
+class FakeClock : public TClock {
+ public:
+  TDateTime Now() const override { return Time; }
+  TDateTime Time{2009, 3, 7, 14, 5, 9};
+};
+
+// A folder under the system temporary folder, removed with everything in it.
+class ScopedTempDir {
+ public:
+  ScopedTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tessaro-model-XXXXXX").string();
+    EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+    FPath = pattern;
+  }
+  ~ScopedTempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(FPath, ec);
+  }
+  const std::string& Path() const { return FPath; }
+  std::string operator/(const std::string& name) const { return JoinPath(FPath, name); }
+
+ private:
+  std::string FPath;
+};
+
+inline void WriteText(const std::string& path, const std::string& text) {
+  MakeDirectories(WithoutTrailingSeparator(FolderOf(path)));
+  ASSERT_TRUE(WriteFileAtomic(path, std::string_view(text)).ok()) << path;
+}
+
+// What a test package holds.
+struct PackageSpec {
+  std::vector<int> SlotTypes;  // photo type per slot
+  // Placements: slot number and rectangle (reference space); the result
+  // descriptor gets the same ones.
+  std::vector<std::pair<int, TPlacementRect>> Placements;
+  int Spread = 0;
+  int HeaderValue = 11;
+  bool ResultReadable = true;
+  bool Sample = true;
+};
+
+inline PackageSpec SlotsSpec(std::vector<int> types) {
+  PackageSpec spec;
+  spec.SlotTypes = std::move(types);
+  return spec;
+}
+
+inline std::unique_ptr<TTempNode> TemplateFromSpec(const PackageSpec& spec) {
+  auto temp = std::make_unique<TTempNode>();
+  temp->HeaderValue = spec.HeaderValue;
+  temp->Spread = spec.Spread;
+  for (int type : spec.SlotTypes) {
+    auto slot = std::make_unique<TSlotNode>();
+    slot->PhotoType = type;
+    auto effect = std::make_unique<TEffectNode>();
+    effect->Kind = 2;
+    effect->Params = {0.5f, static_cast<float>(type)};
+    slot->Effects.push_back(std::move(effect));
+    temp->Slots.push_back(std::move(slot));
+  }
+  for (const auto& [number, rect] : spec.Placements) {
+    auto p = std::make_unique<TPlacement>();
+    p->SlotNumber = number;
+    p->ChannelName = "通道" + std::to_string(number);
+    p->Rect = rect;
+    InsertPlacement(*temp, std::move(p));
+  }
+  return temp;
+}
+
+// Writes a package folder (both descriptors, Sample.jpg) and returns the
+// folder path without trailing separator.
+inline std::string WritePackage(const std::string& folder, const PackageSpec& spec) {
+  MakeDirectories(folder);
+  auto temp = TemplateFromSpec(spec);
+  auto a = EncodeDescriptor(*temp);
+  EXPECT_TRUE(a.ok()) << a.message();
+  EXPECT_TRUE(WriteFileAtomic(JoinPath(folder, kPreviewDescriptorName), *a).ok());
+  if (spec.ResultReadable) {
+    EXPECT_TRUE(WriteFileAtomic(JoinPath(folder, kResultDescriptorName), *a).ok());
+  } else {
+    EXPECT_TRUE(WriteFileAtomic(JoinPath(folder, kResultDescriptorName), std::string_view("\x01xyz")).ok());
+  }
+  if (spec.Sample) {
+    EXPECT_TRUE(WriteFileAtomic(JoinPath(folder, kSampleName), std::string_view("jpeg")).ok());
+  }
+  return folder;
+}
+
+}  // namespace tessaro::testing
