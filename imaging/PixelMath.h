@@ -9,6 +9,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "imaging/Image.h"
 
@@ -20,11 +25,58 @@ inline constexpr float kInv255 = 1.0f / 255.0f;
 
 inline V4 Splat(float v) { return V4{v, v, v, v}; }
 
-inline V4 LoadStraight(Rgba8 p) { return V4{float(p.r), float(p.g), float(p.b), float(p.a)}; }
+inline V4 LoadStraight(Rgba8 p) {
+#if defined(__SSE2__)
+  uint32_t u;
+  std::memcpy(&u, &p, 4);
+  const __m128i zero = _mm_setzero_si128();
+  __m128i v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(u)), zero), zero);
+  return V4(_mm_cvtepi32_ps(v));
+#else
+  return V4{float(p.r), float(p.g), float(p.b), float(p.a)};
+#endif
+}
+
+// (a / 255, a / 255, a / 255, 1) for a straight pixel v: multiplying by it
+// premultiplies.
+inline V4 PremultiplyFactors(V4 v) {
+  const V4 alpha = V4{v[3], v[3], v[3], v[3]};
+  return alpha * V4{kInv255, kInv255, kInv255, 0.0f} + V4{0.0f, 0.0f, 0.0f, 1.0f};
+}
 
 inline V4 LoadPremultiplied(Rgba8 p) {
-  float f = float(p.a) * kInv255;
-  return V4{float(p.r) * f, float(p.g) * f, float(p.b) * f, float(p.a)};
+  V4 v = LoadStraight(p);
+  return v * PremultiplyFactors(v);
+}
+
+// Converts n straight pixels to premultiplied form. Runs of opaque pixels
+// (the common case for photos) skip the multiplication.
+inline void LoadPremultipliedRow(const Rgba8* in, int n, V4* out) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
+  for (; i + 4 <= n; i += 4) {
+    __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    __m128i lo = _mm_unpacklo_epi8(px, zero), hi = _mm_unpackhi_epi8(px, zero);
+    V4 v0 = V4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)));
+    V4 v1 = V4(_mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)));
+    V4 v2 = V4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)));
+    V4 v3 = V4(_mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)));
+    bool opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(px, alphaMask), alphaMask)) == 0xFFFF;
+    if (!opaque) {
+      v0 *= PremultiplyFactors(v0);
+      v1 *= PremultiplyFactors(v1);
+      v2 *= PremultiplyFactors(v2);
+      v3 *= PremultiplyFactors(v3);
+    }
+    out[i] = v0;
+    out[i + 1] = v1;
+    out[i + 2] = v2;
+    out[i + 3] = v3;
+  }
+#endif
+  for (; i < n; ++i) out[i] = LoadPremultiplied(in[i]);
 }
 
 // Rounds a value already known to be in [0, 255].

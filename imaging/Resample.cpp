@@ -176,6 +176,7 @@ struct RgbaTraits {
   using Elem = V4;
   static Elem Zero() { return pixel::Splat(0.0f); }
   static Elem Load(Rgba8 p) { return pixel::LoadPremultiplied(p); }
+  static void LoadRow(const Rgba8* in, int n, Elem* out) { pixel::LoadPremultipliedRow(in, n, out); }
   static Rgba8 Store(Elem v) { return pixel::StorePremultiplied(v); }
 };
 
@@ -184,6 +185,9 @@ struct PlaneTraits {
   using Elem = float;
   static Elem Zero() { return 0.0f; }
   static Elem Load(uint8_t p) { return float(p); }
+  static void LoadRow(const uint8_t* in, int n, Elem* out) {
+    for (int i = 0; i < n; ++i) out[i] = float(in[i]);
+  }
   static uint8_t Store(Elem v) { return pixel::ClampByte(v); }
 };
 
@@ -213,9 +217,17 @@ void FilterRow(const typename T::Elem* in, const AxisTable& table, typename T::E
     const float* w = table.Weights(x);
     const Elem* p = in + (table.start[x] - base);
     const int n = table.taps[x];
-    Elem a = T::Zero();
-    for (int k = 0; k < n; ++k) a += p[k] * w[k];
-    out[x] = a;
+    // Four independent sums keep the adds from waiting on each other.
+    Elem a0 = T::Zero(), a1 = T::Zero(), a2 = T::Zero(), a3 = T::Zero();
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+      a0 += p[k] * w[k];
+      a1 += p[k + 1] * w[k + 1];
+      a2 += p[k + 2] * w[k + 2];
+      a3 += p[k + 3] * w[k + 3];
+    }
+    for (; k < n; ++k) a0 += p[k] * w[k];
+    out[x] = (a0 + a1) + (a2 + a3);
   }
 }
 
@@ -268,8 +280,7 @@ Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
       for (int sy = s0; sy < s0 + n; ++sy) {
         const int slot = sy % R;
         if (ringRow[slot] == sy) continue;
-        const Pixel* in = src.Row(sy) + tx.sourceBegin;
-        for (int c = 0; c < cols; ++c) srcRow[c] = T::Load(in[c]);
+        T::LoadRow(src.Row(sy) + tx.sourceBegin, cols, srcRow.data());
         FilterRow<T>(srcRow.data(), tx, ring.data() + size_t(slot) * W);
         ringRow[slot] = sy;
       }
@@ -291,16 +302,16 @@ Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
   };
 
   auto verticalFirstChunk = [&](int64_t r0, int64_t r1) {
-    std::vector<Elem> column(std::max(1, cols));
+    std::vector<Elem> column(std::max(1, cols)), line(std::max(1, cols));
     std::vector<Elem> acc(W);
     for (int64_t r = r0; r < r1; ++r) {
       const int s0 = ty.start[r], n = ty.taps[r];
       const float* w = ty.Weights(int(r));
       std::fill(column.begin(), column.end(), T::Zero());
       for (int k = 0; k < n; ++k) {
-        const Pixel* in = src.Row(s0 + k) + tx.sourceBegin;
+        T::LoadRow(src.Row(s0 + k) + tx.sourceBegin, cols, line.data());
         const float wk = w[k];
-        for (int c = 0; c < cols; ++c) column[c] += T::Load(in[c]) * wk;
+        for (int c = 0; c < cols; ++c) column[c] += line[c] * wk;
       }
       FilterRow<T>(column.data(), tx, acc.data());
       storeRow(int(r), acc.data());
