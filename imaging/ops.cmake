@@ -1,6 +1,6 @@
 # ops: pixel operations — geometry, resampling, affine drawing, blend modes and
 # the compositor, adjustments.
-target_sources(tessaro_imaging PRIVATE Geometry.cpp Resample.cpp Affine.cpp Blend.cpp)
+target_sources(tessaro_imaging PRIVATE Geometry.cpp Resample.cpp Affine.cpp Blend.cpp Adjust.cpp)
 
 tessaro_test(imaging_ops_test
   SOURCES
@@ -8,4 +8,5 @@ tessaro_test(imaging_ops_test
     tests/ops/Resample_test.cpp
     tests/ops/Affine_test.cpp
     tests/ops/Blend_test.cpp
+    tests/ops/Adjust_test.cpp
   LIBS tessaro_imaging)
