@@ -18,7 +18,7 @@ struct RgbaTraits {
   using Pixel = Rgba8;
   using Elem = V4;
   static Elem Load(Rgba8 p) { return pixel::LoadPremultiplied(p); }
-  static void Put(Rgba8& d, Elem s, float k, DrawMode mode) {
+  __attribute__((always_inline)) static void Put(Rgba8& d, Elem s, float k, DrawMode mode) {
     const V4 sp = s * k;
     if (mode == DrawMode::kCopy) {
       d = pixel::StorePremultiplied(sp);
@@ -34,7 +34,7 @@ struct PlaneTraits {
   using Pixel = uint8_t;
   using Elem = float;
   static Elem Load(uint8_t p) { return float(p); }
-  static void Put(uint8_t& d, Elem s, float k, DrawMode mode) {
+  __attribute__((always_inline)) static void Put(uint8_t& d, Elem s, float k, DrawMode mode) {
     if (mode == DrawMode::kCopy)
       d = pixel::ClampByte(s * k);
     else
@@ -52,73 +52,87 @@ inline void CubicWeights(float t, float w[4]) {
   w[3] = 0.5f * t3 - 0.5f * t2;
 }
 
-template <class T>
+// Reads source pixels for sampling. `Opaque` (an Image whose alpha is 255
+// everywhere) skips the premultiplication, which is then the identity.
+template <class T, bool Opaque>
 struct Sampler {
   using Elem = typename T::Elem;
-  const PixelBuffer<typename T::Pixel>& src;
+  using Pixel = typename T::Pixel;
+  const PixelBuffer<Pixel>& src;
   int w, h;
 
-  Elem At(int x, int y) const { return T::Load(src.At(std::clamp(x, 0, w - 1), std::clamp(y, 0, h - 1))); }
-
-  Elem Nearest(double u, double v) const { return At(int(std::floor(u)), int(std::floor(v))); }
-
-  Elem Bilinear(double u, double v) const {
-    const double px = u - 0.5, py = v - 0.5;
-    const double fx0 = std::floor(px), fy0 = std::floor(py);
-    const int x0 = int(fx0), y0 = int(fy0);
-    const float fx = float(px - fx0), fy = float(py - fy0);
-    Elem top, bottom;
-    if (x0 >= 0 && y0 >= 0 && x0 + 1 < w && y0 + 1 < h) {
-      const auto* r0 = src.Row(y0) + x0;
-      const auto* r1 = src.Row(y0 + 1) + x0;
-      top = T::Load(r0[0]) * (1 - fx) + T::Load(r0[1]) * fx;
-      bottom = T::Load(r1[0]) * (1 - fx) + T::Load(r1[1]) * fx;
-    } else {
-      top = At(x0, y0) * (1 - fx) + At(x0 + 1, y0) * fx;
-      bottom = At(x0, y0 + 1) * (1 - fx) + At(x0 + 1, y0 + 1) * fx;
-    }
-    return top * (1 - fy) + bottom * fy;
+  static Elem L(const Pixel& p) {
+    if constexpr (Opaque && std::is_same_v<Pixel, Rgba8>)
+      return pixel::LoadStraight(p);
+    else
+      return T::Load(p);
   }
+  Elem At(int x, int y) const { return L(src.At(std::clamp(x, 0, w - 1), std::clamp(y, 0, h - 1))); }
 
-  Elem Bicubic(double u, double v) const {
-    const double px = u - 0.5, py = v - 0.5;
-    const double fx0 = std::floor(px), fy0 = std::floor(py);
-    const int x0 = int(fx0), y0 = int(fy0);
-    float wx[4], wy[4];
-    CubicWeights(float(px - fx0), wx);
-    CubicWeights(float(py - fy0), wy);
-    Elem acc{};
-    const bool inside = x0 >= 1 && y0 >= 1 && x0 + 2 < w && y0 + 2 < h;
-    for (int j = 0; j < 4; ++j) {
-      Elem row{};
-      if (inside) {
-        const auto* r = src.Row(y0 - 1 + j) + (x0 - 1);
-        row = T::Load(r[0]) * wx[0] + T::Load(r[1]) * wx[1] + T::Load(r[2]) * wx[2] + T::Load(r[3]) * wx[3];
+  // Clamped = false promises that the whole footprint lies inside the source.
+  template <Sampling S, bool Clamped>
+  Elem Sample(double u, double v) const {
+    if constexpr (S == Sampling::kNearest) {
+      if constexpr (Clamped) return At(int(std::floor(u)), int(std::floor(v)));
+      return L(src.At(int(u), int(v)));
+    } else if constexpr (S == Sampling::kBilinear) {
+      const double px = u - 0.5, py = v - 0.5;
+      const double fx0 = std::floor(px), fy0 = std::floor(py);
+      const int x0 = int(fx0), y0 = int(fy0);
+      const float fx = float(px - fx0), fy = float(py - fy0);
+      Elem p00, p10, p01, p11;
+      if constexpr (Clamped) {
+        p00 = At(x0, y0), p10 = At(x0 + 1, y0), p01 = At(x0, y0 + 1), p11 = At(x0 + 1, y0 + 1);
       } else {
-        for (int i = 0; i < 4; ++i) row += At(x0 - 1 + i, y0 - 1 + j) * wx[i];
+        const Pixel* r0 = src.Row(y0) + x0;
+        const Pixel* r1 = src.Row(y0 + 1) + x0;
+        p00 = L(r0[0]), p10 = L(r0[1]), p01 = L(r1[0]), p11 = L(r1[1]);
       }
-      acc += row * wy[j];
+      const Elem top = p00 + (p10 - p00) * fx;
+      const Elem bottom = p01 + (p11 - p01) * fx;
+      return top + (bottom - top) * fy;
+    } else {
+      const double px = u - 0.5, py = v - 0.5;
+      const double fx0 = std::floor(px), fy0 = std::floor(py);
+      const int x0 = int(fx0), y0 = int(fy0);
+      float wx[4], wy[4];
+      CubicWeights(float(px - fx0), wx);
+      CubicWeights(float(py - fy0), wy);
+      // Sums are paired so that the additions do not wait on each other.
+      Elem rows[4];
+      for (int j = 0; j < 4; ++j) {
+        if constexpr (Clamped) {
+          const int y = y0 - 1 + j;
+          rows[j] =
+              (At(x0 - 1, y) * wx[0] + At(x0, y) * wx[1]) + (At(x0 + 1, y) * wx[2] + At(x0 + 2, y) * wx[3]);
+        } else {
+          const Pixel* r = src.Row(y0 - 1 + j) + (x0 - 1);
+          rows[j] = (L(r[0]) * wx[0] + L(r[1]) * wx[1]) + (L(r[2]) * wx[2] + L(r[3]) * wx[3]);
+        }
+      }
+      return (rows[0] * wy[0] + rows[1] * wy[1]) + (rows[2] * wy[2] + rows[3] * wy[3]);
     }
-    return acc;
   }
 };
 
 // Fraction of a destination pixel inside the source along one source axis:
 // t is the pixel centre's source coordinate on that axis, size the source's
-// extent, g the length of the coordinate's gradient in destination pixels
-// (so t / g is the distance to the edge t = 0 in destination pixels).
-inline float EdgeCoverage(double t, double size, double g, bool antialias) {
+// extent, invG the reciprocal of the coordinate's gradient length (so t * invG
+// is the distance to the edge t = 0 in destination pixels).
+inline float EdgeCoverage(double t, double size, double invG, bool antialias) {
   if (!antialias) return (t >= 0 && t < size) ? 1.0f : 0.0f;
-  const double c1 = std::clamp(0.5 + t / g, 0.0, 1.0);
-  const double c2 = std::clamp(0.5 + (size - t) / g, 0.0, 1.0);
+  const double c1 = std::clamp(0.5 + t * invG, 0.0, 1.0);
+  const double c2 = std::clamp(0.5 + (size - t) * invG, 0.0, 1.0);
   return float(std::max(0.0, c1 + c2 - 1.0));
 }
 
-// Narrows [x0, x1) to the x whose pixel centre gives lo < a + b * (x + 0.5) < hi
-// (conservatively: one pixel of slack on each side).
-void NarrowSpan(double a, double b, double lo, double hi, int& x0, int& x1) {
+// Narrows [x0, x1) to the x whose pixel centre gives lo < a + b * (x + 0.5) < hi,
+// outward (keeping one pixel of slack on each side) or inward (keeping only
+// pixels that certainly satisfy it, with the same slack).
+void NarrowSpan(double a, double b, double lo, double hi, bool inward, int& x0, int& x1) {
   if (std::fabs(b) < 1e-12) {
-    if (!(a > lo - 1e-9 && a < hi + 1e-9)) x1 = x0;
+    const double e = inward ? -1e-9 : 1e-9;
+    if (!(a > lo - e && a < hi + e)) x1 = x0;
     return;
   }
   double ea = (lo - a) / b - 0.5, eb = (hi - a) / b - 0.5;
@@ -126,64 +140,146 @@ void NarrowSpan(double a, double b, double lo, double hi, int& x0, int& x1) {
   const double kLimit = 1e9;
   ea = std::clamp(ea, -kLimit, kLimit);
   eb = std::clamp(eb, -kLimit, kLimit);
-  x0 = std::max(x0, int(std::floor(ea)) - 1);
-  x1 = std::min(x1, int(std::ceil(eb)) + 2);
+  if (inward) {
+    x0 = std::max(x0, int(std::ceil(ea)) + 1);
+    x1 = std::min(x1, int(std::floor(eb)) - 1);
+  } else {
+    x0 = std::max(x0, int(std::floor(ea)) - 1);
+    x1 = std::min(x1, int(std::ceil(eb)) + 2);
+  }
   if (x1 < x0) x1 = x0;
 }
+
+// How far a sampler reads around its point, in source pixels.
+double SamplerReach(Sampling s) {
+  switch (s) {
+    case Sampling::kNearest:
+      return 0.0;
+    case Sampling::kBilinear:
+      return 0.5;
+    default:
+      return 1.5;
+  }
+}
+
+struct DrawGeometry {
+  Affine2D inv;  // destination -> source
+  double W, H;   // source size
+  double invGu, invGv;
+  double mu, mv;  // half a destination pixel in source units along u and v (0 without anti-aliasing)
+  double reach;
+  bool antialias;
+  float opacity;
+  DrawMode mode;
+};
+
+template <class T, Sampling S, bool Opaque>
+void DrawRow(const Sampler<T, Opaque>& sampler, const DrawGeometry& g, typename T::Pixel* out, int y,
+             int left, int right) {
+  const Affine2D& inv = g.inv;
+  const double yc = y + 0.5;
+  // u = uRow + inv.xx * (x + 0.5), v likewise.
+  const double uRow = inv.xy * yc + inv.tx, vRow = inv.yy * yc + inv.ty;
+  int x0 = left, x1 = right;
+  NarrowSpan(uRow, inv.xx, -g.mu, g.W + g.mu, false, x0, x1);
+  NarrowSpan(vRow, inv.yx, -g.mv, g.H + g.mv, false, x0, x1);
+  // Inside [i0, i1) every pixel is fully covered and its whole sampling
+  // footprint lies in the source.
+  int i0 = x0, i1 = x1;
+  // (The extra millionth of a pixel absorbs rounding in u and v.)
+  const double ru = std::max(g.mu, g.reach) + 1e-6, rv = std::max(g.mv, g.reach) + 1e-6;
+  NarrowSpan(uRow, inv.xx, ru, g.W - ru, true, i0, i1);
+  NarrowSpan(vRow, inv.yx, rv, g.H - rv, true, i0, i1);
+  if (i1 <= i0) i0 = i1 = x1;
+
+  auto edgePixel = [&](int x) {
+    const double xc = x + 0.5;
+    const double u = uRow + inv.xx * xc, v = vRow + inv.yx * xc;
+    const float cov = EdgeCoverage(u, g.W, g.invGu, g.antialias) * EdgeCoverage(v, g.H, g.invGv, g.antialias);
+    if (cov <= 0) return;
+    T::Put(out[x], sampler.template Sample<S, true>(u, v), cov * g.opacity, g.mode);
+  };
+  for (int x = x0; x < i0; ++x) edgePixel(x);
+  for (int x = i0; x < i1; ++x) {
+    const double xc = x + 0.5;
+    const double u = uRow + inv.xx * xc, v = vRow + inv.yx * xc;
+    T::Put(out[x], sampler.template Sample<S, false>(u, v), g.opacity, g.mode);
+  }
+  for (int x = std::max(i1, x0); x < x1; ++x) edgePixel(x);
+}
+
+bool IsOpaque(const Image& image) {
+  for (int y = 0; y < image.height(); ++y) {
+    const Rgba8* row = image.Row(y);
+    unsigned all = 255;
+    for (int x = 0; x < image.width(); ++x) all &= row[x].a;
+    if (all != 255) return false;
+  }
+  return true;
+}
+bool IsOpaque(const Plane&) { return false; }
 
 template <class T>
 Status DrawImpl(PixelBuffer<typename T::Pixel>& dest, const IntRect& region,
                 const PixelBuffer<typename T::Pixel>& src, const Affine2D& m, const DrawOptions& o) {
-  using Elem = typename T::Elem;
   if (src.empty()) return Status::Error("draw: empty source");
   if (dest.empty()) return Status::Error("draw: empty destination");
   const std::optional<Affine2D> invOpt = m.Inverted();
   if (!invOpt) return Status::Error("draw: the matrix cannot be inverted");
-  const Affine2D inv = *invOpt;
-  const double W = src.width(), H = src.height();
-  RectF bounds = TransformedBounds(m, RectF{0, 0, W, H});
+  DrawGeometry g;
+  g.inv = *invOpt;
+  g.W = src.width();
+  g.H = src.height();
+  RectF bounds = TransformedBounds(m, RectF{0, 0, g.W, g.H});
   bounds = RectF{bounds.left - 1, bounds.top - 1, bounds.right + 1, bounds.bottom + 1};
   const IntRect area =
       Intersect(Intersect(region, IntRect{0, 0, dest.width(), dest.height()}), CoveredPixels(bounds));
   if (area.Empty() || o.opacity == 0) return Status::Ok();
 
-  const double gu = std::hypot(inv.xx, inv.xy), gv = std::hypot(inv.yx, inv.yy);
-  // Outside these source ranges a pixel has no coverage.
-  const double mu = o.antialias ? 0.5 * gu : 0.0, mv = o.antialias ? 0.5 * gv : 0.0;
-  const float opacity = o.opacity * pixel::kInv255;
-  const Sampler<T> sampler{src, src.width(), src.height()};
+  const double gu = std::hypot(g.inv.xx, g.inv.xy), gv = std::hypot(g.inv.yx, g.inv.yy);
+  g.invGu = 1.0 / gu;
+  g.invGv = 1.0 / gv;
+  g.antialias = o.antialias;
+  g.mu = o.antialias ? 0.5 * gu : 0.0;
+  g.mv = o.antialias ? 0.5 * gv : 0.0;
+  g.reach = SamplerReach(o.sampling);
+  g.opacity = o.opacity * pixel::kInv255;
+  g.mode = o.mode;
+  const bool opaque = IsOpaque(src);
 
   auto rows = [&](int64_t r0, int64_t r1) {
-    for (int64_t r = r0; r < r1; ++r) {
-      const int y = area.top + int(r);
-      const double yc = y + 0.5;
-      // u = uRow + inv.xx * (x + 0.5), v likewise.
-      const double uRow = inv.xy * yc + inv.tx, vRow = inv.yy * yc + inv.ty;
-      int x0 = area.left, x1 = area.right;
-      NarrowSpan(uRow, inv.xx, -mu, W + mu, x0, x1);
-      NarrowSpan(vRow, inv.yx, -mv, H + mv, x0, x1);
-      x0 = std::max(x0, area.left);
-      x1 = std::min(x1, area.right);
-      typename T::Pixel* out = dest.Row(y);
-      for (int x = x0; x < x1; ++x) {
-        const double xc = x + 0.5;
-        const double u = uRow + inv.xx * xc, v = vRow + inv.yx * xc;
-        const float cov = EdgeCoverage(u, W, gu, o.antialias) * EdgeCoverage(v, H, gv, o.antialias);
-        if (cov <= 0) continue;
-        Elem s;
-        switch (o.sampling) {
-          case Sampling::kNearest:
-            s = sampler.Nearest(u, v);
-            break;
-          case Sampling::kBilinear:
-            s = sampler.Bilinear(u, v);
-            break;
-          default:
-            s = sampler.Bicubic(u, v);
-            break;
+    auto run = [&]<Sampling S, bool Opaque>() {
+      const Sampler<T, Opaque> sampler{src, src.width(), src.height()};
+      // Tiles of kTile x kTile destination pixels read a compact patch of
+      // the source whatever the angle, which keeps it in the cache.
+      constexpr int kTile = 64;
+      for (int64_t b0 = r0; b0 < r1; b0 += kTile) {
+        const int64_t b1 = std::min<int64_t>(r1, b0 + kTile);
+        for (int tx = area.left; tx < area.right; tx += kTile) {
+          const int tr = std::min(area.right, tx + kTile);
+          for (int64_t r = b0; r < b1; ++r) {
+            const int y = area.top + int(r);
+            DrawRow<T, S, Opaque>(sampler, g, dest.Row(y), y, tx, tr);
+          }
         }
-        T::Put(out[x], s, cov * opacity, o.mode);
       }
+    };
+    auto withOpacity = [&]<Sampling S>() {
+      if (opaque)
+        run.template operator()<S, true>();
+      else
+        run.template operator()<S, false>();
+    };
+    switch (o.sampling) {
+      case Sampling::kNearest:
+        withOpacity.template operator()<Sampling::kNearest>();
+        break;
+      case Sampling::kBilinear:
+        withOpacity.template operator()<Sampling::kBilinear>();
+        break;
+      default:
+        withOpacity.template operator()<Sampling::kBicubic>();
+        break;
     }
   };
   if (o.parallel)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -84,17 +85,31 @@ inline uint8_t RoundByte(float v) { return static_cast<uint8_t>(int(v + 0.5f)); 
 
 inline uint8_t ClampByte(float v) { return RoundByte(std::clamp(v, 0.0f, 255.0f)); }
 
+// Rounds four lanes (each already in 0..255) to bytes.
+inline Rgba8 PackRounded(V4 v) {
+#if defined(__SSE2__)
+  __m128i i = _mm_cvttps_epi32(__m128(v + Splat(0.5f)));
+  i = _mm_packs_epi32(i, i);
+  i = _mm_packus_epi16(i, i);
+  return std::bit_cast<Rgba8>(uint32_t(_mm_cvtsi128_si32(i)));
+#else
+  return Rgba8{RoundByte(v[0]), RoundByte(v[1]), RoundByte(v[2]), RoundByte(v[3])};
+#endif
+}
+
+inline V4 Min4(V4 a, V4 b) { return a < b ? a : b; }
+inline V4 Max4(V4 a, V4 b) { return a > b ? a : b; }
+
 // Premultiplied (possibly out of range after a filter with negative lobes)
 // back to straight 8-bit RGBA: alpha is clamped to 0..255 and each colour to
 // 0..alpha before dividing. A pixel whose alpha rounds to 0 is transparent
 // black.
 inline Rgba8 StorePremultiplied(V4 v) {
-  float a = std::clamp(v[3], 0.0f, 255.0f);
-  uint8_t a8 = RoundByte(a);
-  if (a8 == 0) return Rgba8{0, 0, 0, 0};
-  float k = 255.0f / a;
-  return Rgba8{RoundByte(std::clamp(v[0], 0.0f, a) * k), RoundByte(std::clamp(v[1], 0.0f, a) * k),
-               RoundByte(std::clamp(v[2], 0.0f, a) * k), a8};
+  const float a = std::clamp(v[3], 0.0f, 255.0f);
+  if (a < 0.5f) return Rgba8{0, 0, 0, 0};
+  V4 c = Min4(Max4(v, Splat(0.0f)), Splat(a)) * (255.0f / a);
+  c[3] = a;
+  return PackRounded(c);
 }
 
 inline Rgba8 StoreStraight(V4 v) {

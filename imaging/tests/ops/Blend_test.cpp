@@ -184,6 +184,36 @@ TEST(Composite, ImageAgreesWithThePixelFormulaForEveryMode) {
   }
 }
 
+TEST(Composite, ImageAgreesWithThePixelFormulaAtEdgeValues) {
+  // Every pairing of levels where the formulas branch or divide (0, 1/2, 1).
+  const uint8_t levels[] = {0, 1, 64, 127, 128, 129, 200, 254, 255};
+  const int n = int(std::size(levels));
+  Image base, layer;
+  ASSERT_TRUE(base.Create(n * n, 3).ok());
+  ASSERT_TRUE(layer.Create(n * n, 3).ok());
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      for (int y = 0; y < 3; ++y) {
+        const uint8_t a = levels[i], b = levels[j];
+        base.At(i * n + j, y) = Rgba8{a, b, uint8_t(255 - a), uint8_t(y == 0 ? 255 : 100 + 60 * y)};
+        layer.At(i * n + j, y) = Rgba8{b, a, b, uint8_t(y == 2 ? 255 : 180)};
+      }
+  for (int m = 0; m <= int(BlendMode::kLuminosity); ++m) {
+    const BlendMode mode = BlendMode(m);
+    if (mode == BlendMode::kDissolve) continue;
+    Image dest = base.Clone();
+    CompositeOptions o;
+    o.mode = mode;
+    Composite(dest, IntRect{0, 0, n * n, 3}, layer, 0, 0, o);
+    int worst = 0;
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < n * n; ++x)
+        worst =
+            std::max(worst, ChannelDiff(dest.At(x, y), CompositePixel(base.At(x, y), layer.At(x, y), mode)));
+    EXPECT_LE(worst, 1) << BlendModeName(mode);
+  }
+}
+
 TEST(Composite, DissolveShowsWholePixelsInProportionToAlpha) {
   Image layer = Filled(100, 100, Rgba8{255, 255, 255, 255});
   Image dest = Filled(100, 100, Rgba8{0, 0, 0, 255});
