@@ -48,53 +48,47 @@ Lut MakeLut(Fn curve) {
   return l;
 }
 
-// RGB in [0, 1] to hue (degrees, [0, 360)), HSL saturation and lightness.
-void ToHsl(double r, double g, double b, double& h, double& s, double& l) {
-  const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
-  l = (mx + mn) / 2;
-  const double d = mx - mn;
-  if (d <= 0) {
-    h = s = 0;
-    return;
-  }
-  s = d / (1 - std::fabs(2 * l - 1));
-  if (mx == r)
-    h = 60 * std::fmod((g - b) / d + 6, 6.0);
-  else if (mx == g)
-    h = 60 * ((b - r) / d + 2);
+// Turns the HSL hue of c (channels in [0, 1]) by `shift` degrees keeping its
+// HSL saturation and lightness, which means keeping the largest and smallest
+// channel values: only which channel holds them and the middle value change.
+void RotateHue(float c[3], float shift) {
+  const float mx = std::max({c[0], c[1], c[2]}), mn = std::min({c[0], c[1], c[2]});
+  const float d = mx - mn;
+  if (d <= 0) return;  // grey: no hue
+  float h;             // in sextants, [0, 6)
+  if (mx == c[0])
+    h = (c[1] - c[2]) / d + (c[1] < c[2] ? 6.0f : 0.0f);
+  else if (mx == c[1])
+    h = (c[2] - c[0]) / d + 2;
   else
-    h = 60 * ((r - g) / d + 4);
-}
-
-void FromHsl(double h, double s, double l, double& r, double& g, double& b) {
-  const double c = (1 - std::fabs(2 * l - 1)) * s;
-  const double hp = h / 60;
-  const double x = c * (1 - std::fabs(std::fmod(hp, 2.0) - 1));
-  double r1 = 0, g1 = 0, b1 = 0;
-  switch (int(hp) % 6) {
+    h = (c[0] - c[1]) / d + 4;
+  h += shift / 60.0f;
+  h = std::fmod(h, 6.0f);
+  if (h < 0) h += 6;
+  int k = int(h);
+  if (k > 5) k = 5;
+  const float t = h - float(k);
+  const float rising = mn + d * t, falling = mn + d * (1 - t);
+  switch (k) {
     case 0:
-      r1 = c, g1 = x;
+      c[0] = mx, c[1] = rising, c[2] = mn;
       break;
     case 1:
-      r1 = x, g1 = c;
+      c[0] = falling, c[1] = mx, c[2] = mn;
       break;
     case 2:
-      g1 = c, b1 = x;
+      c[0] = mn, c[1] = mx, c[2] = rising;
       break;
     case 3:
-      g1 = x, b1 = c;
+      c[0] = mn, c[1] = falling, c[2] = mx;
       break;
     case 4:
-      r1 = x, b1 = c;
+      c[0] = rising, c[1] = mn, c[2] = mx;
       break;
     default:
-      r1 = c, b1 = x;
+      c[0] = mx, c[1] = mn, c[2] = falling;
       break;
   }
-  const double m = l - c / 2;
-  r = r1 + m;
-  g = g1 + m;
-  b = b1 + m;
 }
 
 }  // namespace
@@ -173,38 +167,31 @@ Status AdjustHueSaturation(Image& image, const IntRect& region, int hue, int sat
   if (hue < -180 || hue > 180) return Status::Error("hue must lie in -180..180");
   if (saturation < -100 || saturation > 100) return Status::Error("saturation must lie in -100..100");
   if (lightness < -100 || lightness > 100) return Status::Error("lightness must lie in -100..100");
-  const double factor = 1 + saturation / 100.0;
-  const double light = lightness / 100.0;
+  const float factor = 1 + saturation / 100.0f;
+  const float light = lightness / 100.0f;
   ForEachRow(image, region, [&](Rgba8* p, int n) {
     for (int i = 0; i < n; ++i) {
-      double c[3] = {p[i].r / 255.0, p[i].g / 255.0, p[i].b / 255.0};
-      if (hue != 0) {
-        double h, s, l;
-        ToHsl(c[0], c[1], c[2], h, s, l);
-        if (s > 0) {
-          h = std::fmod(h + hue + 360.0, 360.0);
-          FromHsl(h, s, l, c[0], c[1], c[2]);
-        }
-      }
+      float c[3] = {p[i].r * pixel::kInv255, p[i].g * pixel::kInv255, p[i].b * pixel::kInv255};
+      if (hue != 0) RotateHue(c, float(hue));
       if (saturation != 0) {
-        const double l = (std::max({c[0], c[1], c[2]}) + std::min({c[0], c[1], c[2]})) / 2;
-        double k = factor;
+        const float l = (std::max({c[0], c[1], c[2]}) + std::min({c[0], c[1], c[2]})) / 2;
+        float k = factor;
         if (k > 1) {
           // Stop where the first channel reaches 0 or 1.
-          for (double v : c) {
+          for (float v : c) {
             if (v > l) k = std::min(k, (1 - l) / (v - l));
             if (v < l) k = std::min(k, l / (l - v));
           }
         }
-        for (double& v : c) v = l + (v - l) * k;
+        for (float& v : c) v = l + (v - l) * k;
       }
       if (light > 0)
-        for (double& v : c) v += (1 - v) * light;
+        for (float& v : c) v += (1 - v) * light;
       else if (light < 0)
-        for (double& v : c) v *= 1 + light;
-      p[i].r = pixel::ClampByte(float(c[0] * 255));
-      p[i].g = pixel::ClampByte(float(c[1] * 255));
-      p[i].b = pixel::ClampByte(float(c[2] * 255));
+        for (float& v : c) v *= 1 + light;
+      p[i].r = pixel::ClampByte(c[0] * 255);
+      p[i].g = pixel::ClampByte(c[1] * 255);
+      p[i].b = pixel::ClampByte(c[2] * 255);
     }
   });
   return Status::Ok();

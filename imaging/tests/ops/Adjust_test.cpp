@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+
 #include "imaging/tests/ops/TestImages.h"
 
 namespace tessaro {
@@ -139,6 +143,56 @@ TEST(AdjustHueSaturation, EachControlOnItsOwn) {
   EXPECT_FALSE(AdjustHueSaturation(img, kAll, 181, 0, 0).ok());
   EXPECT_FALSE(AdjustHueSaturation(img, kAll, 0, -101, 0).ok());
   EXPECT_FALSE(AdjustHueSaturation(img, kAll, 0, 0, 101).ok());
+}
+
+// Textbook HSL conversions, written independently of the library.
+void HslOf(double r, double g, double b, double& h, double& s, double& l) {
+  const double mx = std::max({r, g, b}), mn = std::min({r, g, b}), d = mx - mn;
+  l = (mx + mn) / 2;
+  s = d == 0 ? 0 : d / (1 - std::fabs(2 * l - 1));
+  if (d == 0)
+    h = 0;
+  else if (mx == r)
+    h = 60 * std::fmod((g - b) / d + 6, 6.0);
+  else if (mx == g)
+    h = 60 * ((b - r) / d + 2);
+  else
+    h = 60 * ((r - g) / d + 4);
+}
+
+double HueToChannel(double p, double q, double t) {
+  if (t < 0) t += 1;
+  if (t > 1) t -= 1;
+  if (t < 1.0 / 6) return p + (q - p) * 6 * t;
+  if (t < 0.5) return q;
+  if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
+  return p;
+}
+
+void RgbOf(double h, double s, double l, double out[3]) {
+  const double q = l < 0.5 ? l * (1 + s) : l + s - l * s, p = 2 * l - q, hh = h / 360;
+  out[0] = HueToChannel(p, q, hh + 1.0 / 3);
+  out[1] = HueToChannel(p, q, hh);
+  out[2] = HueToChannel(p, q, hh - 1.0 / 3);
+}
+
+TEST(AdjustHueSaturation, HueShiftMatchesAnHslRoundTrip) {
+  for (int shift : {-180, -137, -60, -1, 1, 29, 90, 151, 180}) {
+    Image img = RandomImage(64, 4, uint32_t(shift + 1000));
+    Image before = img.Clone();
+    ASSERT_TRUE(AdjustHueSaturation(img, kAll, shift, 0, 0).ok());
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const Rgba8 in = before.At(x, y);
+        double h, s, l, rgb[3];
+        HslOf(in.r / 255.0, in.g / 255.0, in.b / 255.0, h, s, l);
+        RgbOf(std::fmod(h + shift + 360, 360.0), s, l, rgb);
+        const Rgba8 want{uint8_t(std::lround(rgb[0] * 255)), uint8_t(std::lround(rgb[1] * 255)),
+                         uint8_t(std::lround(rgb[2] * 255)), in.a};
+        ASSERT_LE(ChannelDiff(img.At(x, y), want), 1)
+            << "shift " << shift << " pixel " << int(in.r) << "," << int(in.g) << "," << int(in.b);
+      }
+  }
 }
 
 TEST(AdjustHueSaturation, ZeroSettingsChangeNothing) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "imaging/Resample.h"
 #include "imaging/tests/ops/TestImages.h"
@@ -209,6 +210,36 @@ TEST(DrawTransformed, RefusesSingularMatricesAndEmptyBuffers) {
   EXPECT_FALSE(DrawTransformed(empty, IntRect{0, 0, 4, 4}, src, Affine2D::Identity()).ok());
   EXPECT_FALSE(TransformImage(src, Affine2D::Scaling(1, 0)).ok());
   EXPECT_FALSE(TransformImage(src, Affine2D::Scaling(1e9, 1e9)).ok()) << "too large a result";
+}
+
+TEST(DrawTransformed, ExtremeMatricesStayInsideTheBuffers) {
+  // Tiny and huge scales, odd angles and far offsets: every read and write
+  // must stay inside the buffers (checked by the sanitizer build) and an
+  // opaque source never produces colour outside the source's range.
+  Image src;
+  ASSERT_TRUE(src.Create(7, 5, Rgba8{40, 80, 120, 255}).ok());
+  std::mt19937 rng(1234);
+  std::uniform_real_distribution<double> angle(-720, 720), logScale(-7, 7), offset(-50, 50);
+  for (int i = 0; i < 300; ++i) {
+    const double sx = std::pow(10.0, logScale(rng) / 3), sy = std::pow(10.0, logScale(rng) / 3);
+    Affine2D m = Affine2D::Scaling(sx, (i % 3 == 0) ? -sy : sy)
+                     .Then(Affine2D::Rotation(angle(rng)))
+                     .Then(Affine2D::Translation(offset(rng), offset(rng)));
+    Image dest;
+    ASSERT_TRUE(dest.Create(33, 21).ok());
+    DrawOptions o;
+    o.sampling = kSamplings[i % 3];
+    o.antialias = i % 4 != 0;
+    o.mode = i % 2 ? DrawMode::kCopy : DrawMode::kBlend;
+    ASSERT_TRUE(DrawTransformed(dest, IntRect{-5, -5, 40, 30}, src, m, o).ok());
+    for (int y = 0; y < 21; ++y)
+      for (int x = 0; x < 33; ++x) {
+        const Rgba8 p = dest.At(x, y);
+        if (p.a == 0) continue;
+        ASSERT_NEAR(p.r, 40, 1);
+        ASSERT_NEAR(p.b, 120, 1);
+      }
+  }
 }
 
 TEST(TransformPlane, OutsideValueFillsWhatTheMaskDoesNotReach) {

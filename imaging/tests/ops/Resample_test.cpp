@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "imaging/tests/ops/TestImages.h"
 
@@ -231,6 +232,28 @@ TEST(Resample, FastPathAgreesWithTheReference) {
           ASSERT_TRUE(ResampleRegionReference(psrc, c.sourceRect, pref, c.destRect, o).ok());
           EXPECT_LE(MaxDiff(pfast, pref), 1);
         }
+}
+
+TEST(Resample, RandomGeometriesAgreeWithTheReference) {
+  std::mt19937 rng(99);
+  std::uniform_int_distribution<int> size(1, 40);
+  std::uniform_real_distribution<double> coord(-10, 50);
+  for (int i = 0; i < 60; ++i) {
+    const int sw = size(rng), sh = size(rng), dw = size(rng), dh = size(rng);
+    RectF sr{coord(rng), coord(rng), coord(rng), coord(rng)};
+    if (std::fabs(sr.right - sr.left) < 0.1) sr.right = sr.left + 1;
+    if (std::fabs(sr.bottom - sr.top) < 0.1) sr.bottom = sr.top + 1;
+    const IntRect dr{size(rng) - 10, size(rng) - 10, size(rng) + 5, size(rng) + 5};
+    if (dr.Empty()) continue;
+    SCOPED_TRACE(::testing::Message() << "case " << i);
+    ResampleOptions o = With(kFilters[i % 3], i % 2 ? ResampleEdge::kClamp : ResampleEdge::kTransparent);
+    Image src = RandomImage(sw, sh, uint32_t(i)), fast, ref;
+    ASSERT_TRUE(fast.Create(dw, dh).ok());
+    ASSERT_TRUE(ref.Create(dw, dh).ok());
+    ASSERT_TRUE(ResampleRegion(src, sr, fast, dr, o).ok());
+    ASSERT_TRUE(ResampleRegionReference(src, sr, ref, dr, o).ok());
+    EXPECT_LE(MaxDiff(fast, ref), 1);
+  }
 }
 
 TEST(Resample, ThreadedResultEqualsSingleThreaded) {
