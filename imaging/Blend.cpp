@@ -341,8 +341,10 @@ void Composite(Image& dest, const IntRect& region, const Image& source, int left
   IntRect maskPixels;
   if (mask && mask->pixels && !mask->pixels->empty())
     maskPixels = Intersect(
-        mask->bounds, IntRect{mask->bounds.left, mask->bounds.top, mask->bounds.left + mask->pixels->width(),
-                              mask->bounds.top + mask->pixels->height()});
+        mask->bounds,
+        IntRect{mask->bounds.left, mask->bounds.top,
+                int(std::min<int64_t>(int64_t(mask->bounds.left) + mask->pixels->width(), INT32_MAX)),
+                int(std::min<int64_t>(int64_t(mask->bounds.top) + mask->pixels->height(), INT32_MAX))});
   const uint8_t maskDefault = mask ? mask->defaultColor : 255;
   if (mask && maskDefault == 0 && Intersect(maskPixels, area).Empty()) return;
 

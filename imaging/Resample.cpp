@@ -195,6 +195,8 @@ Status CheckArguments(bool sourceEmpty, bool destEmpty, const RectF& sr, const I
   if (sourceEmpty) return Status::Error("resample: empty source");
   if (destEmpty) return Status::Error("resample: empty destination");
   if (dr.Empty()) return Status::Error("resample: empty destination rectangle");
+  if (int64_t(dr.right) - dr.left > kMaxImageSide * 4LL || int64_t(dr.bottom) - dr.top > kMaxImageSide * 4LL)
+    return Status::Error("resample: destination rectangle too large");
   if (!std::isfinite(sr.left) || !std::isfinite(sr.top) || !std::isfinite(sr.right) ||
       !std::isfinite(sr.bottom))
     return Status::Error("resample: source rectangle is not finite");

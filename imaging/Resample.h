@@ -3,11 +3,12 @@
 //
 // Filters. Enlarging uses the chosen filter as is. Reducing by a factor f
 // (source pixels per destination pixel) widens the filter's support by f, so
-// every source pixel contributes in proportion to the area it shares with the
-// destination pixel and fine detail averages out instead of aliasing; the box
-// filter then weighs each source pixel by its exact overlap. The bicubic
-// filter is the Keys cubic with a = -0.5 (Catmull-Rom), which reproduces the
-// source exactly at integer positions.
+// that each destination pixel gathers the whole area it covers and fine detail
+// averages out instead of aliasing; the box filter then weighs each source
+// pixel by its exact overlap with the destination pixel (a pure area average).
+// The bicubic filter is the Keys cubic with a = -0.5 (Catmull-Rom), which
+// reproduces the source exactly at the same size and reproduces linear ramps.
+// Weights are normalised to sum to 1.
 //
 // Colour. Images are filtered premultiplied (alpha-weighted) and converted
 // back to straight alpha afterwards, so the colour of transparent pixels never
@@ -54,8 +55,9 @@ struct ResampleOptions {
 // rectangle with right < left or bottom < top mirrors that axis) onto
 // `destRect` (destination pixels) and writes the destination pixels of
 // destRect that lie inside `dest`; other pixels are untouched.
-// Errors: empty source or destination, empty destRect, a zero-width or
-// non-finite source rectangle.
+// Errors: empty source or destination, an empty or oversized destRect (more
+// than 4 * kMaxImageSide across), a zero-width, non-finite or far-off source
+// rectangle.
 Status ResampleRegion(const Image& source, const RectF& sourceRect, Image& dest, const IntRect& destRect,
                       const ResampleOptions& options = {});
 Status ResampleRegion(const Plane& source, const RectF& sourceRect, Plane& dest, const IntRect& destRect,

@@ -277,6 +277,7 @@ TEST(Resample, RefusesUnusableArguments) {
   EXPECT_FALSE(ResampleRegion(src, RectF{1, 0, 1, 4}, dest, IntRect{0, 0, 4, 4}).ok());
   EXPECT_FALSE(ResampleRegion(src, RectF{0, 0, NAN, 4}, dest, IntRect{0, 0, 4, 4}).ok());
   EXPECT_FALSE(ResampleRegion(src, RectF{0, 0, 4, 4}, dest, IntRect{2, 2, 2, 4}).ok());
+  EXPECT_FALSE(ResampleRegion(src, RectF{0, 0, 4, 4}, dest, IntRect{-2000000000, 0, 2000000000, 4}).ok());
   EXPECT_FALSE(ResizeImage(src, 0, 5).ok());
   EXPECT_FALSE(ResizeImage(src, kMaxImageSide + 1, 1).ok());
   // A destination rectangle entirely outside the image is fine and a no-op.
