@@ -21,6 +21,22 @@
 //
 // Threading: rows of the destination are processed in parallel; the result
 // does not depend on the split. The source is only read.
+//
+// Examples.
+//   A photo of w x h pixels stretched into the rectangle (l, t, r, b) and
+//   turned by `angle` degrees (counter-clockwise on screen) about the
+//   rectangle's centre, blended onto a canvas:
+//     Affine2D m = Affine2D::Scaling((r - l) / w, (b - t) / h)
+//                      .Then(Affine2D::Translation(l, t))
+//                      .Then(RotationAbout(angle, {(l + r) / 2, (t + b) / 2}));
+//     DrawTransformed(canvas, dirtyRect, photo, m);
+//   A layer whose pixels sit at bounds (L, T, R, B), resized by percentages
+//   (negative mirrors) about the centre of its bounds:
+//     PointF c{(L + R) / 2.0, (T + B) / 2.0};
+//     auto placed = TransformImage(pixels, Affine2D::Translation(L, T)
+//                                              .Then(ScalingAbout(px / 100, py / 100, c)));
+//   and turned clockwise by `degrees` about the same centre:
+//     Affine2D::Translation(L, T).Then(RotationAbout(-degrees, c)).
 #pragma once
 
 #include <cstdint>

@@ -57,6 +57,17 @@ TEST(TransformImage, RotatingASquareAboutItsCentreKeepsItsBounds) {
   EXPECT_EQ(out->bounds, (IntRect{10, 20, 20, 30}));
 }
 
+TEST(TransformImage, StretchedPhotoTurnsAboutItsRectangleCentre) {
+  // A 4 x 2 bitmap stretched into (10, 10, 30, 20), then turned a quarter.
+  const double l = 10, t = 10, r = 30, b = 20;
+  Affine2D m = Affine2D::Scaling((r - l) / 4, (b - t) / 2).Then(Affine2D::Translation(l, t));
+  EXPECT_EQ(TransformedBounds(m, RectF{0, 0, 4, 2}), (RectF{10, 10, 30, 20}));
+  auto turned = TransformImage(RandomImage(4, 2, 1), m.Then(RotationAbout(90, {(l + r) / 2, (t + b) / 2})),
+                               Sampling::kBilinear);
+  ASSERT_TRUE(turned.ok());
+  EXPECT_EQ(turned->bounds, (IntRect{15, 5, 25, 25}));
+}
+
 TEST(TransformImage, MirroringEqualsFlippingThePixels) {
   const Image src = RandomImage(9, 6, 4);
   for (Sampling s : kSamplings) {
