@@ -43,19 +43,20 @@ Status AdjustLevels(Image& image, const IntRect& region, const LevelsParams& lev
                     unsigned channels = kAdjustRgb);
 
 // Brightness/contrast, the same curve on red, green and blue (v in [0, 1]).
-// kModern (the default) never clips: black and white stay where they are.
+// Two styles; the caller chooses (there is no default).
+// kLegacy is the classic linear form, clipping at both ends:
+//   brightness b in -100..100 adds b levels; contrast c in -100..100 scales
+//   about mid-grey by k = 1 + c / 100 for c <= 0, 1 / (1 - c / 100) above
+//   (c = 100 thresholds at mid-grey).
+// kModern never clips: black and white stay where they are.
 //   brightness b in -150..150 bends the mid-tones: v' = v^(2^(-b / 100))
 //   (b = 100 lifts mid-grey 0.5 to 0.707);
 //   contrast c in -50..100 is an S-curve about mid-grey with slope
 //   p = 1 + c / 100 at the middle: v < 1/2 ? (2v)^p / 2 : 1 - (2 - 2v)^p / 2.
-// kLegacy is the older linear form, clipping at both ends:
-//   brightness b in -100..100 adds b levels; contrast c in -100..100 scales
-//   about mid-grey by k = 1 + c / 100 for c <= 0, 1 / (1 - c / 100) above
-//   (c = 100 thresholds at mid-grey).
 // Brightness is applied first in both.
-enum class BrightnessContrastStyle { kModern, kLegacy };
+enum class BrightnessContrastStyle { kLegacy, kModern };
 Status AdjustBrightnessContrast(Image& image, const IntRect& region, int brightness, int contrast,
-                                BrightnessContrastStyle style = BrightnessContrastStyle::kModern);
+                                BrightnessContrastStyle style);
 
 // Channel mixer: rows[o] = {red %, green %, blue %, constant %} for output
 // channel o (red, green, blue):

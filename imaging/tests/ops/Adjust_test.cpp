@@ -63,7 +63,8 @@ TEST(AdjustBrightnessContrast, ModernCurvesKeepBlackAndWhite) {
   };
   for (const Case& c : cases) {
     Image img = Pixels({{c.in, c.in, c.in, 200}, {0, 0, 0, 1}, {255, 255, 255, 2}});
-    ASSERT_TRUE(AdjustBrightnessContrast(img, kAll, c.brightness, c.contrast).ok());
+    ASSERT_TRUE(
+        AdjustBrightnessContrast(img, kAll, c.brightness, c.contrast, BrightnessContrastStyle::kModern).ok());
     EXPECT_EQ(img.At(0, 0), (Rgba8{c.want, c.want, c.want, 200})) << c.brightness << "/" << c.contrast;
     EXPECT_EQ(img.At(1, 0), (Rgba8{0, 0, 0, 1}));
     EXPECT_EQ(img.At(2, 0), (Rgba8{255, 255, 255, 2}));
@@ -79,8 +80,11 @@ TEST(AdjustBrightnessContrast, LegacyIsLinearAndClips) {
   ASSERT_TRUE(AdjustBrightnessContrast(img, kAll, 0, 30, BrightnessContrastStyle::kLegacy).ok());
   EXPECT_EQ(img.At(0, 0), (Rgba8{88, 231, 128, 255}));
   EXPECT_FALSE(AdjustBrightnessContrast(img, kAll, 120, 0, BrightnessContrastStyle::kLegacy).ok());
-  EXPECT_FALSE(AdjustBrightnessContrast(img, kAll, 0, -60).ok());
-  EXPECT_FALSE(AdjustBrightnessContrast(img, kAll, 151, 0).ok());
+  EXPECT_FALSE(AdjustBrightnessContrast(img, kAll, 0, -60, BrightnessContrastStyle::kModern).ok());
+  EXPECT_FALSE(AdjustBrightnessContrast(img, kAll, 151, 0, BrightnessContrastStyle::kModern).ok());
+  img = Pixels({{127, 128, 0, 255}});
+  ASSERT_TRUE(AdjustBrightnessContrast(img, kAll, 0, 100, BrightnessContrastStyle::kLegacy).ok());
+  EXPECT_EQ(img.At(0, 0), (Rgba8{0, 255, 0, 255})) << "full contrast thresholds at mid-grey";
 }
 
 TEST(MixChannels, RowsMixInPercentWithAConstant) {
