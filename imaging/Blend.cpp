@@ -231,9 +231,9 @@ inline Rgba8 CompositeCoreV(Rgba8 d, Rgba8 s, float as, BlendFn blend) {
   const V4 cs = pixel::LoadStraight(s) * pixel::kInv255, cb = pixel::LoadStraight(d) * pixel::kInv255;
   const V4 b = VClamp01(blend(cb, cs));
   const V4 mixed = cs * (1 - ab) + b * ab;
-  const V4 out = (mixed * as + cb * ((1 - as) * ab)) * (255.0f / ao);
-  const V4 c = VMin(VMax(out, kZero), pixel::Splat(255.0f)) + kHalf;
-  return Rgba8{uint8_t(int(c[0])), uint8_t(int(c[1])), uint8_t(int(c[2])), ao8};
+  V4 out = VMin(VMax((mixed * as + cb * ((1 - as) * ab)) * (255.0f / ao), kZero), pixel::Splat(255.0f));
+  out[3] = float(ao8);
+  return pixel::PackRounded(out);
 }
 
 template <BlendMode M>
