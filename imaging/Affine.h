@@ -75,6 +75,15 @@ Status DrawTransformed(Image& dest, const IntRect& destRegion, const Image& sour
 Status DrawTransformed(Plane& dest, const IntRect& destRegion, const Plane& source,
                        const Affine2D& sourceToDest, const DrawOptions& options = {});
 
+// Straightforward versions: every pixel of the region computed with the
+// general coverage and clamped sampling, on the calling thread. Same contract
+// and, by design, the same bytes as DrawTransformed; kept as the reference the
+// fast path is tested against.
+Status DrawTransformedReference(Image& dest, const IntRect& destRegion, const Image& source,
+                                const Affine2D& sourceToDest, const DrawOptions& options = {});
+Status DrawTransformedReference(Plane& dest, const IntRect& destRegion, const Plane& source,
+                                const Affine2D& sourceToDest, const DrawOptions& options = {});
+
 // A buffer positioned in destination coordinates: its pixel (0, 0) is
 // destination pixel (bounds.left, bounds.top); it is bounds-sized.
 struct PlacedImage {

@@ -196,6 +196,40 @@ TEST(DrawTransformed, OnlyTouchesTheRegion) {
   EXPECT_EQ(dest.At(5, 3), (Rgba8{1, 1, 1, 1}));
 }
 
+TEST(DrawTransformed, FastPathMatchesTheReferenceByteForByte) {
+  const Affine2D matrices[] = {
+      Affine2D::Identity(),
+      Affine2D::Translation(3.25, -2.5),
+      RotationAbout(23, {20, 15}).Then(Affine2D::Scaling(1.7, 1.3)),
+      Affine2D::Scaling(-0.6, 2.2).Then(Affine2D::Translation(40, 3)),
+      Affine2D::Scaling(7, 5).Then(RotationAbout(-95, {30, 30})),
+      Affine2D{1, 0.4, 2, -0.3, 0.8, 9},  // shear
+  };
+  for (bool opaque : {false, true})
+    for (Sampling s : kSamplings)
+      for (int k = 0; k < int(std::size(matrices)); ++k)
+        for (bool antialias : {true, false}) {
+          SCOPED_TRACE(::testing::Message() << "matrix " << k << " sampling " << int(s) << " aa " << antialias
+                                            << " opaque " << opaque);
+          Image src = RandomImage(41, 29, uint32_t(k), !opaque);
+          Image base = RandomImage(70, 60, 77);
+          Image fast = base.Clone(), ref = base.Clone();
+          DrawOptions o;
+          o.sampling = s;
+          o.antialias = antialias;
+          o.opacity = 230;
+          ASSERT_TRUE(DrawTransformed(fast, IntRect{2, 1, 69, 58}, src, matrices[k], o).ok());
+          ASSERT_TRUE(DrawTransformedReference(ref, IntRect{2, 1, 69, 58}, src, matrices[k], o).ok());
+          ASSERT_TRUE(SameBytes(fast, ref));
+          Plane psrc = RandomPlane(41, 29, uint32_t(k + 9)), pfast = RandomPlane(70, 60, 3),
+                pref = pfast.Clone();
+          o.mode = DrawMode::kCopy;
+          ASSERT_TRUE(DrawTransformed(pfast, IntRect{0, 0, 70, 60}, psrc, matrices[k], o).ok());
+          ASSERT_TRUE(DrawTransformedReference(pref, IntRect{0, 0, 70, 60}, psrc, matrices[k], o).ok());
+          ASSERT_EQ(MaxDiff(pfast, pref), 0);
+        }
+}
+
 TEST(DrawTransformed, ThreadedResultEqualsSingleThreaded) {
   Image src = RandomImage(300, 200, 9);
   Affine2D m = RotationAbout(23, {150, 100}).Then(Affine2D::Scaling(1.7, 1.3));
