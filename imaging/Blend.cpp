@@ -237,11 +237,19 @@ inline Rgba8 CompositeCoreV(Rgba8 d, Rgba8 s, float as, BlendFn blend) {
 }
 
 template <BlendMode M>
-void CompositeRow(Rgba8* d, const Rgba8* s, const uint8_t* mask, int n, float scale, int x0, int y) {
+void CompositeRow(Rgba8* d, const Rgba8* s, const uint8_t* mask, int n, float scale, bool fullScale, int x0,
+                  int y) {
+  constexpr bool kNormalLike =
+      M == BlendMode::kNormal || M == BlendMode::kPassThrough || M == BlendMode::kDissolve;
   for (int i = 0; i < n; ++i) {
     const Rgba8 sp = s[i];
     const unsigned m = mask[i];
     if (sp.a == 0 || m == 0) continue;
+    if (kNormalLike && fullScale && (sp.a & m) == 255) {
+      // An opaque pixel laid on normally replaces what was there.
+      d[i] = Rgba8{sp.r, sp.g, sp.b, 255};
+      continue;
+    }
     float as = sp.a * pixel::kInv255 * scale * (m * pixel::kInv255);
     if constexpr (M == BlendMode::kDissolve) {
       if (!(as > DissolveThreshold(x0 + i, y))) continue;
@@ -335,6 +343,7 @@ void Composite(Image& dest, const IntRect& region, const Image& source, int left
               int(std::min<int64_t>(int64_t(top) + source.height(), kMaxImageSide * 4LL))});
   if (area.Empty() || options.opacity == 0 || options.fillOpacity == 0) return;
   const float scale = options.opacity * pixel::kInv255 * (options.fillOpacity * pixel::kInv255);
+  const bool fullScale = options.opacity == 255 && options.fillOpacity == 255;
 
   // The part of the mask backed by pixels (bounds clipped to the plane).
   const MaskRef* mask = options.mask;
@@ -360,7 +369,7 @@ void Composite(Image& dest, const IntRect& region, const Image& source, int left
           for (int x = xa; x < xb; ++x) maskRow[x - area.left] = m[x - mask->bounds.left];
         }
         CompositeRow<M>(dest.Row(y) + area.left, source.Row(y - top) + (area.left - left), maskRow.data(),
-                        area.Width(), scale, area.left, y);
+                        area.Width(), scale, fullScale, area.left, y);
       }
     });
   };
