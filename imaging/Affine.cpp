@@ -107,7 +107,13 @@ struct Sampler {
               (At(x0 - 1, y) * wx[0] + At(x0, y) * wx[1]) + (At(x0 + 1, y) * wx[2] + At(x0 + 2, y) * wx[3]);
         } else {
           const Pixel* r = src.Row(y0 - 1 + j) + (x0 - 1);
-          rows[j] = (L(r[0]) * wx[0] + L(r[1]) * wx[1]) + (L(r[2]) * wx[2] + L(r[3]) * wx[3]);
+          Elem p[4];
+          if constexpr (std::is_same_v<Pixel, Rgba8>) {
+            pixel::Load4<!Opaque>(r, p);
+          } else {
+            for (int i = 0; i < 4; ++i) p[i] = L(r[i]);
+          }
+          rows[j] = (p[0] * wx[0] + p[1] * wx[1]) + (p[2] * wx[2] + p[3] * wx[3]);
         }
       }
       return (rows[0] * wy[0] + rows[1] * wy[1]) + (rows[2] * wy[2] + rows[3] * wy[3]);

@@ -50,6 +50,24 @@ inline V4 LoadPremultiplied(Rgba8 p) {
   return v * PremultiplyFactors(v);
 }
 
+// Four adjacent pixels as four lanes each, straight or premultiplied.
+template <bool Premultiply>
+inline void Load4(const Rgba8* in, V4 out[4]) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  const __m128i lo = _mm_unpacklo_epi8(px, zero), hi = _mm_unpackhi_epi8(px, zero);
+  out[0] = V4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)));
+  out[1] = V4(_mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)));
+  out[2] = V4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)));
+  out[3] = V4(_mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)));
+#else
+  for (int i = 0; i < 4; ++i) out[i] = LoadStraight(in[i]);
+#endif
+  if constexpr (Premultiply)
+    for (int i = 0; i < 4; ++i) out[i] *= PremultiplyFactors(out[i]);
+}
+
 // Converts n straight pixels to premultiplied form. Runs of opaque pixels
 // (the common case for photos) skip the multiplication.
 inline void LoadPremultipliedRow(const Rgba8* in, int n, V4* out) {
