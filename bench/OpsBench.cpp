@@ -23,6 +23,18 @@ using namespace tessaro;
 
 namespace {
 
+// Other work on the machine slows every figure; the load average is printed
+// with them so that a run can be judged.
+std::string LoadAverage() {
+  std::FILE* f = std::fopen("/proc/loadavg", "r");
+  if (!f) return "unknown";
+  char buf[64] = {};
+  const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+  std::fclose(f);
+  std::string s(buf, n);
+  return s.substr(0, s.find(' '));
+}
+
 double BestMs(int runs, const std::function<void()>& fn) {
   double best = 1e300;
   for (int i = 0; i < runs; ++i) {
@@ -76,7 +88,7 @@ int Peak() {
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "peak") return Peak();
-  std::printf("threads: %d\n", ParallelThreads());
+  std::printf("threads: %d, load average at start: %s\n", ParallelThreads(), LoadAverage().c_str());
   const int runs = 5;
 
   Image photo = Photo(6000, 4000);
