@@ -107,10 +107,13 @@ struct JpegEncodeOptions {
   // Written as an APP2 colour profile when not empty. The pixels are always
   // sRGB; the EXIF block written with them says so (ColorSpace = sRGB).
   std::vector<uint8_t> iccProfile;
+  int orientation = 0;                 // written to the EXIF block when 1..8
+  std::vector<uint8_t> exifThumbnail;  // a small JPEG written as the EXIF thumbnail
 };
 
 // Encodes an image as baseline (or progressive) JPEG with a JFIF header and
-// a small EXIF block (resolution, sRGB colour space). JPEG has no
+// a small EXIF block (resolution, sRGB colour space, the orientation and
+// thumbnail when given; the block must stay under 64 KB). JPEG has no
 // transparency: partly transparent pixels are flattened over white.
 Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOptions& options = {});
 

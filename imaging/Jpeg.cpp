@@ -488,9 +488,12 @@ Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOpti
   ExifWriteOptions exifOptions;
   exifOptions.ppi = options.ppi > 0 ? options.ppi : 72;
   exifOptions.colorSpace = 1;
+  exifOptions.orientation = options.orientation;
+  exifOptions.thumbnailJpeg = options.exifThumbnail;
   std::vector<uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0};
   std::vector<uint8_t> block = WriteExif(exifOptions);
   exif.insert(exif.end(), block.begin(), block.end());
+  if (exif.size() > 65533) return Status::Error("EXIF block too large for a JPEG marker (thumbnail too big)");
 
   auto st = std::make_unique<codecs::EncodeState>();
   if (!codecs::RunEncode(*st, image, options, exif)) {

@@ -184,33 +184,50 @@ ImageInfo InfoFromTiff(TIFF* tif, const Layout& l) {
 }
 
 // Puts decoded samples into the picture. Colour samples go to bytes 0..2 (0..3
-// for CMYK); alpha to byte 3, or to `alpha` for CMYK.
+// for CMYK); alpha to byte 3, or to `alpha` for CMYK. Premultiplied colour is
+// divided by its alpha at the file's own precision before narrowing.
 struct Depositor {
   Image* image = nullptr;
   Plane* alpha = nullptr;
   int colour = 3;
   int alphaSample = -1;
+  bool associated = false;
   bool sixteen = false;
   bool invertGray = false;
+  // Alpha of every pixel, filled first when alpha comes in its own plane and
+  // the colour is premultiplied.
+  std::vector<uint16_t>* planeAlpha = nullptr;
+
+  uint32_t Sample(const uint8_t* src, size_t index) const {
+    if (!sixteen) return src[index];
+    uint16_t word;
+    std::memcpy(&word, src + index * 2, 2);
+    return word;
+  }
+  uint8_t Narrow(uint32_t v) const { return sixteen ? Narrow16To8(uint16_t(v)) : uint8_t(v); }
 
   // `src` holds `w` pixels of `samples` samples starting at sample `first`.
   void Row(const uint8_t* src, int x0, int y, int w, int first, int samples) const {
     Rgba8* out = image->Row(y) + x0;
     uint8_t* a = alpha ? alpha->Row(y) + x0 : nullptr;
     const bool opaque = alphaSample < 0 && colour != 4;
+    const uint32_t full = sixteen ? 65535 : 255;
+    const bool alphaInBlock = alphaSample >= first && alphaSample < first + samples;
     for (int x = 0; x < w; ++x) {
       uint8_t* px = reinterpret_cast<uint8_t*>(out + x);
+      uint32_t pixelAlpha = full;
+      if (associated) {
+        if (alphaInBlock)
+          pixelAlpha = Sample(src, size_t(x) * samples + size_t(alphaSample - first));
+        else if (planeAlpha)
+          pixelAlpha = (*planeAlpha)[size_t(y) * image->width() + size_t(x0 + x)];
+      }
       for (int k = 0; k < samples; ++k) {
         int s = first + k;
-        uint8_t v;
-        if (sixteen) {
-          uint16_t word;
-          std::memcpy(&word, src + (size_t(x) * samples + k) * 2, 2);
-          v = Narrow16To8(word);
-        } else {
-          v = src[size_t(x) * samples + k];
-        }
+        uint32_t raw = Sample(src, size_t(x) * samples + k);
         if (s < colour) {
+          if (associated) raw = pixelAlpha == 0 ? 0 : std::min(full, (raw * full + pixelAlpha / 2) / pixelAlpha);
+          uint8_t v = Narrow(raw);
           if (colour == 1) {
             if (invertGray) v = uint8_t(255 - v);
             px[0] = px[1] = px[2] = v;
@@ -220,9 +237,10 @@ struct Depositor {
           if (s == 0 && opaque) px[3] = 255;
         } else if (s == alphaSample) {
           if (a)
-            a[x] = v;
+            a[x] = Narrow(raw);
           else
-            px[3] = v;
+            px[3] = Narrow(raw);
+          if (planeAlpha) (*planeAlpha)[size_t(y) * image->width() + size_t(x0 + x)] = uint16_t(raw);
         }
       }
     }
@@ -243,13 +261,21 @@ Status ReadDirect(TIFF* tif, const Layout& l, const Depositor& put, std::vector<
   const int planes = separate ? l.spp : 1;
   const int perPixel = separate ? 1 : l.spp;
   const int used = put.alphaSample >= 0 ? put.alphaSample + 1 : put.colour;  // samples we need
+  // Planes in reading order: a premultiplying alpha plane before the colour.
+  const bool alphaFirst = separate && put.planeAlpha != nullptr;
+  auto PlaneAt = [&](int i) {
+    if (!alphaFirst) return i;
+    if (i == 0) return put.alphaSample;
+    return i <= put.alphaSample ? i - 1 : i;
+  };
   if (!TIFFIsTiled(tif)) {
     tmsize_t lineSize = TIFFScanlineSize(tif);
     if (lineSize <= 0) return failure("bad TIFF strip layout");
     if (size_t(lineSize) < size_t(l.width) * perPixel * (l.bits / 8)) return failure("bad TIFF strip layout");
     buffer.resize(size_t(lineSize));
-    for (int p = 0; p < planes; ++p) {
-      if (separate && p >= used) break;
+    for (int i = 0; i < planes; ++i) {
+      int p = PlaneAt(i);
+      if (separate && p >= used) continue;
       for (uint32_t y = 0; y < l.height; ++y) {
         if (TIFFReadScanline(tif, buffer.data(), y, uint16_t(p)) < 0) return failure("TIFF image data is damaged");
         put.Row(buffer.data(), 0, int(y), int(l.width), separate ? p : 0, perPixel);
@@ -266,8 +292,9 @@ Status ReadDirect(TIFF* tif, const Layout& l, const Depositor& put, std::vector<
     return failure("bad TIFF tile layout");
   buffer.resize(size_t(tileSize));
   const size_t tileRow = size_t(tileW) * perPixel * (l.bits / 8);
-  for (int p = 0; p < planes; ++p) {
-    if (separate && p >= used) break;
+  for (int i = 0; i < planes; ++i) {
+    int p = PlaneAt(i);
+    if (separate && p >= used) continue;
     for (uint32_t ty = 0; ty < l.height; ty += tileH) {
       for (uint32_t tx = 0; tx < l.width; tx += tileW) {
         if (TIFFReadTile(tif, buffer.data(), tx, ty, 0, uint16_t(p)) < 0) return failure("TIFF image data is damaged");
@@ -335,6 +362,12 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
     put.alphaSample = l.alphaSample;
     put.sixteen = l.bits == 16;
     put.invertGray = l.photometric == PHOTOMETRIC_MINISWHITE;
+    put.associated = l.alphaSample >= 0 && l.associated;
+    std::vector<uint16_t> planeAlpha;
+    if (put.associated && l.planar == PLANARCONFIG_SEPARATE) {
+      planeAlpha.resize(size_t(l.width) * l.height);
+      put.planeAlpha = &planeAlpha;
+    }
     if (colour == 4 && l.alphaSample >= 0) {
       if (!alpha.Create(int(l.width), int(l.height)).ok()) return Status::Error("out of memory for image");
       put.alpha = &alpha;
@@ -351,7 +384,6 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
         for (size_t i = 0, n = out.pixels.PixelCount(); i < n; ++i) p[i].a = a[i];
       }
     }
-    if (l.alphaSample >= 0 && l.associated) Unpremultiply(out.pixels);
   } else {
     char message[1024] = {};
     if (!TIFFRGBAImageOK(tif, message)) return Status::Error(std::string("unsupported TIFF: ") + message);
