@@ -313,7 +313,8 @@ Result<DecodedImage> DecodeBmp(std::span<const uint8_t> bytes, const DecodeOptio
   } else {
     const uint64_t stride = (uint64_t(width) * h.bits + 31) / 32 * 4;
     const uint64_t lastRow = (uint64_t(width) * h.bits + 7) / 8;
-    if (uint64_t(height - 1) * stride + lastRow > data.size()) return Status::Error("BMP pixel data is truncated");
+    if (uint64_t(height - 1) * stride + lastRow > data.size())
+      return Status::Error("BMP pixel data is truncated");
     Field fields[4];
     bool useAlpha = false;
     if (h.bits == 16 || h.bits == 32) {

@@ -285,6 +285,15 @@ void Remap(const Image& src, Image& dst, Map map) {
   });
 }
 
+// Turns the pixels upright and settles the resolution.
+Status Finish(DecodedImage& out, const DecodeOptions& options) {
+  if (options.applyOrientation && out.info.orientation != 1) {
+    if (Status s = ApplyOrientation(out.pixels, out.info.orientation); !s.ok()) return s;
+  }
+  out.ppi = out.info.xPpi > 0 ? out.info.xPpi : 72;
+  return Status::Ok();
+}
+
 }  // namespace
 
 const char* ImageFormatName(ImageFormat format) {
@@ -319,7 +328,8 @@ ImageFormat SniffFormat(std::span<const uint8_t> head, std::string_view extensio
   if (starts({'I', 'I', 42, 0}) || starts({'M', 'M', 0, 42}) || starts({'I', 'I', 43, 0}) ||
       starts({'M', 'M', 0, 43}))
     return ImageFormat::kTiff;
-  if (starts({'G', 'I', 'F', '8', '7', 'a'}) || starts({'G', 'I', 'F', '8', '9', 'a'})) return ImageFormat::kGif;
+  if (starts({'G', 'I', 'F', '8', '7', 'a'}) || starts({'G', 'I', 'F', '8', '9', 'a'}))
+    return ImageFormat::kGif;
   if (starts({'8', 'B', 'P', 'S'})) return ImageFormat::kPsd;
   if (starts({'B', 'M'}) && head.size() >= 18) {
     uint32_t headerSize = head[14] | head[15] << 8 | head[16] << 16 | uint32_t(head[17]) << 24;
@@ -404,16 +414,25 @@ Result<DecodedImage> DecodeImage(std::span<const uint8_t> bytes, const DecodeOpt
       break;
   }
   if (!decoded.ok()) return decoded;
-  DecodedImage& out = *decoded;
-  out.info.format = format;
-  if (options.applyOrientation && out.info.orientation != 1) {
-    if (Status s = ApplyOrientation(out.pixels, out.info.orientation); !s.ok()) return s;
-  }
-  out.ppi = out.info.xPpi > 0 ? out.info.xPpi : 72;
+  decoded->info.format = format;
+  if (Status s = Finish(*decoded, options); !s.ok()) return s;
   return decoded;
 }
 
 Result<DecodedImage> DecodeImageFile(const std::string& path, const DecodeOptions& options) {
+  if (options.allowExifThumbnail && (options.minWidth > 0 || options.minHeight > 0)) {
+    // A thumbnail needs only the head of the file.
+    FileSource source;
+    uint8_t head[3];
+    if (source.Open(path).ok() && source.Read(0, 3, head) && head[0] == 0xFF && head[1] == 0xD8 &&
+        head[2] == 0xFF) {
+      if (std::optional<DecodedImage> thumb = DecodeJpegThumbnail(source, options)) {
+        thumb->info.format = ImageFormat::kJpeg;
+        if (Status s = Finish(*thumb, options); !s.ok()) return s;
+        return std::move(*thumb);
+      }
+    }
+  }
   Result<std::vector<uint8_t>> bytes = ReadWholeFile(path);
   if (!bytes.ok()) return bytes.status();
   return DecodeImage(*bytes, options, path);
@@ -455,7 +474,8 @@ Status ApplyOrientation(Image& image, int orientation) {
 Status WriteImageFile(const std::string& path, const Image& image, const WriteImageOptions& options) {
   if (image.empty()) return Status::Error("nothing to write (empty image)");
   std::string ext = AsciiLower(ExtensionOf(path));
-  Result<std::vector<uint8_t>> bytes = Status::Error("unknown output format '" + ext + "' (use .png, .jpg or .psd)");
+  Result<std::vector<uint8_t>> bytes =
+      Status::Error("unknown output format '" + ext + "' (use .png, .jpg or .psd)");
   if (ext == ".png") {
     bytes = EncodePng(image, options.jpeg.ppi);
   } else if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") {

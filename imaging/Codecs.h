@@ -44,11 +44,11 @@ struct ImageInfo {
   int orientation = 1;  // EXIF/TIFF orientation 1..8; 1 when none
   double xPpi = 0;      // pixels per inch as the file states them; 0 when unknown
   double yPpi = 0;
-  int bitsPerChannel = 0;  // as stored (palette images: bits per index)
-  int channels = 0;        // stored samples per pixel, alpha included (palette images: 1)
-  std::string colorMode;   // "RGB", "Grayscale", "CMYK", "Indexed", "Bitmap", "Lab", ...
-  bool hasAlpha = false;   // the file carries transparency (alpha, tRNS, transparent index)
-  bool hasIcc = false;     // an embedded colour profile
+  int bitsPerChannel = 0;      // as stored (palette images: bits per index)
+  int channels = 0;            // stored samples per pixel, alpha included (palette images: 1)
+  std::string colorMode;       // "RGB", "Grayscale", "CMYK", "Indexed", "Bitmap", "Lab", ...
+  bool hasAlpha = false;       // the file carries transparency (alpha, tRNS, transparent index)
+  bool hasIcc = false;         // an embedded colour profile
   int exifThumbnailWidth = 0;  // size of the embedded EXIF thumbnail as stored; 0 when none
   int exifThumbnailHeight = 0;
 
@@ -73,7 +73,7 @@ struct DecodeOptions {
   int minHeight = 0;
   bool applyOrientation = true;     // turn the pixels upright by the EXIF/TIFF orientation
   bool allowExifThumbnail = false;  // may answer with the EXIF thumbnail when it is big enough
-  bool convertToSrgb = true;  // apply an embedded ICC profile (or PNG gAMA/cHRM) to reach sRGB
+  bool convertToSrgb = true;        // apply an embedded ICC profile (or PNG gAMA/cHRM) to reach sRGB
   // Refuse pictures of more pixels than this before allocating anything;
   // 0 means the global cap (kMaxImagePixels).
   int64_t maxPixels = 0;
@@ -81,9 +81,9 @@ struct DecodeOptions {
 
 struct DecodedImage {
   Image pixels;
-  ImageInfo info;            // the file's header facts (stored size, orientation, ...)
-  double ppi = 72;           // the file's horizontal resolution, 72 when it states none;
-                             // not changed by a reduced-size decode
+  ImageInfo info;              // the file's header facts (stored size, orientation, ...)
+  double ppi = 72;             // the file's horizontal resolution, 72 when it states none;
+                               // not changed by a reduced-size decode
   bool fromThumbnail = false;  // pixels are the EXIF thumbnail
   double scale = 1;            // returned size / stored size (below 1 after DCT scaling)
 };

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -67,6 +68,9 @@ Result<ImageInfo> ProbeBmp(ByteSource& source);
 Result<ImageInfo> ProbeTga(ByteSource& source);
 
 Result<DecodedImage> DecodeJpeg(std::span<const uint8_t> bytes, const DecodeOptions& options);
+// The EXIF thumbnail alone, read from the source without the rest of the file,
+// when the options allow it and it is big enough; nullopt otherwise.
+std::optional<DecodedImage> DecodeJpegThumbnail(ByteSource& source, const DecodeOptions& options);
 Result<DecodedImage> DecodePng(std::span<const uint8_t> bytes, const DecodeOptions& options);
 Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOptions& options);
 Result<DecodedImage> DecodeGif(std::span<const uint8_t> bytes, const DecodeOptions& options);

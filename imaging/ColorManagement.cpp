@@ -44,7 +44,8 @@ struct CurveDeleter {
   }
 };
 
-constexpr cmsUInt32Number kGrayInRgbaFormat = COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(3);
+constexpr cmsUInt32Number kGrayInRgbaFormat =
+    COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(3);
 
 // The profile a PNG's gAMA/cHRM describe, or null when that is plain sRGB.
 ProfilePtr ProfileFromGamma(const ColorSource& source, bool gray) {
@@ -78,7 +79,8 @@ std::string IccDescription(std::span<const uint8_t> icc) {
   ProfilePtr profile(cmsOpenProfileFromMemTHR(LcmsContext(), icc.data(), cmsUInt32Number(icc.size())));
   if (!profile) return {};
   char text[256] = {};
-  cmsUInt32Number n = cmsGetProfileInfoASCII(profile.get(), cmsInfoDescription, "en", "US", text, sizeof text);
+  cmsUInt32Number n =
+      cmsGetProfileInfoASCII(profile.get(), cmsInfoDescription, "en", "US", text, sizeof text);
   if (n == 0) return {};
   text[sizeof text - 1] = 0;
   return text;
@@ -98,8 +100,8 @@ void CmykToRgb(Image& image, bool inverted) {
           yy = 255 - yy;
           k = 255 - k;
         }
-        p[x] = Rgba8{uint8_t((c * k + 127) / 255), uint8_t((m * k + 127) / 255), uint8_t((yy * k + 127) / 255),
-                     255};
+        p[x] = Rgba8{uint8_t((c * k + 127) / 255), uint8_t((m * k + 127) / 255),
+                     uint8_t((yy * k + 127) / 255), 255};
       }
     }
   });
@@ -118,7 +120,8 @@ bool ConvertToSrgb(Image& image, const ColorSource& source, PixelLayout layout) 
       cmsColorSpaceSignature space = cmsGetColorSpace(input.get());
       bool matches = cmyk ? space == cmsSigCmykData : gray ? space == cmsSigGrayData : space == cmsSigRgbData;
       cmsProfileClassSignature cls = cmsGetDeviceClass(input.get());
-      if (cls == cmsSigLinkClass || cls == cmsSigAbstractClass || cls == cmsSigNamedColorClass) matches = false;
+      if (cls == cmsSigLinkClass || cls == cmsSigAbstractClass || cls == cmsSigNamedColorClass)
+        matches = false;
       if (!matches) input.reset();
     }
     if (input && !cmyk) {
@@ -139,7 +142,7 @@ bool ConvertToSrgb(Image& image, const ColorSource& source, PixelLayout layout) 
   }
 
   ProfilePtr srgb(cmsCreate_sRGBProfileTHR(ctx));
-  cmsUInt32Number inFormat = cmyk ? (layout == PixelLayout::kCmykInverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8)
+  cmsUInt32Number inFormat = cmyk   ? (layout == PixelLayout::kCmykInverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8)
                              : gray ? kGrayInRgbaFormat
                                     : TYPE_RGBA_8;
   TransformPtr transform(cmsCreateTransformTHR(ctx, input.get(), inFormat, srgb.get(), TYPE_RGBA_8,

@@ -21,9 +21,9 @@
 namespace tessaro {
 
 struct ExifInfo {
-  int orientation = 1;          // 1..8; 1 when absent or out of range
-  double xPpi = 0, yPpi = 0;    // pixels per inch; 0 when absent or unusable
-  int colorSpace = 0;           // EXIF ColorSpace: 1 sRGB, 0xFFFF uncalibrated, 0 absent
+  int orientation = 1;        // 1..8; 1 when absent or out of range
+  double xPpi = 0, yPpi = 0;  // pixels per inch; 0 when absent or unusable
+  int colorSpace = 0;         // EXIF ColorSpace: 1 sRGB, 0xFFFF uncalibrated, 0 absent
   // The JPEG thumbnail of IFD1, as offset and length within the EXIF block;
   // both 0 when there is none or it does not lie wholly inside the block.
   uint32_t thumbnailOffset = 0;
@@ -35,9 +35,9 @@ Result<ExifInfo> ParseExif(std::span<const uint8_t> block);
 
 // What WriteExif puts into a new EXIF block.
 struct ExifWriteOptions {
-  int orientation = 0;  // written when 1..8
-  double ppi = 0;       // written (as inches) when > 0
-  int colorSpace = 0;   // written when not 0
+  int orientation = 0;                     // written when 1..8
+  double ppi = 0;                          // written (as inches) when > 0
+  int colorSpace = 0;                      // written when not 0
   std::span<const uint8_t> thumbnailJpeg;  // written as IFD1's JPEG thumbnail when not empty
 };
 

@@ -145,8 +145,9 @@ Result<DecodedImage> DecodeGif(std::span<const uint8_t> bytes, const DecodeOptio
   for (int i = 0; i < 256; ++i) palette[i] = Rgba8{uint8_t(i), uint8_t(i), uint8_t(i), 255};
   if (map) {
     for (int i = 0; i < 256; ++i)
-      palette[i] = i < map->ColorCount ? Rgba8{map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue, 255}
-                                       : Rgba8{0, 0, 0, 255};
+      palette[i] = i < map->ColorCount
+                       ? Rgba8{map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue, 255}
+                       : Rgba8{0, 0, 0, 255};
   }
   if (transparent >= 0) palette[transparent] = Rgba8{0, 0, 0, 0};
 
@@ -159,7 +160,8 @@ Result<DecodedImage> DecodeGif(std::span<const uint8_t> bytes, const DecodeOptio
   static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
   int pass = 0, row = 0;
   for (int i = 0; i < desc.Height; ++i) {
-    if (DGifGetLine(gif.get(), line.data(), desc.Width) == GIF_ERROR) return Status::Error(GifMessage(gif->Error));
+    if (DGifGetLine(gif.get(), line.data(), desc.Width) == GIF_ERROR)
+      return Status::Error(GifMessage(gif->Error));
     int y;
     if (desc.Interlace) {
       while (pass < 4 && row >= desc.Height) {

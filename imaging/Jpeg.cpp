@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 
 // clang-format off
 #include <jpeglib.h>
@@ -109,8 +110,8 @@ Status ReadJpegHeader(ByteSource& source, JpegHeader& header, bool collectIcc) {
     uint64_t dataAt = offset + 2;
     size_t dataSize = length - 2;
     bool isFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-    bool wanted = isFrame || marker == 0xE0 || marker == 0xE1 || marker == 0xE2 || marker == 0xED ||
-                  marker == 0xEE;
+    bool wanted =
+        isFrame || marker == 0xE0 || marker == 0xE1 || marker == 0xE2 || marker == 0xED || marker == 0xEE;
     if (wanted) {
       // A segment cut by the end of the file still tells what it has.
       uint64_t available = source.Size() > dataAt ? source.Size() - dataAt : 0;
@@ -126,7 +127,8 @@ Status ReadJpegHeader(ByteSource& source, JpegHeader& header, bool collectIcc) {
         header.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
         header.arithmetic = marker >= 0xC9;
         header.lossless = marker == 0xC3 || marker == 0xC7 || marker == 0xCB || marker == 0xCF;
-      } else if (marker == 0xE0 && header.jfifUnit < 0 && StartsWith(payload, "JFIF\0", 5) && payload.size() >= 12) {
+      } else if (marker == 0xE0 && header.jfifUnit < 0 && StartsWith(payload, "JFIF\0", 5) &&
+                 payload.size() >= 12) {
         header.jfifUnit = payload[7];
         header.jfifX = payload[8] << 8 | payload[9];
         header.jfifY = payload[10] << 8 | payload[11];
@@ -327,8 +329,8 @@ bool AspectMatches(int tw, int th, int w, int h) {
   return std::fabs(th - expected) <= 1.0 + 0.01 * th;
 }
 
-Result<DecodedImage> DecodeMain(std::span<const uint8_t> bytes, const DecodeOptions& options, int reqW, int reqH,
-                                const JpegHeader& header, std::span<const uint8_t> iccOverride) {
+Result<DecodedImage> DecodeMain(std::span<const uint8_t> bytes, const DecodeOptions& options, int reqW,
+                                int reqH, const JpegHeader& header, std::span<const uint8_t> iccOverride) {
   auto st = std::make_unique<DecodeState>();
   st->pixelCap = PixelCap(options);
   if (!RunDecode(*st, bytes.data(), bytes.size(), reqW, reqH)) {
@@ -425,6 +427,40 @@ bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& opt
   return true;
 }
 
+// The size needed in stored orientation for the options.
+void RequiredStoredSize(const DecodeOptions& options, const ImageInfo& info, int& reqW, int& reqH) {
+  reqW = std::max(0, options.minWidth);
+  reqH = std::max(0, options.minHeight);
+  if (options.applyOrientation && info.SwapsAxes()) std::swap(reqW, reqH);
+}
+
+// The EXIF thumbnail decoded, when it is at least reqW x reqH, has the main
+// picture's shape (cameras pad thumbnails of other shapes with black bands)
+// and decodes cleanly.
+std::optional<DecodedImage> ThumbnailIfSuitable(ByteSource& source, const JpegHeader& header,
+                                                const ImageInfo& info, const DecodeOptions& options, int reqW,
+                                                int reqH) {
+  if (info.exifThumbnailWidth < reqW || info.exifThumbnailHeight < reqH ||
+      !AspectMatches(info.exifThumbnailWidth, info.exifThumbnailHeight, info.width, info.height))
+    return std::nullopt;
+  std::vector<uint8_t> thumb;
+  if (!source.Read(header.exifOffset + header.exif.thumbnailOffset, header.exif.thumbnailLength, thumb))
+    return std::nullopt;
+  SpanSource thumbSource(thumb);
+  JpegHeader thumbHeader;
+  if (!ReadJpegHeader(thumbSource, thumbHeader, false).ok() || thumbHeader.precision != 8)
+    return std::nullopt;
+  DecodeOptions thumbOptions;
+  thumbOptions.convertToSrgb = options.convertToSrgb;
+  // The thumbnail has the main picture's colours but rarely its profile.
+  Result<DecodedImage> small = DecodeMain(thumb, thumbOptions, 0, 0, thumbHeader, header.icc);
+  if (!small.ok()) return std::nullopt;
+  small->info = info;
+  small->fromThumbnail = true;
+  small->scale = double(small->pixels.width()) / info.width;
+  return std::move(*small);
+}
+
 }  // namespace
 
 Result<ImageInfo> ProbeJpeg(ByteSource& source) {
@@ -435,6 +471,17 @@ Result<ImageInfo> ProbeJpeg(ByteSource& source) {
   return info;
 }
 
+std::optional<DecodedImage> DecodeJpegThumbnail(ByteSource& source, const DecodeOptions& options) {
+  if (!options.allowExifThumbnail || (options.minWidth <= 0 && options.minHeight <= 0)) return std::nullopt;
+  JpegHeader header;
+  if (!ReadJpegHeader(source, header, options.convertToSrgb).ok()) return std::nullopt;
+  ImageInfo info = InfoFromHeader(header);
+  ProbeThumbnail(source, header, info);
+  int reqW = 0, reqH = 0;
+  RequiredStoredSize(options, info, reqW, reqH);
+  return ThumbnailIfSuitable(source, header, info, options, reqW, reqH);
+}
+
 Result<DecodedImage> DecodeJpeg(std::span<const uint8_t> bytes, const DecodeOptions& options) {
   SpanSource source(bytes);
   JpegHeader header;
@@ -442,33 +489,17 @@ Result<DecodedImage> DecodeJpeg(std::span<const uint8_t> bytes, const DecodeOpti
   ImageInfo info = InfoFromHeader(header);
   ProbeThumbnail(source, header, info);
   if (header.lossless) return Status::Error("lossless JPEG is not supported");
-  if (header.precision != 8) return Status::Error("JPEG with " + std::to_string(header.precision) +
-                                                  "-bit samples is not supported");
+  if (header.precision != 8)
+    return Status::Error("JPEG with " + std::to_string(header.precision) + "-bit samples is not supported");
   if (Status s = CheckDecodeSize(header.width, header.height, options); !s.ok()) return s;
 
-  // The size needed in stored orientation.
-  int reqW = std::max(0, options.minWidth), reqH = std::max(0, options.minHeight);
-  if (options.applyOrientation && info.SwapsAxes()) std::swap(reqW, reqH);
+  int reqW = 0, reqH = 0;
+  RequiredStoredSize(options, info, reqW, reqH);
   bool reduced = reqW > 0 || reqH > 0;
 
-  if (reduced && options.allowExifThumbnail && info.exifThumbnailWidth >= reqW &&
-      info.exifThumbnailHeight >= reqH &&
-      AspectMatches(info.exifThumbnailWidth, info.exifThumbnailHeight, info.width, info.height)) {
-    auto thumb = bytes.subspan(size_t(header.exifOffset + header.exif.thumbnailOffset), header.exif.thumbnailLength);
-    SpanSource thumbSource(thumb);
-    JpegHeader thumbHeader;
-    DecodeOptions thumbOptions;
-    thumbOptions.convertToSrgb = options.convertToSrgb;
-    if (ReadJpegHeader(thumbSource, thumbHeader, false).ok() && thumbHeader.precision == 8) {
-      // The thumbnail has the main picture's colours but rarely its profile.
-      Result<DecodedImage> small = DecodeMain(thumb, thumbOptions, 0, 0, thumbHeader, header.icc);
-      if (small.ok()) {
-        small->info = info;
-        small->fromThumbnail = true;
-        small->scale = double(small->pixels.width()) / info.width;
-        return small;
-      }
-    }
+  if (reduced && options.allowExifThumbnail) {
+    if (std::optional<DecodedImage> small = ThumbnailIfSuitable(source, header, info, options, reqW, reqH))
+      return std::move(*small);
   }
 
   Result<DecodedImage> decoded = DecodeMain(bytes, options, reqW, reqH, header, {});

@@ -19,7 +19,9 @@ namespace {
 
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+uint32_t Be32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
 
 void FillInfoFromIhdr(ImageInfo& info, int bitDepth, int colorType) {
   info.format = ImageFormat::kPng;
@@ -60,8 +62,8 @@ struct ReadState {
   size_t position = 0;
   char message[200] = {};
   Image image;
-  std::vector<uint8_t> row16;        // one 16-bit row (non-interlaced 16-bit files)
-  std::vector<uint8_t> whole16;      // the whole 16-bit picture (interlaced 16-bit files)
+  std::vector<uint8_t> row16;    // one 16-bit row (non-interlaced 16-bit files)
+  std::vector<uint8_t> whole16;  // the whole 16-bit picture (interlaced 16-bit files)
   std::vector<png_bytep> rowPointers;
   int64_t pixelCap = 0;
   ImageInfo header;
@@ -107,7 +109,8 @@ bool RunRead(ReadState& st) {
   int bitDepth = 0, colorType = 0, interlace = 0;
   png_get_IHDR(st.png, st.info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
   if (int64_t(width) * height > st.pixelCap || !ImageSizeAllowed(width, height, 4)) {
-    std::snprintf(st.message, sizeof st.message, "image too large (%u x %u)", unsigned(width), unsigned(height));
+    std::snprintf(st.message, sizeof st.message, "image too large (%u x %u)", unsigned(width),
+                  unsigned(height));
     return false;
   }
   FillInfoFromIhdr(st.header, bitDepth, colorType);
@@ -145,7 +148,8 @@ bool RunRead(ReadState& st) {
   if (!st.sixteen) {
     if (st.interlaced) {
       st.rowPointers.resize(height);
-      for (png_uint_32 y = 0; y < height; ++y) st.rowPointers[y] = reinterpret_cast<png_bytep>(st.image.Row(int(y)));
+      for (png_uint_32 y = 0; y < height; ++y)
+        st.rowPointers[y] = reinterpret_cast<png_bytep>(st.image.Row(int(y)));
       png_read_image(st.png, st.rowPointers.data());
     } else {
       for (png_uint_32 y = 0; y < height; ++y)
@@ -247,7 +251,8 @@ Result<ImageInfo> ProbePng(ByteSource& source) {
       info.hasAlpha = true;
     } else if (std::memcmp(type, "iCCP", 4) == 0) {
       info.hasIcc = true;
-    } else if (std::memcmp(type, "eXIf", 4) == 0 && length <= (1u << 20) && source.Read(dataAt, length, data)) {
+    } else if (std::memcmp(type, "eXIf", 4) == 0 && length <= (1u << 20) &&
+               source.Read(dataAt, length, data)) {
       Result<ExifInfo> exif = ParseExif(data);
       if (exif.ok()) info.orientation = exif->orientation;
     }
@@ -257,7 +262,8 @@ Result<ImageInfo> ProbePng(ByteSource& source) {
 }
 
 Result<DecodedImage> DecodePng(std::span<const uint8_t> bytes, const DecodeOptions& options) {
-  if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) return Status::Error("not a PNG file");
+  if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0)
+    return Status::Error("not a PNG file");
   auto st = std::make_unique<ReadState>();
   st->input = bytes;
   st->pixelCap = PixelCap(options);

@@ -62,7 +62,8 @@ Status ParseHeader(ByteSource& source, TgaHeader& h) {
   }
   uint64_t size = source.Size();
   uint8_t footer[26];
-  if (size >= 18 + 26 && source.Read(size - 26, 26, footer) && std::memcmp(footer + 8, "TRUEVISION-XFILE.", 18) == 0) {
+  if (size >= 18 + 26 && source.Read(size - 26, 26, footer) &&
+      std::memcmp(footer + 8, "TRUEVISION-XFILE.", 18) == 0) {
     uint32_t extOffset = footer[0] | footer[1] << 8 | footer[2] << 16 | uint32_t(footer[3]) << 24;
     uint8_t extSize[2], attributes = 0;
     if (extOffset >= 18 && source.Read(extOffset, 2, extSize) && (extSize[0] | extSize[1] << 8) >= 495 &&
@@ -143,7 +144,8 @@ Result<DecodedImage> DecodeTga(std::span<const uint8_t> bytes, const DecodeOptio
     std::span<const uint8_t> raw;
     if (!r.View(size_t(h.mapLength) * entryBytes, raw)) return Status::Error("TGA colour map is truncated");
     map.resize(h.mapLength);
-    for (size_t i = 0; i < h.mapLength; ++i) map[i] = FromBytes(raw.data() + i * entryBytes, h.mapBits, false, alpha);
+    for (size_t i = 0; i < h.mapLength; ++i)
+      map[i] = FromBytes(raw.data() + i * entryBytes, h.mapBits, false, alpha);
   }
   if (!r.ok()) return Status::Error("TGA file is truncated");
 

@@ -87,8 +87,8 @@ Result<TiffPtr> Open(Handle& handle, bool mapped) {
   TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(1) << 30);
   TIFFOpenOptionsSetErrorHandlerExtR(opts, ErrorProc, &handle);
   TIFFOpenOptionsSetWarningHandlerExtR(opts, WarningProc, &handle);
-  TIFF* tif = TIFFClientOpenExt("tiff", mapped ? "r" : "rm", &handle, ReadProc, WriteProc, SeekProc, CloseProc,
-                                SizeProc, MapProc, UnmapProc, opts);
+  TIFF* tif = TIFFClientOpenExt("tiff", mapped ? "r" : "rm", &handle, ReadProc, WriteProc, SeekProc,
+                                CloseProc, SizeProc, MapProc, UnmapProc, opts);
   TIFFOpenOptionsFree(opts);
   if (!tif) return Status::Error(handle.message[0] ? handle.message : "not a readable TIFF file");
   return TiffPtr(tif);
@@ -118,10 +118,11 @@ Layout ReadLayout(TIFF* tif) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &l.orientation);
   TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &l.inkSet);
   bool hasExtra = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &l.extraCount, &l.extraTypes) != 0;
-  int colour = l.photometric == PHOTOMETRIC_SEPARATED                                     ? 4
+  int colour = l.photometric == PHOTOMETRIC_SEPARATED ? 4
                : (l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE ||
-                  l.photometric == PHOTOMETRIC_PALETTE)                                   ? 1
-                                                                                          : 3;
+                  l.photometric == PHOTOMETRIC_PALETTE)
+                   ? 1
+                   : 3;
   if (hasExtra && l.extraCount > 0 && l.extraTypes && l.spp > colour) {
     if (l.extraTypes[0] == EXTRASAMPLE_ASSOCALPHA || l.extraTypes[0] == EXTRASAMPLE_UNASSALPHA) {
       l.alphaSample = colour;
@@ -226,7 +227,8 @@ struct Depositor {
         int s = first + k;
         uint32_t raw = Sample(src, size_t(x) * samples + k);
         if (s < colour) {
-          if (associated) raw = pixelAlpha == 0 ? 0 : std::min(full, (raw * full + pixelAlpha / 2) / pixelAlpha);
+          if (associated)
+            raw = pixelAlpha == 0 ? 0 : std::min(full, (raw * full + pixelAlpha / 2) / pixelAlpha);
           uint8_t v = Narrow(raw);
           if (colour == 1) {
             if (invertGray) v = uint8_t(255 - v);
@@ -253,7 +255,8 @@ struct DecodeTiffState {
   std::vector<uint8_t> buffer;
 };
 
-Status ReadDirect(TIFF* tif, const Layout& l, const Depositor& put, std::vector<uint8_t>& buffer, Handle& handle) {
+Status ReadDirect(TIFF* tif, const Layout& l, const Depositor& put, std::vector<uint8_t>& buffer,
+                  Handle& handle) {
   auto failure = [&](const char* what) {
     return Status::Error(handle.message[0] ? std::string(handle.message) : std::string(what));
   };
@@ -277,7 +280,8 @@ Status ReadDirect(TIFF* tif, const Layout& l, const Depositor& put, std::vector<
       int p = PlaneAt(i);
       if (separate && p >= used) continue;
       for (uint32_t y = 0; y < l.height; ++y) {
-        if (TIFFReadScanline(tif, buffer.data(), y, uint16_t(p)) < 0) return failure("TIFF image data is damaged");
+        if (TIFFReadScanline(tif, buffer.data(), y, uint16_t(p)) < 0)
+          return failure("TIFF image data is damaged");
         put.Row(buffer.data(), 0, int(y), int(l.width), separate ? p : 0, perPixel);
       }
     }
@@ -297,7 +301,8 @@ Status ReadDirect(TIFF* tif, const Layout& l, const Depositor& put, std::vector<
     if (separate && p >= used) continue;
     for (uint32_t ty = 0; ty < l.height; ty += tileH) {
       for (uint32_t tx = 0; tx < l.width; tx += tileW) {
-        if (TIFFReadTile(tif, buffer.data(), tx, ty, 0, uint16_t(p)) < 0) return failure("TIFF image data is damaged");
+        if (TIFFReadTile(tif, buffer.data(), tx, ty, 0, uint16_t(p)) < 0)
+          return failure("TIFF image data is damaged");
         uint32_t w = std::min(tileW, l.width - tx), h = std::min(tileH, l.height - ty);
         for (uint32_t r = 0; r < h; ++r)
           put.Row(buffer.data() + r * tileRow, int(tx), int(ty + r), int(w), separate ? p : 0, perPixel);
@@ -332,7 +337,8 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
   DecodedImage out;
   out.info = InfoFromTiff(tif, l);
   if (Status s = CheckDecodeSize(l.width, l.height, options); !s.ok()) return s;
-  if (l.sampleFormat == SAMPLEFORMAT_IEEEFP) return Status::Error("floating-point TIFF samples are not supported");
+  if (l.sampleFormat == SAMPLEFORMAT_IEEEFP)
+    return Status::Error("floating-point TIFF samples are not supported");
   if (l.sampleFormat == SAMPLEFORMAT_COMPLEXINT || l.sampleFormat == SAMPLEFORMAT_COMPLEXIEEEFP)
     return Status::Error("complex TIFF samples are not supported");
 
@@ -350,7 +356,8 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
   if (l.photometric == PHOTOMETRIC_RGB || ycbcrJpeg) colour = 3;
   if (l.photometric == PHOTOMETRIC_SEPARATED && l.inkSet == INKSET_CMYK) colour = 4;
   bool direct = colour > 0 && (l.bits == 8 || l.bits == 16) && l.spp >= colour &&
-                l.sampleFormat != SAMPLEFORMAT_INT && (l.planar == PLANARCONFIG_CONTIG || l.planar == PLANARCONFIG_SEPARATE);
+                l.sampleFormat != SAMPLEFORMAT_INT &&
+                (l.planar == PLANARCONFIG_CONTIG || l.planar == PLANARCONFIG_SEPARATE);
 
   if (!out.pixels.Create(int(l.width), int(l.height)).ok()) return Status::Error("out of memory for image");
   bool cmyk = false;
@@ -388,7 +395,8 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
     char message[1024] = {};
     if (!TIFFRGBAImageOK(tif, message)) return Status::Error(std::string("unsupported TIFF: ") + message);
     TIFFRGBAImage img;
-    if (!TIFFRGBAImageBegin(&img, tif, 1, message)) return Status::Error(std::string("unsupported TIFF: ") + message);
+    if (!TIFFRGBAImageBegin(&img, tif, 1, message))
+      return Status::Error(std::string("unsupported TIFF: ") + message);
     // The orientation is applied by the caller like EXIF's; read rows as stored.
     img.req_orientation = ORIENTATION_TOPLEFT;
     img.orientation = ORIENTATION_TOPLEFT;

@@ -18,9 +18,9 @@ struct BmpSpec {
   uint16_t planes = 1, bits = 24;
   uint32_t compression = 0;
   uint32_t colorsUsed = 0;
-  std::vector<uint32_t> masks;          // written after a 40-byte header, or inside larger ones
-  std::vector<uint8_t> palette;         // BGRX entries
-  std::vector<uint8_t> pixels;          // as stored
+  std::vector<uint32_t> masks;   // written after a 40-byte header, or inside larger ones
+  std::vector<uint8_t> palette;  // BGRX entries
+  std::vector<uint8_t> pixels;   // as stored
   int32_t ppm = 2835;
 };
 
@@ -37,7 +37,8 @@ std::vector<uint8_t> Build(const BmpSpec& s) {
     PutU32LE(info, uint32_t(s.ppm)), PutU32LE(info, uint32_t(s.ppm));
     PutU32LE(info, s.colorsUsed), PutU32LE(info, 0);
     if (s.headerSize > 40)
-      for (size_t i = 0; i < 4 && info.size() < s.headerSize; ++i) PutU32LE(info, i < s.masks.size() ? s.masks[i] : 0);
+      for (size_t i = 0; i < 4 && info.size() < s.headerSize; ++i)
+        PutU32LE(info, i < s.masks.size() ? s.masks[i] : 0);
     info.resize(s.headerSize, 0);
     if (s.headerSize == 40)
       for (uint32_t m : s.masks) PutU32LE(info, m);
@@ -99,7 +100,7 @@ TEST(BmpTest, BitFieldsOfAnyWidthReachFullRange) {
   s.compression = 3;
   s.width = 2;
   s.height = 1;
-  s.masks = {0xF800, 0x07E0, 0x001F};  // 5-6-5
+  s.masks = {0xF800, 0x07E0, 0x001F};   // 5-6-5
   s.pixels = {0xFF, 0xFF, 0x1F, 0x00};  // white, then pure blue
   Result<DecodedImage> d = Decode(Build(s));
   ASSERT_TRUE(d.ok()) << d.message();
@@ -182,31 +183,65 @@ std::vector<BadBmp> BadBmps() {
     change(s);
     cases.push_back({name, s, words});
   };
-  add("ZeroWidth", [](BmpSpec& s) { s.width = 0; }, "width");
-  add("NegativeWidth", [](BmpSpec& s) { s.width = -2; }, "width");
-  add("ZeroHeight", [](BmpSpec& s) { s.height = 0; }, "height");
-  add("TwoPlanes", [](BmpSpec& s) { s.planes = 2; }, "plane");
-  add("OddBitCount", [](BmpSpec& s) { s.bits = 7; }, "bit count");
-  add("UnknownHeaderSize", [](BmpSpec& s) { s.headerSize = 66; }, "header");
-  add("Rle8With24Bits", [](BmpSpec& s) { s.compression = 1; }, "RLE8");
-  add("BitFieldsWith24Bits", [](BmpSpec& s) { s.compression = 3, s.masks = {1, 2, 4}; }, "bit fields");
-  add("UnknownCompression", [](BmpSpec& s) { s.compression = 9; }, "compression");
-  add("PixelsMissing", [](BmpSpec& s) { s.pixels.resize(5); }, "truncated");
-  add("HugeSize", [](BmpSpec& s) { s.width = 3000000, s.height = 2000000; }, "too large");
-  add("PaletteLargerThanDepth", [](BmpSpec& s) { s.bits = 1, s.colorsUsed = 3, s.palette.assign(12, 0); }, "palette");
-  add("PaletteIndexOutOfRange", [](BmpSpec& s) {
-    s.bits = 8, s.colorsUsed = 2, s.palette.assign(8, 0), s.pixels = {0, 5, 0, 0, 1, 1, 0, 0};
-  }, "index");
-  add("RunPastRowEnd", [](BmpSpec& s) {
-    s.bits = 8, s.compression = 1, s.palette.assign(8, 0), s.colorsUsed = 2, s.pixels = {9, 0, 0, 1};
-  }, "outside");
-  add("RunLengthTopDown", [](BmpSpec& s) {
-    s.bits = 8, s.compression = 1, s.height = -2, s.palette.assign(8, 0), s.pixels = {0, 1};
-  }, "top-down");
-  add("RunLengthWithoutEnd", [](BmpSpec& s) {
-    s.bits = 8, s.compression = 1, s.palette.assign(8, 0), s.colorsUsed = 2, s.pixels = {2, 0};
-  }, "truncated");
-  add("NonContiguousMask", [](BmpSpec& s) { s.bits = 16, s.compression = 3, s.masks = {0x5, 0x20, 0x40}; }, "mask");
+  add(
+      "ZeroWidth", [](BmpSpec& s) { s.width = 0; }, "width");
+  add(
+      "NegativeWidth", [](BmpSpec& s) { s.width = -2; }, "width");
+  add(
+      "ZeroHeight", [](BmpSpec& s) { s.height = 0; }, "height");
+  add(
+      "TwoPlanes", [](BmpSpec& s) { s.planes = 2; }, "plane");
+  add(
+      "OddBitCount", [](BmpSpec& s) { s.bits = 7; }, "bit count");
+  add(
+      "UnknownHeaderSize", [](BmpSpec& s) { s.headerSize = 66; }, "header");
+  add(
+      "Rle8With24Bits", [](BmpSpec& s) { s.compression = 1; }, "RLE8");
+  add(
+      "BitFieldsWith24Bits",
+      [](BmpSpec& s) {
+        s.compression = 3, s.masks = {1, 2, 4};
+      },
+      "bit fields");
+  add(
+      "UnknownCompression", [](BmpSpec& s) { s.compression = 9; }, "compression");
+  add(
+      "PixelsMissing", [](BmpSpec& s) { s.pixels.resize(5); }, "truncated");
+  add(
+      "HugeSize", [](BmpSpec& s) { s.width = 3000000, s.height = 2000000; }, "too large");
+  add(
+      "PaletteLargerThanDepth", [](BmpSpec& s) { s.bits = 1, s.colorsUsed = 3, s.palette.assign(12, 0); },
+      "palette");
+  add(
+      "PaletteIndexOutOfRange",
+      [](BmpSpec& s) {
+        s.bits = 8, s.colorsUsed = 2, s.palette.assign(8, 0), s.pixels = {0, 5, 0, 0, 1, 1, 0, 0};
+      },
+      "index");
+  add(
+      "RunPastRowEnd",
+      [](BmpSpec& s) {
+        s.bits = 8, s.compression = 1, s.palette.assign(8, 0), s.colorsUsed = 2, s.pixels = {9, 0, 0, 1};
+      },
+      "outside");
+  add(
+      "RunLengthTopDown",
+      [](BmpSpec& s) {
+        s.bits = 8, s.compression = 1, s.height = -2, s.palette.assign(8, 0), s.pixels = {0, 1};
+      },
+      "top-down");
+  add(
+      "RunLengthWithoutEnd",
+      [](BmpSpec& s) {
+        s.bits = 8, s.compression = 1, s.palette.assign(8, 0), s.colorsUsed = 2, s.pixels = {2, 0};
+      },
+      "truncated");
+  add(
+      "NonContiguousMask",
+      [](BmpSpec& s) {
+        s.bits = 16, s.compression = 3, s.masks = {0x5, 0x20, 0x40};
+      },
+      "mask");
   return cases;
 }
 

@@ -40,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SniffCase{"Jpeg", {0xFF, 0xD8, 0xFF, 0xE0}, "", ImageFormat::kJpeg},
         SniffCase{"Png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, "", ImageFormat::kPng},
-        SniffCase{"PngWithBadLineEnd", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0D}, "", ImageFormat::kUnknown},
+        SniffCase{
+            "PngWithBadLineEnd", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0D}, "", ImageFormat::kUnknown},
         SniffCase{"TiffLittle", {'I', 'I', 42, 0, 8, 0, 0, 0}, "", ImageFormat::kTiff},
         SniffCase{"TiffBig", {'M', 'M', 0, 42, 0, 0, 0, 8}, "", ImageFormat::kTiff},
         SniffCase{"BigTiff", {'I', 'I', 43, 0, 8, 0, 0, 0}, "", ImageFormat::kTiff},
@@ -84,24 +85,27 @@ TEST_P(OrientationTest, TurnsStoredPixelsUpright) {
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x) {
       const char* label = c.rows[size_t(y)][size_t(x)];
-      EXPECT_EQ(image.At(x, y).r, label[0] - '0') << "orientation " << c.orientation << " at " << x << "," << y;
-      EXPECT_EQ(image.At(x, y).g, label[1] - '0') << "orientation " << c.orientation << " at " << x << "," << y;
+      EXPECT_EQ(image.At(x, y).r, label[0] - '0')
+          << "orientation " << c.orientation << " at " << x << "," << y;
+      EXPECT_EQ(image.At(x, y).g, label[1] - '0')
+          << "orientation " << c.orientation << " at " << x << "," << y;
     }
 }
 
 // Stored:  00 10 20
 //          01 11 21
-INSTANTIATE_TEST_SUITE_P(
-    AllEight, OrientationTest,
-    ::testing::Values(OrientCase{1, {{"00", "10", "20"}, {"01", "11", "21"}}},
-                      OrientCase{2, {{"20", "10", "00"}, {"21", "11", "01"}}},
-                      OrientCase{3, {{"21", "11", "01"}, {"20", "10", "00"}}},
-                      OrientCase{4, {{"01", "11", "21"}, {"00", "10", "20"}}},
-                      OrientCase{5, {{"00", "01"}, {"10", "11"}, {"20", "21"}}},
-                      OrientCase{6, {{"01", "00"}, {"11", "10"}, {"21", "20"}}},
-                      OrientCase{7, {{"21", "20"}, {"11", "10"}, {"01", "00"}}},
-                      OrientCase{8, {{"20", "21"}, {"10", "11"}, {"00", "01"}}}),
-    [](const auto& info) { return "Orientation" + std::to_string(info.param.orientation); });
+INSTANTIATE_TEST_SUITE_P(AllEight, OrientationTest,
+                         ::testing::Values(OrientCase{1, {{"00", "10", "20"}, {"01", "11", "21"}}},
+                                           OrientCase{2, {{"20", "10", "00"}, {"21", "11", "01"}}},
+                                           OrientCase{3, {{"21", "11", "01"}, {"20", "10", "00"}}},
+                                           OrientCase{4, {{"01", "11", "21"}, {"00", "10", "20"}}},
+                                           OrientCase{5, {{"00", "01"}, {"10", "11"}, {"20", "21"}}},
+                                           OrientCase{6, {{"01", "00"}, {"11", "10"}, {"21", "20"}}},
+                                           OrientCase{7, {{"21", "20"}, {"11", "10"}, {"01", "00"}}},
+                                           OrientCase{8, {{"20", "21"}, {"10", "11"}, {"00", "01"}}}),
+                         [](const auto& info) {
+                           return "Orientation" + std::to_string(info.param.orientation);
+                         });
 
 TEST(OrientationTest, OutOfRangeValuesLeaveThePicture) {
   for (int o : {0, 9, -1}) {
@@ -192,7 +196,8 @@ TEST(ProbeImageFileTest, NeedsOnlyTheHeader) {
   ASSERT_TRUE(jpeg.ok());
   std::vector<uint8_t> bytes = *jpeg;
   size_t sos = 2;
-  while (!(bytes[sos] == 0xFF && bytes[sos + 1] == 0xDA)) sos += 2 + (size_t(bytes[sos + 2]) << 8 | bytes[sos + 3]);
+  while (!(bytes[sos] == 0xFF && bytes[sos + 1] == 0xDA))
+    sos += 2 + (size_t(bytes[sos + 2]) << 8 | bytes[sos + 3]);
   bytes.resize(sos + 4);
   TempFolder folder;
   std::string path = folder.Path("head.jpg");
@@ -239,7 +244,8 @@ TEST(ProbeImageTest, ReportsHeaderFactsOfCorpusFiles) {
     double ppi;
   };
   const Expect cases[] = {
-      {"jpeg/baseline_444_photoshop_restart_200dpi.jpg", ImageFormat::kJpeg, 200, 200, "RGB", false, false, 200},
+      {"jpeg/baseline_444_photoshop_restart_200dpi.jpg", ImageFormat::kJpeg, 200, 200, "RGB", false, false,
+       200},
       {"jpeg/cmyk_ycck_photoshop_100x100.jpg", ImageFormat::kJpeg, 100, 100, "CMYK", false, false, 0},
       {"jpeg/gray_icc_gamma22.jpg", ImageFormat::kJpeg, 400, 267, "Grayscale", false, true, 0},
       {"png/pngsuite/tbbn3p08.png", ImageFormat::kPng, 32, 32, "Indexed", true, false, 0},

@@ -56,16 +56,19 @@ const std::map<std::string, std::string>& Deviations() {
       {"bmp/questionable/rgb16-231.bmp", "mask values are scaled to the full 0..255 range here"},
       {"bmp/questionable/rgba16-4444.bmp", "mask values are scaled to the full 0..255 range here"},
       {"bmp/questionable/rgb32fakealpha.bmp", "the fourth byte of 32-bit BI_RGB pixels is not alpha"},
-      {"tga/rle32_origin_top_right.tga", "ImageMagick ignores right-to-left and uses alpha the header denies"},
+      {"tga/rle32_origin_top_right.tga",
+       "ImageMagick ignores right-to-left and uses alpha the header denies"},
       {"tga/round_grill_extension_area.tga", "ImageMagick flips it and uses alpha the header denies"},
-      {"tga/id_field.tga", "ImageMagick turns this bottom-up file upside down (its text reads correctly here)"},
+      {"tga/id_field.tga",
+       "ImageMagick turns this bottom-up file upside down (its text reads correctly here)"},
   };
   return kDeviations;
 }
 
 // "tga/gimp_200x32_rgb_bl_raw.tga" -> "tga/gimp_200x32_rgb_reference.png".
 std::string TgaReference(const std::string& rel) {
-  if (rel.rfind("tga/gimp_200x32_", 0) != 0 || rel.size() < 4 || rel.substr(rel.size() - 4) != ".tga") return {};
+  if (rel.rfind("tga/gimp_200x32_", 0) != 0 || rel.size() < 4 || rel.substr(rel.size() - 4) != ".tga")
+    return {};
   size_t kindEnd = rel.find('_', std::string("tga/gimp_200x32_").size());
   return rel.substr(0, kindEnd) + "_reference.png";
 }

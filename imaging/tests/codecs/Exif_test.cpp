@@ -82,8 +82,8 @@ TEST(ExifTest, ResolutionWithoutUnitMeaningIsIgnored) {
 struct BadBlockCase {
   const char* name;
   std::vector<uint8_t> block;
-  bool parses;         // ParseExif succeeds (with defaults)
-  int orientation;     // expected when it parses
+  bool parses;      // ParseExif succeeds (with defaults)
+  int orientation;  // expected when it parses
 };
 
 std::vector<BadBlockCase> BadBlocks() {
@@ -128,8 +128,8 @@ INSTANTIATE_TEST_SUITE_P(Blocks, ExifBadBlockTest, ::testing::ValuesIn(BadBlocks
 
 TEST(ExifTest, ThumbnailOutsideTheBlockIsDropped) {
   // IFD1 at 26 with offset/length pointing past the end.
-  std::vector<uint8_t> ifd1 = {0, 2, 0x02, 0x01, 0, 4, 0, 0, 0, 1, 0, 0, 0, 60,
-                               0x02, 0x02, 0, 4, 0, 0, 0, 1, 0, 0, 0x10, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> ifd1 = {0,    2, 0x02, 0x01, 0, 4, 0, 0, 0, 1,    0, 0, 0, 60, 0x02,
+                               0x02, 0, 4,    0,    0, 0, 1, 0, 0, 0x10, 0, 0, 0, 0,  0};
   std::vector<uint8_t> block = BigEndianBlock({{0x0112, 3, 1, 1}}, 26, ifd1);
   Result<ExifInfo> info = ParseExif(block);
   ASSERT_TRUE(info.ok());

@@ -1,6 +1,7 @@
 // JPEG decoding: orientation, reduced-size decoding, EXIF thumbnails, CMYK,
 // colour profiles, damaged files; and the encoder.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "imaging/Codecs.h"
 #include "imaging/tests/codecs/TestSupport.h"
@@ -155,6 +156,34 @@ TEST(JpegTest, ExifThumbnailAnswersWhenBigEnoughAndAllowed) {
   EXPECT_EQ(full->pixels.width(), 600);
 }
 
+TEST(JpegTest, ThumbnailFromAFileNeedsOnlyItsHead) {
+  // Cut the photo right after its scan header: the thumbnail still answers,
+  // which shows that the compressed picture is not read for it.
+  std::vector<uint8_t> bytes = PhotoWithThumbnail(150, 100);
+  size_t sos = 2;
+  while (!(bytes[sos] == 0xFF && bytes[sos + 1] == 0xDA))
+    sos += 2 + (size_t(bytes[sos + 2]) << 8 | bytes[sos + 3]);
+  bytes.resize(sos + 4);
+  char pattern[] = "/tmp/tessaro-thumb-XXXXXX";
+  int fd = mkstemp(pattern);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  close(fd);
+  DecodeOptions options;
+  options.minWidth = 100;
+  options.minHeight = 60;
+  options.allowExifThumbnail = true;
+  Result<DecodedImage> d = DecodeImageFile(pattern, options);
+  options.allowExifThumbnail = false;
+  Result<DecodedImage> withoutThumb = DecodeImageFile(pattern, options);
+  unlink(pattern);
+  ASSERT_TRUE(d.ok()) << d.message();
+  EXPECT_TRUE(d->fromThumbnail);
+  EXPECT_TRUE(IsRed(d->pixels.At(5, 5)));
+  EXPECT_EQ(d->ppi, 72);
+  EXPECT_FALSE(withoutThumb.ok());  // the main picture is cut off
+}
+
 TEST(JpegTest, LetterboxedThumbnailOfAnotherShapeIsNotUsed) {
   // 4:3 thumbnail of a 3:2 photo: cameras pad it with black bands.
   std::vector<uint8_t> bytes = PhotoWithThumbnail(160, 120);
@@ -197,7 +226,8 @@ TEST(JpegTest, CameraOrientationsAllComeOutUpright) {
   }
   DecodeOptions asStored;
   asStored.applyOrientation = false;
-  Result<DecodedImage> stored = DecodeImageFile(test::CorpusPath("jpeg/exif_orientation/Landscape_6.jpg"), asStored);
+  Result<DecodedImage> stored =
+      DecodeImageFile(test::CorpusPath("jpeg/exif_orientation/Landscape_6.jpg"), asStored);
   ASSERT_TRUE(stored.ok());
   EXPECT_EQ(stored->pixels.width(), 1200);
 }

@@ -71,7 +71,8 @@ TEST(PngTest, StatedGammaIsConvertedToSrgb) {
   // Samples encoded with gamma 1.0 (linear) and 0.7: sample = linear ^ gamma.
   for (double gamma : {1.0, 0.7, 2.5}) {
     std::vector<uint8_t> row;
-    for (int v = 0; v < 256; v += 15) row.push_back(uint8_t(v)), row.push_back(uint8_t(v)), row.push_back(uint8_t(v));
+    for (int v = 0; v < 256; v += 15)
+      row.push_back(uint8_t(v)), row.push_back(uint8_t(v)), row.push_back(uint8_t(v));
     uint32_t g = uint32_t(std::lround(gamma * 100000));
     std::vector<uint8_t> gama = {uint8_t(g >> 24), uint8_t(g >> 16), uint8_t(g >> 8), uint8_t(g)};
     std::vector<uint8_t> png = test::MakePng(int(row.size() / 3), 1, 8, 2, {row}, {{"gAMA", gama}});
@@ -91,7 +92,8 @@ TEST(PngTest, StatedGammaIsConvertedToSrgb) {
 
 TEST(PngTest, GammaOfSrgbFilesChangesNothing) {
   std::vector<uint8_t> gama = {0, 0, 0xB1, 0x8F};  // 0.45455
-  std::vector<uint8_t> png = test::MakePng(3, 1, 8, 2, {{10, 20, 30, 128, 129, 130, 250, 251, 252}}, {{"gAMA", gama}});
+  std::vector<uint8_t> png =
+      test::MakePng(3, 1, 8, 2, {{10, 20, 30, 128, 129, 130, 250, 251, 252}}, {{"gAMA", gama}});
   Result<DecodedImage> d = DecodeImage(png);
   ASSERT_TRUE(d.ok());
   EXPECT_EQ(d->pixels.At(1, 0), (Rgba8{128, 129, 130, 255}));
@@ -132,7 +134,8 @@ TEST(PngTest, ExifOrientationInPngIsHonoured) {
   std::vector<uint8_t> block;
   {
     // eXIf chunk: orientation 6.
-    std::vector<uint8_t> e = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> e = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                              0,   1,   0,  0, 0, 6, 0, 0, 0, 0, 0,    0,    0};
     block = e;
   }
   std::vector<uint8_t> png = test::MakePng(2, 1, 8, 0, {{10, 200}}, {{"eXIf", block}});

@@ -16,7 +16,9 @@
 
 namespace tessaro::test {
 
-std::string CorpusPath(const std::string& relative) { return std::string(TESSARO_CORPUS_DIR) + "/" + relative; }
+std::string CorpusPath(const std::string& relative) {
+  return std::string(TESSARO_CORPUS_DIR) + "/" + relative;
+}
 
 bool CorpusAvailable() { return std::filesystem::is_directory(TESSARO_CORPUS_DIR); }
 
@@ -120,9 +122,10 @@ Image MakeGradient(int width, int height, bool withAlpha) {
   image.Create(width, height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      image.At(x, y) = Rgba8{uint8_t(x * 255 / std::max(1, width - 1)), uint8_t(y * 255 / std::max(1, height - 1)),
-                             uint8_t((x + y) * 127 / std::max(1, width + height - 2) + 64),
-                             withAlpha ? uint8_t((x * 7 + y * 13) % 256) : uint8_t(255)};
+      image.At(x, y) =
+          Rgba8{uint8_t(x * 255 / std::max(1, width - 1)), uint8_t(y * 255 / std::max(1, height - 1)),
+                uint8_t((x + y) * 127 / std::max(1, width + height - 2) + 64),
+                withAlpha ? uint8_t((x * 7 + y * 13) % 256) : uint8_t(255)};
   return image;
 }
 

@@ -37,9 +37,9 @@ Image MakeGradient(int width, int height, bool withAlpha = false);
 
 // A PNG written with stored (uncompressed) deflate blocks: `rows` holds the
 // filtered-type-0 scanline bytes without the filter byte.
-std::vector<uint8_t> MakePng(int width, int height, int bitDepth, int colorType,
-                             const std::vector<std::vector<uint8_t>>& rows,
-                             const std::vector<std::pair<std::string, std::vector<uint8_t>>>& extraChunks = {});
+std::vector<uint8_t> MakePng(
+    int width, int height, int bitDepth, int colorType, const std::vector<std::vector<uint8_t>>& rows,
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& extraChunks = {});
 
 void PutU16LE(std::vector<uint8_t>& out, uint16_t v);
 void PutU32LE(std::vector<uint8_t>& out, uint32_t v);

@@ -76,7 +76,9 @@ INSTANTIATE_TEST_SUITE_P(Origins, TgaOriginTest,
                                            OriginCase{0x10, 1, 1, 0, 0},   // bottom right
                                            OriginCase{0x20, 0, 0, 1, 1},   // top left
                                            OriginCase{0x30, 1, 0, 0, 1}),  // top right
-                         [](const auto& info) { return "Descriptor" + std::to_string(info.param.descriptor); });
+                         [](const auto& info) {
+                           return "Descriptor" + std::to_string(info.param.descriptor);
+                         });
 
 TEST(TgaTest, RunLengthPacketsMayCrossScanLines) {
   TgaSpec s;
@@ -118,8 +120,8 @@ TEST(TgaTest, SixteenBitPixelsUseTheAttributeBitAsAlpha) {
   s.bits = 16;
   s.width = 2;
   s.height = 1;
-  s.descriptor = 0x21;                   // top-down, 1 attribute bit
-  s.data = {0x1F, 0x80, 0x00, 0x7C};     // opaque blue, transparent red
+  s.descriptor = 0x21;                // top-down, 1 attribute bit
+  s.data = {0x1F, 0x80, 0x00, 0x7C};  // opaque blue, transparent red
   Result<DecodedImage> d = Decode(s);
   ASSERT_TRUE(d.ok());
   EXPECT_EQ(d->pixels.At(0, 0), (Rgba8{0, 0, 255, 255}));
@@ -152,14 +154,13 @@ TEST_P(TgaAlphaTest, UsesAlphaOnlyWhenTheFileSaysSo) {
   EXPECT_EQ(d->pixels.At(0, 0).a, c.expectAlpha ? c.alphas[0] : 255);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, TgaAlphaTest,
-    ::testing::Values(AlphaCase{"EightAttributeBits", 0x28, -1, {100, 255}, true},
-                      AlphaCase{"NoAttributeBits", 0x20, -1, {100, 255}, false},
-                      AlphaCase{"ExtensionSaysUndefined", 0x28, 2, {100, 255}, false},
-                      AlphaCase{"ExtensionSaysAlpha", 0x28, 3, {100, 255}, true},
-                      AlphaCase{"AllZeroMeansOpaque", 0x28, -1, {0, 0}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rules, TgaAlphaTest,
+                         ::testing::Values(AlphaCase{"EightAttributeBits", 0x28, -1, {100, 255}, true},
+                                           AlphaCase{"NoAttributeBits", 0x20, -1, {100, 255}, false},
+                                           AlphaCase{"ExtensionSaysUndefined", 0x28, 2, {100, 255}, false},
+                                           AlphaCase{"ExtensionSaysAlpha", 0x28, 3, {100, 255}, true},
+                                           AlphaCase{"AllZeroMeansOpaque", 0x28, -1, {0, 0}, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TgaTest, PremultipliedAlphaIsMadeStraight) {
   TgaSpec s;
@@ -212,7 +213,7 @@ TEST(TgaTest, FooterMakesAnUnnamedFileRecognisable) {
   std::vector<uint8_t> bytes = Build(s);
   EXPECT_TRUE(DecodeImage(bytes).ok());
   s.footerAttributes = -1;
-  EXPECT_FALSE(DecodeImage(Build(s)).ok());          // no signature, no name: unknown
+  EXPECT_FALSE(DecodeImage(Build(s)).ok());              // no signature, no name: unknown
   EXPECT_TRUE(DecodeImage(Build(s), {}, "a.tga").ok());  // the name decides
 }
 
