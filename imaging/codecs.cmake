@@ -26,6 +26,7 @@ tessaro_test(imaging_codecs_test
     tests/codecs/Png_test.cpp
     tests/codecs/Bmp_test.cpp
     tests/codecs/Tga_test.cpp
+    tests/codecs/TiffGif_test.cpp
     tests/codecs/Corpus_test.cpp
   LIBS tessaro_imaging)
 

@@ -267,7 +267,9 @@ TEST(ProbeImageTest, ReportsHeaderFactsOfCorpusFiles) {
     EXPECT_EQ(info->colorMode, e.mode) << e.rel;
     EXPECT_EQ(info->hasAlpha, e.alpha) << e.rel;
     EXPECT_EQ(info->hasIcc, e.icc) << e.rel;
-    if (e.ppi > 0) EXPECT_NEAR(info->xPpi, e.ppi, 0.01) << e.rel;
+    if (e.ppi > 0) {
+      EXPECT_NEAR(info->xPpi, e.ppi, 0.01) << e.rel;
+    }
   }
 }
 

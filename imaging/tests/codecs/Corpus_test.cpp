@@ -86,7 +86,9 @@ TEST_P(CorpusTest, DecodesLikeReferenceOrIsRefused) {
   Result<DecodedImage> decoded = DecodeImageFile(path, options);
   if (MustBeRefused(rel)) {
     EXPECT_FALSE(decoded.ok()) << rel << " should be refused";
-    if (!decoded.ok()) EXPECT_FALSE(decoded.message().empty());
+    if (!decoded.ok()) {
+      EXPECT_FALSE(decoded.message().empty());
+    }
     return;
   }
   if (MayBeRefused(rel) && !decoded.ok()) return;

@@ -126,7 +126,9 @@ TEST(PngTest, DamagedFilesAreRefused) {
   for (const auto* bytes : {&cut, &badCrc, &zeroWidth}) {
     Result<DecodedImage> d = DecodeImage(*bytes);
     EXPECT_FALSE(d.ok());
-    if (!d.ok()) EXPECT_FALSE(d.message().empty());
+    if (!d.ok()) {
+      EXPECT_FALSE(d.message().empty());
+    }
   }
 }
 
