@@ -81,10 +81,10 @@ Status ReadJpegHeader(ByteSource& source, JpegHeader& header, bool collectIcc) {
   int iccCount = 0;
   uint64_t offset = 2;
   std::vector<uint8_t> payload;
+  uint64_t skipped = 0;  // stray bytes between markers, over the whole header
   for (int guard = 0; guard < 100000; ++guard) {
     uint8_t b = 0;
     // Skip stray bytes before a marker, as libjpeg does (with a bound).
-    uint64_t skipped = 0;
     while (true) {
       if (!source.Read(offset, 1, &b)) break;
       if (b == 0xFF) break;

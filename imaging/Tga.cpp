@@ -45,12 +45,15 @@ Status ParseHeader(ByteSource& source, TgaHeader& h) {
   if (h.Kind() < 1 || h.Kind() > 3 || (h.type > 3 && h.type < 9) || h.type > 11)
     return Status::Error("TGA image type " + std::to_string(h.type) + " is not supported");
   if (h.width == 0 || h.height == 0) return Status::Error("TGA image has no pixels");
+  // A colour map may come with any image type (true-colour files may carry
+  // one they do not use); its entries must have a known size either way.
+  if (h.mapType == 1 && h.mapLength > 0 && h.mapBits != 15 && h.mapBits != 16 && h.mapBits != 24 &&
+      h.mapBits != 32)
+    return Status::Error("TGA colour-map entry size is invalid");
   switch (h.Kind()) {
     case 1:
       if (h.mapType != 1 || h.mapLength == 0) return Status::Error("colour-mapped TGA has no colour map");
       if (h.bits != 8 && h.bits != 16) return Status::Error("TGA colour index size is invalid");
-      if (h.mapBits != 15 && h.mapBits != 16 && h.mapBits != 24 && h.mapBits != 32)
-        return Status::Error("TGA colour-map entry size is invalid");
       break;
     case 2:
       if (h.bits != 15 && h.bits != 16 && h.bits != 24 && h.bits != 32)
@@ -143,9 +146,11 @@ Result<DecodedImage> DecodeTga(std::span<const uint8_t> bytes, const DecodeOptio
     size_t entryBytes = (size_t(h.mapBits) + 7) / 8;
     std::span<const uint8_t> raw;
     if (!r.View(size_t(h.mapLength) * entryBytes, raw)) return Status::Error("TGA colour map is truncated");
-    map.resize(h.mapLength);
-    for (size_t i = 0; i < h.mapLength; ++i)
-      map[i] = FromBytes(raw.data() + i * entryBytes, h.mapBits, false, alpha);
+    if (h.Kind() == 1) {  // other types skip the map they carry
+      map.resize(h.mapLength);
+      for (size_t i = 0; i < h.mapLength; ++i)
+        map[i] = FromBytes(raw.data() + i * entryBytes, h.mapBits, false, alpha);
+    }
   }
   if (!r.ok()) return Status::Error("TGA file is truncated");
 

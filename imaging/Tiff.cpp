@@ -355,7 +355,21 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
   if (l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE) colour = 1;
   if (l.photometric == PHOTOMETRIC_RGB || ycbcrJpeg) colour = 3;
   if (l.photometric == PHOTOMETRIC_SEPARATED && l.inkSet == INKSET_CMYK) colour = 4;
-  bool direct = colour > 0 && (l.bits == 8 || l.bits == 16) && l.spp >= colour &&
+  // Buffers for one strip or tile are sized by the header; a tile far larger
+  // than the picture itself only serves to claim memory.
+  const uint64_t pictureBytes = uint64_t(l.width) * l.height * std::max<uint16_t>(l.spp, 1) * 2 + 65536;
+  if (TIFFIsTiled(tif)) {
+    uint32_t tileW = 0, tileH = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileW);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileH);
+    uint64_t tileBytes = uint64_t(tileW) * tileH * std::max<uint16_t>(l.spp, 1) * ((l.bits + 7) / 8);
+    if (tileW == 0 || tileH == 0 || tileBytes > 16 * pictureBytes)
+      return Status::Error("bad TIFF tile layout");
+  } else if (uint64_t(std::max<tmsize_t>(TIFFScanlineSize(tif), 0)) >
+             4 * pictureBytes / std::max<uint32_t>(l.height, 1)) {
+    return Status::Error("bad TIFF strip layout");
+  }
+  bool direct = colour > 0 && (l.bits == 8 || l.bits == 16) && l.spp >= colour && l.spp <= 16 &&
                 l.sampleFormat != SAMPLEFORMAT_INT &&
                 (l.planar == PLANARCONFIG_CONTIG || l.planar == PLANARCONFIG_SEPARATE);
 

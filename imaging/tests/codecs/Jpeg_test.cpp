@@ -333,3 +333,48 @@ TEST(JpegTest, DamagedFilesAreRefusedWithAMessage) {
 
 }  // namespace
 }  // namespace tessaro
+
+namespace tessaro {
+namespace {
+
+// Inserts `profile` after SOI as APP2 chunks of at most 65519 bytes.
+std::vector<uint8_t> WithIccProfile(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& profile) {
+  std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
+  const size_t chunk = 65519;
+  const int count = int((profile.size() + chunk - 1) / chunk);
+  for (int i = 0; i < count; ++i) {
+    size_t n = std::min(chunk, profile.size() - size_t(i) * chunk);
+    size_t length = 2 + 12 + 2 + n;
+    out.insert(out.end(), {0xFF, 0xE2, uint8_t(length >> 8), uint8_t(length)});
+    const char tag[] = "ICC_PROFILE";
+    out.insert(out.end(), tag, tag + 12);
+    out.push_back(uint8_t(i + 1));
+    out.push_back(uint8_t(count));
+    out.insert(out.end(), profile.begin() + long(size_t(i) * chunk), profile.begin() + long(size_t(i) * chunk + n));
+  }
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
+TEST(JpegTest, CmykProfileSpreadOverSeveralMarkersIsApplied) {
+  const std::string profilePath = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
+  std::vector<uint8_t> profile = test::ReadBytes(profilePath);
+  if (profile.size() < 65520 || !test::CorpusAvailable()) GTEST_SKIP() << "needs a multi-marker CMYK profile";
+  std::vector<uint8_t> plain = test::ReadBytes(test::CorpusPath("jpeg/cmyk_ycck_photoshop_100x100.jpg"));
+  std::vector<uint8_t> managed = WithIccProfile(plain, profile);
+  Result<ImageInfo> info = ProbeImage(managed);
+  ASSERT_TRUE(info.ok());
+  EXPECT_TRUE(info->hasIcc);
+  Result<DecodedImage> byFormula = DecodeImage(plain);
+  Result<DecodedImage> byProfile = DecodeImage(managed);
+  ASSERT_TRUE(byFormula.ok() && byProfile.ok());
+  test::Difference d = test::Compare(byProfile->pixels, byFormula->pixels);
+  // A real press profile moves colours noticeably but keeps the picture;
+  // reading the Adobe inverted ink values the wrong way round would not.
+  EXPECT_GT(d.maxChannel, 8);
+  EXPECT_GT(d.psnr, 16);
+  EXPECT_EQ(byProfile->pixels.At(50, 50).a, 255);
+}
+
+}  // namespace
+}  // namespace tessaro
