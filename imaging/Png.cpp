@@ -261,9 +261,27 @@ Result<ImageInfo> ProbePng(ByteSource& source) {
   return info;
 }
 
+// Every chunk up to IEND must lie inside the file. libpng allocates a chunk's
+// stated length before reading it, so a few bytes claiming a 2 GB chunk
+// would otherwise reserve that much.
+Status CheckChunks(std::span<const uint8_t> bytes) {
+  uint64_t offset = 8;
+  while (offset < bytes.size()) {
+    if (bytes.size() - offset < 12) return Status::Error("file is truncated");
+    uint32_t length = Be32(bytes.data() + offset);
+    if (length > 0x7FFFFFFFu || uint64_t(length) + 12 > bytes.size() - offset)
+      return Status::Error("file is truncated (a chunk runs past the end)");
+    bool end = std::memcmp(bytes.data() + offset + 4, "IEND", 4) == 0;
+    offset += uint64_t(length) + 12;
+    if (end) return Status::Ok();
+  }
+  return Status::Error("file is truncated (no end chunk)");
+}
+
 Result<DecodedImage> DecodePng(std::span<const uint8_t> bytes, const DecodeOptions& options) {
   if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0)
     return Status::Error("not a PNG file");
+  if (Status s = CheckChunks(bytes); !s.ok()) return s;
   auto st = std::make_unique<ReadState>();
   st->input = bytes;
   st->pixelCap = PixelCap(options);
