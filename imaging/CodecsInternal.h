@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -76,6 +77,25 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
 Result<DecodedImage> DecodeGif(std::span<const uint8_t> bytes, const DecodeOptions& options);
 Result<DecodedImage> DecodeBmp(std::span<const uint8_t> bytes, const DecodeOptions& options);
 Result<DecodedImage> DecodeTga(std::span<const uint8_t> bytes, const DecodeOptions& options);
+
+// Maps the pages of a freshly allocated pixel buffer on a second thread while
+// the decoder fills it from the top, so that the decoding thread does not
+// stop at every new page; the buffer is also advised to use large pages.
+// Only content-neutral kernel calls touch the buffer (MADV_HUGEPAGE,
+// MADV_POPULATE_WRITE); where they are not available, or the buffer is
+// small, or there is one core, nothing happens. Stops and joins when
+// destroyed.
+class PagePrefetcher {
+ public:
+  PagePrefetcher(void* data, size_t size);
+  ~PagePrefetcher();
+  PagePrefetcher(const PagePrefetcher&) = delete;
+  PagePrefetcher& operator=(const PagePrefetcher&) = delete;
+
+ private:
+  struct State;
+  std::unique_ptr<State> FState;
+};
 
 // The largest pixel count the options allow.
 int64_t PixelCap(const DecodeOptions& options);

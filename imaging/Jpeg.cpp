@@ -246,7 +246,9 @@ struct DecodeState {
   int64_t pixelCap = 0;
   size_t inputSize = 0;
   char sizeMessage[160] = {};
+  std::optional<PagePrefetcher> prefetcher;
   ~DecodeState() {
+    prefetcher.reset();
     if (created) jpeg_destroy_decompress(&cinfo);
   }
 };
@@ -311,6 +313,9 @@ bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int 
   for (JDIMENSION y = 0; y < cinfo.output_height; ++y)
     st.rows[y] = reinterpret_cast<JSAMPROW>(st.image.Row(int(y)));
 
+  // The prefetcher holds a thread: it lives in the state, not in this frame,
+  // so that an error jump cannot skip its destructor.
+  st.prefetcher.emplace(st.image.data(), st.image.ByteSize());
   jpeg_start_decompress(&cinfo);
   while (cinfo.output_scanline < cinfo.output_height) {
     JDIMENSION got = jpeg_read_scanlines(&cinfo, st.rows.data() + cinfo.output_scanline,
@@ -320,6 +325,7 @@ bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int 
       return false;
     }
   }
+  st.prefetcher.reset();
   return true;
 }
 

@@ -350,7 +350,8 @@ std::vector<uint8_t> WithIccProfile(const std::vector<uint8_t>& jpeg, const std:
     out.insert(out.end(), tag, tag + 12);
     out.push_back(uint8_t(i + 1));
     out.push_back(uint8_t(count));
-    out.insert(out.end(), profile.begin() + long(size_t(i) * chunk), profile.begin() + long(size_t(i) * chunk + n));
+    out.insert(out.end(), profile.begin() + long(size_t(i) * chunk),
+               profile.begin() + long(size_t(i) * chunk + n));
   }
   out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
   return out;
