@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/FileIo.h"
+#include "imaging/CodecsInternal.h"
 #include "imaging/Psd.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
@@ -213,6 +214,23 @@ TEST(ProbeImageFileTest, NeedsOnlyTheHeader) {
   EXPECT_EQ(info->xPpi, 240);
   EXPECT_EQ(info->colorMode, "RGB");
   EXPECT_FALSE(DecodeImageFile(path).ok());  // decoding needs the data that is missing
+}
+
+TEST(ProbeImageFileTest, ReadsOnlyTheFirstBlocksOfABigFile) {
+  JpegEncodeOptions options;
+  options.quality = 98;
+  Result<std::vector<uint8_t>> jpeg = EncodeJpeg(test::MakeGradient(2400, 1600, false), options);
+  ASSERT_TRUE(jpeg.ok());
+  ASSERT_GT(jpeg->size(), 300000u);
+  TempFolder folder;
+  std::string path = folder.Path("big.jpg");
+  ASSERT_TRUE(WriteFileAtomic(path, *jpeg).ok());
+  codecs::FileSource source;
+  ASSERT_TRUE(source.Open(path).ok());
+  Result<ImageInfo> info = codecs::ProbeJpeg(source);
+  ASSERT_TRUE(info.ok());
+  EXPECT_EQ(info->width, 2400);
+  EXPECT_LE(source.BytesRead(), 64u * 1024);  // one block: the markers before the scan
 }
 
 TEST(ProbeImageFileTest, AgreesWithProbingTheBytes) {

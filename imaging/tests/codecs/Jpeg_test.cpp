@@ -47,6 +47,24 @@ TEST(JpegTest, EncodedPictureDecodesClose) {
   }
 }
 
+TEST(JpegTest, LargePictureDecodesWhileItsPagesAreMappedAhead) {
+  // Over 16 MB of pixels: the output pages are mapped on another thread
+  // while the rows are written; the picture must come out the same.
+  Image image = test::MakeGradient(2600, 1700);
+  JpegEncodeOptions options;
+  options.quality = 95;
+  options.subsampleChroma = false;
+  std::vector<uint8_t> bytes = Jpeg(image, options);
+  for (int round = 0; round < 3; ++round) {
+    Result<DecodedImage> d = DecodeImage(bytes);
+    ASSERT_TRUE(d.ok());
+    test::Difference diff = test::Compare(d->pixels, image);
+    ASSERT_TRUE(diff.sameSize);
+    EXPECT_GT(diff.psnr, 40);
+    EXPECT_LE(diff.maxChannel, 8);
+  }
+}
+
 TEST(JpegTest, TransparencyIsFlattenedOverWhite) {
   Image image = Solid(16, 16, Rgba8{0, 0, 0, 0});
   image.At(0, 0) = Rgba8{0, 0, 0, 255};
