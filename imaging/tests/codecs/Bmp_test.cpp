@@ -12,7 +12,7 @@ namespace {
 using test::PutU16LE;
 using test::PutU32LE;
 
-struct BmpSpec {
+struct BmpRecipe {
   uint32_t headerSize = 40;
   int32_t width = 2, height = 2;
   uint16_t planes = 1, bits = 24;
@@ -24,7 +24,7 @@ struct BmpSpec {
   int32_t ppm = 2835;
 };
 
-std::vector<uint8_t> Build(const BmpSpec& s) {
+std::vector<uint8_t> Build(const BmpRecipe& s) {
   std::vector<uint8_t> info;
   PutU32LE(info, s.headerSize);
   if (s.headerSize == 12) {
@@ -57,7 +57,7 @@ std::vector<uint8_t> Build(const BmpSpec& s) {
 Result<DecodedImage> Decode(const std::vector<uint8_t>& bytes) { return codecs::DecodeBmp(bytes, {}); }
 
 TEST(BmpTest, TwentyFourBitBottomUpRowsArePaddedToFourBytes) {
-  BmpSpec s;
+  BmpRecipe s;
   // Bottom row first: blue, green | then top row: red, white. 2 pixels = 6 bytes + 2 padding.
   s.pixels = {255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 0};
   Result<DecodedImage> d = Decode(Build(s));
@@ -70,7 +70,7 @@ TEST(BmpTest, TwentyFourBitBottomUpRowsArePaddedToFourBytes) {
 }
 
 TEST(BmpTest, NegativeHeightMeansTopDown) {
-  BmpSpec s;
+  BmpRecipe s;
   s.height = -2;
   s.pixels = {255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 0};
   Result<DecodedImage> d = Decode(Build(s));
@@ -80,7 +80,7 @@ TEST(BmpTest, NegativeHeightMeansTopDown) {
 }
 
 TEST(BmpTest, CoreHeaderUsesThreeBytePaletteEntries) {
-  BmpSpec s;
+  BmpRecipe s;
   s.headerSize = 12;
   s.bits = 1;
   s.width = 3;
@@ -95,7 +95,7 @@ TEST(BmpTest, CoreHeaderUsesThreeBytePaletteEntries) {
 }
 
 TEST(BmpTest, BitFieldsOfAnyWidthReachFullRange) {
-  BmpSpec s;
+  BmpRecipe s;
   s.bits = 16;
   s.compression = 3;
   s.width = 2;
@@ -109,7 +109,7 @@ TEST(BmpTest, BitFieldsOfAnyWidthReachFullRange) {
 }
 
 TEST(BmpTest, AlphaMaskGivesAlphaButPlain32BitIgnoresTheFourthByte) {
-  BmpSpec s;
+  BmpRecipe s;
   s.bits = 32;
   s.width = 1;
   s.height = 1;
@@ -133,7 +133,7 @@ TEST(BmpTest, AlphaMaskGivesAlphaButPlain32BitIgnoresTheFourthByte) {
 }
 
 TEST(BmpTest, RunLengthDataWithMovesLeavesSkippedPixelsTransparent) {
-  BmpSpec s;
+  BmpRecipe s;
   s.bits = 8;
   s.compression = 1;
   s.width = 4;
@@ -152,7 +152,7 @@ TEST(BmpTest, RunLengthDataWithMovesLeavesSkippedPixelsTransparent) {
 }
 
 TEST(BmpTest, Rle4LiteralRunsAreWordPadded) {
-  BmpSpec s;
+  BmpRecipe s;
   s.bits = 4;
   s.compression = 2;
   s.width = 3;
@@ -170,75 +170,75 @@ TEST(BmpTest, Rle4LiteralRunsAreWordPadded) {
 
 struct BadBmp {
   const char* name;
-  BmpSpec spec;
+  BmpRecipe recipe;
   const char* words;
 };
 
 std::vector<BadBmp> BadBmps() {
-  BmpSpec base;
+  BmpRecipe base;
   base.pixels.assign(16, 0);
   std::vector<BadBmp> cases;
   auto add = [&](const char* name, auto change, const char* words) {
-    BmpSpec s = base;
+    BmpRecipe s = base;
     change(s);
     cases.push_back({name, s, words});
   };
   add(
-      "ZeroWidth", [](BmpSpec& s) { s.width = 0; }, "width");
+      "ZeroWidth", [](BmpRecipe& s) { s.width = 0; }, "width");
   add(
-      "NegativeWidth", [](BmpSpec& s) { s.width = -2; }, "width");
+      "NegativeWidth", [](BmpRecipe& s) { s.width = -2; }, "width");
   add(
-      "ZeroHeight", [](BmpSpec& s) { s.height = 0; }, "height");
+      "ZeroHeight", [](BmpRecipe& s) { s.height = 0; }, "height");
   add(
-      "TwoPlanes", [](BmpSpec& s) { s.planes = 2; }, "plane");
+      "TwoPlanes", [](BmpRecipe& s) { s.planes = 2; }, "plane");
   add(
-      "OddBitCount", [](BmpSpec& s) { s.bits = 7; }, "bit count");
+      "OddBitCount", [](BmpRecipe& s) { s.bits = 7; }, "bit count");
   add(
-      "UnknownHeaderSize", [](BmpSpec& s) { s.headerSize = 66; }, "header");
+      "UnknownHeaderSize", [](BmpRecipe& s) { s.headerSize = 66; }, "header");
   add(
-      "Rle8With24Bits", [](BmpSpec& s) { s.compression = 1; }, "RLE8");
+      "Rle8With24Bits", [](BmpRecipe& s) { s.compression = 1; }, "RLE8");
   add(
       "BitFieldsWith24Bits",
-      [](BmpSpec& s) {
+      [](BmpRecipe& s) {
         s.compression = 3, s.masks = {1, 2, 4};
       },
       "bit fields");
   add(
-      "UnknownCompression", [](BmpSpec& s) { s.compression = 9; }, "compression");
+      "UnknownCompression", [](BmpRecipe& s) { s.compression = 9; }, "compression");
   add(
-      "PixelsMissing", [](BmpSpec& s) { s.pixels.resize(5); }, "truncated");
+      "PixelsMissing", [](BmpRecipe& s) { s.pixels.resize(5); }, "truncated");
   add(
-      "HugeSize", [](BmpSpec& s) { s.width = 3000000, s.height = 2000000; }, "too large");
+      "HugeSize", [](BmpRecipe& s) { s.width = 3000000, s.height = 2000000; }, "too large");
   add(
-      "PaletteLargerThanDepth", [](BmpSpec& s) { s.bits = 1, s.colorsUsed = 3, s.palette.assign(12, 0); },
+      "PaletteLargerThanDepth", [](BmpRecipe& s) { s.bits = 1, s.colorsUsed = 3, s.palette.assign(12, 0); },
       "palette");
   add(
       "PaletteIndexOutOfRange",
-      [](BmpSpec& s) {
+      [](BmpRecipe& s) {
         s.bits = 8, s.colorsUsed = 2, s.palette.assign(8, 0), s.pixels = {0, 5, 0, 0, 1, 1, 0, 0};
       },
       "index");
   add(
       "RunPastRowEnd",
-      [](BmpSpec& s) {
+      [](BmpRecipe& s) {
         s.bits = 8, s.compression = 1, s.palette.assign(8, 0), s.colorsUsed = 2, s.pixels = {9, 0, 0, 1};
       },
       "outside");
   add(
       "RunLengthTopDown",
-      [](BmpSpec& s) {
+      [](BmpRecipe& s) {
         s.bits = 8, s.compression = 1, s.height = -2, s.palette.assign(8, 0), s.pixels = {0, 1};
       },
       "top-down");
   add(
       "RunLengthWithoutEnd",
-      [](BmpSpec& s) {
+      [](BmpRecipe& s) {
         s.bits = 8, s.compression = 1, s.palette.assign(8, 0), s.colorsUsed = 2, s.pixels = {2, 0};
       },
       "truncated");
   add(
       "NonContiguousMask",
-      [](BmpSpec& s) {
+      [](BmpRecipe& s) {
         s.bits = 16, s.compression = 3, s.masks = {0x5, 0x20, 0x40};
       },
       "mask");
@@ -249,7 +249,7 @@ class BmpRefusalTest : public ::testing::TestWithParam<BadBmp> {};
 
 TEST_P(BmpRefusalTest, RefusesWithItsOwnMessage) {
   const BadBmp& c = GetParam();
-  Result<DecodedImage> d = Decode(Build(c.spec));
+  Result<DecodedImage> d = Decode(Build(c.recipe));
   ASSERT_FALSE(d.ok()) << c.name;
   EXPECT_NE(d.message().find(c.words), std::string::npos) << c.name << ": " << d.message();
 }

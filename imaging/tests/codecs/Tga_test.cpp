@@ -10,7 +10,7 @@ namespace {
 
 using test::PutU16LE;
 
-struct TgaSpec {
+struct TgaRecipe {
   uint8_t type = 2;
   uint16_t width = 2, height = 2;
   uint8_t bits = 24;
@@ -22,7 +22,7 @@ struct TgaSpec {
   int footerAttributes = -1;  // write a TGA 2.0 footer with this alpha attribute type
 };
 
-std::vector<uint8_t> Build(const TgaSpec& s) {
+std::vector<uint8_t> Build(const TgaRecipe& s) {
   std::vector<uint8_t> out = {0, uint8_t(s.map.empty() ? 0 : 1), s.type};
   size_t entry = (s.mapBits + 7) / 8;
   PutU16LE(out, s.mapFirst);
@@ -47,7 +47,7 @@ std::vector<uint8_t> Build(const TgaSpec& s) {
   return out;
 }
 
-Result<DecodedImage> Decode(const TgaSpec& s) { return codecs::DecodeTga(Build(s), {}); }
+Result<DecodedImage> Decode(const TgaRecipe& s) { return codecs::DecodeTga(Build(s), {}); }
 
 // Four pixels stored in file order: 1 red, 2 green, 3 blue, 4 white.
 const std::vector<uint8_t> kFourBgr = {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
@@ -62,7 +62,7 @@ class TgaOriginTest : public ::testing::TestWithParam<OriginCase> {};
 
 TEST_P(TgaOriginTest, PlacesRowsAndColumnsByTheOriginBits) {
   const OriginCase& c = GetParam();
-  TgaSpec s;
+  TgaRecipe s;
   s.descriptor = c.descriptor;
   s.data = kFourBgr;
   Result<DecodedImage> d = Decode(s);
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Origins, TgaOriginTest,
                          });
 
 TEST(TgaTest, RunLengthPacketsMayCrossScanLines) {
-  TgaSpec s;
+  TgaRecipe s;
   s.type = 10;
   s.descriptor = 0x20;
   s.width = 3;
@@ -96,7 +96,7 @@ TEST(TgaTest, RunLengthPacketsMayCrossScanLines) {
 }
 
 TEST(TgaTest, ColourMapStartsAtItsFirstIndex) {
-  TgaSpec s;
+  TgaRecipe s;
   s.type = 1;
   s.bits = 8;
   s.width = 2;
@@ -116,7 +116,7 @@ TEST(TgaTest, ColourMapStartsAtItsFirstIndex) {
 }
 
 TEST(TgaTest, SixteenBitPixelsUseTheAttributeBitAsAlpha) {
-  TgaSpec s;
+  TgaRecipe s;
   s.bits = 16;
   s.width = 2;
   s.height = 1;
@@ -141,7 +141,7 @@ class TgaAlphaTest : public ::testing::TestWithParam<AlphaCase> {};
 
 TEST_P(TgaAlphaTest, UsesAlphaOnlyWhenTheFileSaysSo) {
   const AlphaCase& c = GetParam();
-  TgaSpec s;
+  TgaRecipe s;
   s.bits = 32;
   s.width = 2;
   s.height = 1;
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, TgaAlphaTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TgaTest, PremultipliedAlphaIsMadeStraight) {
-  TgaSpec s;
+  TgaRecipe s;
   s.bits = 32;
   s.width = 1;
   s.height = 1;
@@ -178,21 +178,21 @@ TEST(TgaTest, PremultipliedAlphaIsMadeStraight) {
 TEST(TgaTest, DamagedFilesAreRefused) {
   struct Case {
     const char* name;
-    TgaSpec spec;
+    TgaRecipe recipe;
     const char* words;
   };
-  TgaSpec truncated;
+  TgaRecipe truncated;
   truncated.data.assign(5, 0);
-  TgaSpec rleCut;
+  TgaRecipe rleCut;
   rleCut.type = 10;
   rleCut.data = {0x85, 1, 2};
-  TgaSpec noMap;
+  TgaRecipe noMap;
   noMap.type = 1;
   noMap.bits = 8;
   noMap.data.assign(4, 0);
-  TgaSpec zero;
+  TgaRecipe zero;
   zero.width = 0;
-  TgaSpec badDepth;
+  TgaRecipe badDepth;
   badDepth.bits = 12;
   const Case cases[] = {{"truncated", truncated, "truncated"},
                         {"rle cut", rleCut, "truncated"},
@@ -200,14 +200,14 @@ TEST(TgaTest, DamagedFilesAreRefused) {
                         {"zero width", zero, "no pixels"},
                         {"bad depth", badDepth, "pixel size"}};
   for (const Case& c : cases) {
-    Result<DecodedImage> d = Decode(c.spec);
+    Result<DecodedImage> d = Decode(c.recipe);
     ASSERT_FALSE(d.ok()) << c.name;
     EXPECT_NE(d.message().find(c.words), std::string::npos) << c.name << ": " << d.message();
   }
 }
 
 TEST(TgaTest, FooterMakesAnUnnamedFileRecognisable) {
-  TgaSpec s;
+  TgaRecipe s;
   s.data = kFourBgr;
   s.footerAttributes = 0;
   std::vector<uint8_t> bytes = Build(s);
