@@ -243,9 +243,9 @@ ImageInfo InfoFromPsd(const PsdInfo& psd) {
   info.bitsPerChannel = psd.depth;
   info.channels = psd.channels;
   info.colorMode = PsdModeName(psd.colorMode);
-  // Extra planes beyond the colour ones: merged transparency or saved
-  // selections; the header alone does not tell which.
-  info.hasAlpha = psd.channels > PsdColorChannels(psd.colorMode) || psd.layerCount > 0;
+  // Saved selections are not transparency; only the merged-transparency
+  // plane makes the decoded picture non-opaque.
+  info.hasAlpha = psd.hasMergedTransparency;
   return info;
 }
 
