@@ -624,6 +624,7 @@ class TChecker {
       if (p.Slot >= 1 && p.Slot <= int(placed.size())) placed[p.Slot - 1] = true;
     const size_t placementsWritten =
         v.contains("placements") && v["placements"].is_array() ? v["placements"].size() : 0;
+    if (placementsWritten != version.Placements.size()) FPlacementsIncomplete = true;
     if (placementsWritten == version.Placements.size()) {
       for (size_t i = 0; i < placed.size(); ++i)
         if (!placed[i])
@@ -671,6 +672,7 @@ class TChecker {
   void CheckVersionsMatch(const TTemplateDesc& t) {
     if (t.Result.Width <= 0 || t.Result.Height <= 0) return;
     CheckProportions(t, "result");
+    if (FPlacementsIncomplete) return;  // the placements in error were reported already
     auto slotsOf = [](const TVersionDesc& v) {
       std::vector<int> s;
       for (const auto& p : v.Placements) s.push_back(p.Slot);
@@ -738,6 +740,7 @@ class TChecker {
 
   std::string FBase;
   bool FCheckFiles;
+  bool FPlacementsIncomplete = false;
   std::vector<TDescriptionError> FErrors;
 };
 
