@@ -321,9 +321,11 @@ struct Painter {
       const float depth = (y - edge) / H;
       const float tex = Fbm(x / S * 40.0f, y / S * 40.0f, seed + 31U * uint32_t(i), 3) - 0.5f;
       Col rc = r.color * (1.0f + r.texture * tex * 2 - 0.25f * Clamp01(depth * 3));
-      if (r.sharp > 0.5f) {  // snowy tops on mountains
-        const float snow = Smooth(0.02f, 0.0f, depth) * Smooth(0.3f, 0.5f, 1 - edge / H);
-        rc = Mix(rc, Hex(0xf4f6fa), snow * 0.8f);
+      if (r.sharp > 0.5f) {  // snow caps on the highest parts of mountains
+        const float snowLine = (r.base - r.amplitude * 0.35f) * H;
+        const float wobble = (Fbm(x / S * 12.0f, y / S * 12.0f, seed + 61, 3) - 0.5f) * 0.08f * H;
+        const float snow = Smooth(snowLine + 0.03f * H, snowLine - 0.03f * H, y + wobble);
+        rc = Mix(rc, Hex(0xf4f6fa) * (0.9f + 0.1f * tex), snow * 0.85f);
       }
       c = Mix(c, rc, cover);
     }
@@ -575,16 +577,18 @@ Image PaintScene(TSceneKind kind, int W, int H, uint32_t seed) {
       l.clouds = 0;
       img = PaintLandscape(l, W, H, seed);
       Bokeh(img, seed + 4, 70);
-      const float h = 1.0f * H;
-      std::vector<Part> figure = {
-          {0.5f * W - 0.28f * h, 1.05f * H, 0.5f * W + 0.28f * h, 1.05f * H, 0.2f * h, 0.2f * h,
-           Hex(0x3a2d3a)},
-          {0.5f * W, 0.78f * H, 0.5f * W, 0.62f * H, 0.08f * h, 0.07f * h, Hex(0xc99a84)},
-          {0.5f * W, 0.45f * H, 0.5f * W, 0.5f * H, 0.16f * h, 0.14f * h, Hex(0xd9a88e)},
-          {0.5f * W - 0.02f * h, 0.36f * H, 0.5f * W + 0.03f * h, 0.43f * H, 0.17f * h, 0.12f * h,
-           Hex(0x4a2e22)},
+      const float h = 1.0f * H, cx = 0.5f * W;
+      // Hair and shoulders behind, then neck and face in front of them.
+      const std::vector<Part> back = {
+          {cx - 0.24f * h, 0.95f * H, cx + 0.24f * h, 0.95f * H, 0.22f * h, 0.22f * h, Hex(0xe6d6c4)},
+          {cx, 0.4f * H, cx, 0.56f * H, 0.19f * h, 0.15f * h, Hex(0x4a2e22)},
       };
-      DrawParts(img, figure, false, 0.45f);
+      DrawParts(img, back, false, 0.45f);
+      const std::vector<Part> front = {
+          {cx, 0.76f * H, cx, 0.6f * H, 0.055f * h, 0.05f * h, Hex(0xc99a84)},
+          {cx, 0.45f * H, cx, 0.52f * H, 0.14f * h, 0.12f * h, Hex(0xd9a88e)},
+      };
+      DrawParts(img, front, false, 0.4f);
       break;
     }
     case TSceneKind::kCityDusk:
