@@ -102,6 +102,10 @@ class TChecker {
     } catch (const Json::parse_error& e) {
       out.Errors.push_back({"", SyntaxMessage(text, e)});
       return out;
+    } catch (const Json::exception&) {
+      // The parser reports a number too large for a double (1e400) this way.
+      out.Errors.push_back({"", "a number is out of range"});
+      return out;
     }
     if (!root.is_object()) {
       out.Errors.push_back({"", "the description must be a JSON object"});

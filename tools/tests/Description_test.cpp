@@ -302,6 +302,12 @@ TEST(Description, NotAnObject) {
   EXPECT_EQ(FormatError("demo.json", c.Errors[0]), "demo.json: the description must be a JSON object");
 }
 
+TEST(Description, NumberBeyondDoubleIsAMistakeNotACrash) {
+  const TCheckedDescription c = ParseDescription("{\"header\": 1e400}", "/base", false);
+  ASSERT_EQ(c.Errors.size(), 1u);
+  EXPECT_EQ(FormatError("demo.json", c.Errors[0]), "demo.json: a number is out of range");
+}
+
 class DescriptionFiles : public ::testing::Test {
  protected:
   void SetUp() override {
