@@ -119,33 +119,36 @@ ActionDescriptor& ActionDescriptor::operator=(const ActionDescriptor&) = default
 ActionDescriptor& ActionDescriptor::operator=(ActionDescriptor&&) noexcept = default;
 ActionDescriptor::~ActionDescriptor() = default;
 
-void ActionDescriptor::Put(TypeId key, ActionValue value) {
+// Values are emplaced in place (constructing a temporary variant and moving
+// it trips a false uninitialised-use warning of some compilers).
+template <typename T>
+void ActionDescriptor::PutValue(TypeId key, T value) {
   for (auto& item : FItems)
     if (item.first == key) {
-      item.second = std::move(value);
+      item.second.value.emplace<T>(std::move(value));
       return;
     }
-  FItems.emplace_back(key, std::move(value));
+  FItems.emplace_back();
+  FItems.back().first = key;
+  FItems.back().second.value.emplace<T>(std::move(value));
 }
 
-void ActionDescriptor::putBoolean(TypeId key, bool value) { Put(key, ActionValue{value}); }
-void ActionDescriptor::putInteger(TypeId key, int32_t value) { Put(key, ActionValue{value}); }
-void ActionDescriptor::putDouble(TypeId key, double value) { Put(key, ActionValue{value}); }
+void ActionDescriptor::putBoolean(TypeId key, bool value) { PutValue(key, value); }
+void ActionDescriptor::putInteger(TypeId key, int32_t value) { PutValue(key, value); }
+void ActionDescriptor::putDouble(TypeId key, double value) { PutValue(key, value); }
 void ActionDescriptor::putUnitDouble(TypeId key, TypeId unit, double value) {
-  Put(key, ActionValue{UnitDouble{unit, value}});
+  PutValue(key, UnitDouble{unit, value});
 }
 void ActionDescriptor::putEnumerated(TypeId key, TypeId enumType, TypeId value) {
-  Put(key, ActionValue{EnumeratedValue{enumType, value}});
+  PutValue(key, EnumeratedValue{enumType, value});
 }
-void ActionDescriptor::putReference(TypeId key, const ActionReference& value) {
-  Put(key, ActionValue{value});
-}
+void ActionDescriptor::putReference(TypeId key, const ActionReference& value) { PutValue(key, value); }
 void ActionDescriptor::putObject(TypeId key, TypeId classId, const ActionDescriptor& value) {
-  Put(key, ActionValue{ObjectValue{classId, value}});
+  PutValue(key, ObjectValue{classId, value});
 }
-void ActionDescriptor::putList(TypeId key, const ActionList& value) { Put(key, ActionValue{value}); }
-void ActionDescriptor::putClass(TypeId key, TypeId classId) { Put(key, ActionValue{ClassValue{classId}}); }
-void ActionDescriptor::putString(TypeId key, std::string value) { Put(key, ActionValue{std::move(value)}); }
+void ActionDescriptor::putList(TypeId key, const ActionList& value) { PutValue(key, value); }
+void ActionDescriptor::putClass(TypeId key, TypeId classId) { PutValue(key, ClassValue{classId}); }
+void ActionDescriptor::putString(TypeId key, std::string value) { PutValue(key, std::move(value)); }
 
 int ActionDescriptor::count() const { return int(FItems.size()); }
 
@@ -238,22 +241,24 @@ ActionList& ActionList::operator=(const ActionList&) = default;
 ActionList& ActionList::operator=(ActionList&&) noexcept = default;
 ActionList::~ActionList() = default;
 
-void ActionList::putBoolean(bool value) { FItems.push_back(ActionValue{value}); }
-void ActionList::putInteger(int32_t value) { FItems.push_back(ActionValue{value}); }
-void ActionList::putDouble(double value) { FItems.push_back(ActionValue{value}); }
-void ActionList::putUnitDouble(TypeId unit, double value) {
-  FItems.push_back(ActionValue{UnitDouble{unit, value}});
+template <typename T>
+void ActionList::Append(T value) {
+  FItems.emplace_back();
+  FItems.back().value.emplace<T>(std::move(value));
 }
-void ActionList::putEnumerated(TypeId enumType, TypeId value) {
-  FItems.push_back(ActionValue{EnumeratedValue{enumType, value}});
-}
-void ActionList::putReference(const ActionReference& value) { FItems.push_back(ActionValue{value}); }
+
+void ActionList::putBoolean(bool value) { Append(value); }
+void ActionList::putInteger(int32_t value) { Append(value); }
+void ActionList::putDouble(double value) { Append(value); }
+void ActionList::putUnitDouble(TypeId unit, double value) { Append(UnitDouble{unit, value}); }
+void ActionList::putEnumerated(TypeId enumType, TypeId value) { Append(EnumeratedValue{enumType, value}); }
+void ActionList::putReference(const ActionReference& value) { Append(value); }
 void ActionList::putObject(TypeId classId, const ActionDescriptor& value) {
-  FItems.push_back(ActionValue{ObjectValue{classId, value}});
+  Append(ObjectValue{classId, value});
 }
-void ActionList::putList(const ActionList& value) { FItems.push_back(ActionValue{value}); }
-void ActionList::putClass(TypeId classId) { FItems.push_back(ActionValue{ClassValue{classId}}); }
-void ActionList::putString(std::string value) { FItems.push_back(ActionValue{std::move(value)}); }
+void ActionList::putList(const ActionList& value) { Append(value); }
+void ActionList::putClass(TypeId classId) { Append(ClassValue{classId}); }
+void ActionList::putString(std::string value) { Append(std::move(value)); }
 
 int ActionList::count() const { return int(FItems.size()); }
 

@@ -265,7 +265,8 @@ class ActionDescriptor {
   friend bool operator==(const ActionDescriptor&, const ActionDescriptor&);
 
  private:
-  void Put(TypeId key, ActionValue value);
+  template <typename T>
+  void PutValue(TypeId key, T value);
   std::vector<std::pair<TypeId, ActionValue>> FItems;
 };
 
@@ -305,6 +306,8 @@ class ActionList {
   friend bool operator==(const ActionList&, const ActionList&);
 
  private:
+  template <typename T>
+  void Append(T value);
   std::vector<ActionValue> FItems;
 };
 
