@@ -375,7 +375,7 @@ class ChannelImpl final : public automation::Channel {
     if (FDoc->closed) return ClosedError();
     return FKey.component >= 0;
   }
-  const AppState* App() const { return FApp.get(); }
+  AppState* App() const { return FApp.get(); }
   const std::shared_ptr<DocState>& Doc() const { return FDoc; }
   ChannelKey Key() const { return FKey; }
 
@@ -499,7 +499,7 @@ class LayerImpl final : public automation::ArtLayer {
   LayerImpl(std::shared_ptr<AppState> app, std::shared_ptr<DocState> doc, uint64_t id)
       : FApp(std::move(app)), FDoc(std::move(doc)), FId(id) {}
 
-  const AppState* App() const { return FApp.get(); }
+  AppState* App() const { return FApp.get(); }
   const std::shared_ptr<DocState>& Doc() const { return FDoc; }
   uint64_t Id() const { return FId; }
 
@@ -789,7 +789,7 @@ class DocumentImpl final : public automation::Document {
   DocumentImpl(std::shared_ptr<AppState> app, std::shared_ptr<DocState> doc)
       : FApp(std::move(app)), FDoc(std::move(doc)) {}
 
-  const AppState* App() const { return FApp.get(); }
+  AppState* App() const { return FApp.get(); }
   const std::shared_ptr<DocState>& Doc() const { return FDoc; }
 
   Result<std::string> Name() override {
@@ -1249,6 +1249,95 @@ EditorStatistics GetEditorStatistics(automation::Application& app) {
   }
   stats.layerBytes = bytes;
   return stats;
+}
+
+Result<Image> FlattenDocument(automation::Document& document) {
+  auto* impl = dynamic_cast<editor::DocumentImpl*>(&document);
+  if (!impl) return Status::Error("not a document of the editor");
+  std::lock_guard<std::mutex> lock(impl->App()->mutex);
+  const editor::DocState& doc = *impl->Doc();
+  if (doc.closed) return editor::ClosedError();
+  Image out;
+  Status s = editor::FlattenArea(doc, doc.Canvas(), out, editor::CancelToken());
+  if (!s.ok()) return s;
+  return out;
+}
+
+namespace {
+
+Result<editor::LayerData*> InspectLayer(automation::ArtLayer& layer, editor::AppState*& app) {
+  auto* impl = dynamic_cast<editor::LayerImpl*>(&layer);
+  if (!impl) return Status::Error("not a layer of the editor");
+  app = impl->App();
+  if (impl->Doc()->closed) return editor::ClosedError();
+  editor::LayerData* l = impl->Doc()->FindLayer(impl->Id());
+  if (!l) return editor::GoneLayerError();
+  return l;
+}
+
+}  // namespace
+
+Result<PlacedImage> LayerPixels(automation::ArtLayer& layer) {
+  auto* impl = dynamic_cast<editor::LayerImpl*>(&layer);
+  if (!impl) return Status::Error("not a layer of the editor");
+  std::lock_guard<std::mutex> lock(impl->App()->mutex);
+  editor::AppState* app = nullptr;
+  Result<editor::LayerData*> l = InspectLayer(layer, app);
+  if (!l.ok()) return l.status();
+  PlacedImage out;
+  out.bounds = (*l)->box;
+  if (!(*l)->pixels.empty()) {
+    out.image = (*l)->pixels.Clone();
+    if (out.image.empty()) return Status::Error("out of memory");
+  }
+  return out;
+}
+
+Result<LayerMaskInfo> LayerMask(automation::ArtLayer& layer, const IntRect& area) {
+  auto* impl = dynamic_cast<editor::LayerImpl*>(&layer);
+  if (!impl) return Status::Error("not a layer of the editor");
+  std::lock_guard<std::mutex> lock(impl->App()->mutex);
+  editor::AppState* app = nullptr;
+  Result<editor::LayerData*> l = InspectLayer(layer, app);
+  if (!l.ok()) return l.status();
+  if (!(*l)->mask) return Status::Error("the layer has no mask");
+  Result<Plane> values = (*l)->mask->plane.Materialize(area);
+  if (!values.ok()) return values.status();
+  return LayerMaskInfo{std::move(values.value()), (*l)->mask->linked, (*l)->mask->disabled};
+}
+
+Result<std::optional<PsdColorOverlay>> LayerColorOverlay(automation::ArtLayer& layer) {
+  auto* impl = dynamic_cast<editor::LayerImpl*>(&layer);
+  if (!impl) return Status::Error("not a layer of the editor");
+  std::lock_guard<std::mutex> lock(impl->App()->mutex);
+  editor::AppState* app = nullptr;
+  Result<editor::LayerData*> l = InspectLayer(layer, app);
+  if (!l.ok()) return l.status();
+  return (*l)->overlay;
+}
+
+Result<Plane> ChannelValues(automation::Channel& channel) {
+  auto* impl = dynamic_cast<editor::ChannelImpl*>(&channel);
+  if (!impl) return Status::Error("not a channel of the editor");
+  std::lock_guard<std::mutex> lock(impl->App()->mutex);
+  const editor::DocState& doc = *impl->Doc();
+  if (doc.closed) return editor::ClosedError();
+  if (impl->Key().component >= 0) return Status::Error("a colour channel has no values of its own");
+  const editor::ChannelData* c = doc.FindChannel(impl->Key().alphaId);
+  if (!c) return Status::Error("the channel no longer exists");
+  return c->plane.Materialize(doc.Canvas());
+}
+
+Result<std::optional<Plane>> SelectionValues(automation::Document& document) {
+  auto* impl = dynamic_cast<editor::DocumentImpl*>(&document);
+  if (!impl) return Status::Error("not a document of the editor");
+  std::lock_guard<std::mutex> lock(impl->App()->mutex);
+  const editor::DocState& doc = *impl->Doc();
+  if (doc.closed) return editor::ClosedError();
+  if (!doc.selection) return std::optional<Plane>();
+  Result<Plane> values = doc.selection->Materialize(doc.Canvas());
+  if (!values.ok()) return values.status();
+  return std::optional<Plane>(std::move(values.value()));
 }
 
 }  // namespace tessaro

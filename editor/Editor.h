@@ -54,7 +54,10 @@
 #include <optional>
 
 #include "editor/Automation.h"
+#include "imaging/Affine.h"
 #include "imaging/BlendMode.h"
+#include "imaging/Image.h"
+#include "imaging/Psd.h"
 
 namespace tessaro {
 
@@ -80,5 +83,29 @@ struct EditorStatistics {
   int64_t layerBytes = 0;    // pixels, masks, channels and selections held by open documents
 };
 EditorStatistics GetEditorStatistics(automation::Application& app);
+
+// Inspection of the editor's objects (tests, tools, diagnostics): copies of
+// what they hold. Each gives an error for an object of another
+// implementation, a closed document or a layer that is gone.
+//
+// The composite of the visible layers over transparency, canvas-sized.
+Result<Image> FlattenDocument(automation::Document& document);
+// A layer's stored pixels and where they sit (document pixels; the box may
+// hold transparent margins around Bounds).
+Result<PlacedImage> LayerPixels(automation::ArtLayer& layer);
+// A layer's mask: its values over `area` (document pixels) and its flags;
+// an error when the layer has no mask.
+struct LayerMaskInfo {
+  Plane values;
+  bool linked = true;
+  bool disabled = false;
+};
+Result<LayerMaskInfo> LayerMask(automation::ArtLayer& layer, const IntRect& area);
+// A layer's colour-overlay effect, if it has one.
+Result<std::optional<PsdColorOverlay>> LayerColorOverlay(automation::ArtLayer& layer);
+// An alpha channel's values (canvas-sized); an error for a colour channel.
+Result<Plane> ChannelValues(automation::Channel& channel);
+// The selection's values (canvas-sized), or nothing when there is none.
+Result<std::optional<Plane>> SelectionValues(automation::Document& document);
 
 }  // namespace tessaro
