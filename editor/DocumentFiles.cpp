@@ -6,13 +6,8 @@
 
 #include "base/FileIo.h"
 #include "editor/Raster.h"
-
-#if __has_include("imaging/Codecs.h")
 #include "imaging/Codecs.h"
-#define TESSARO_EDITOR_HAS_CODECS 1
-#else
-#define TESSARO_EDITOR_HAS_CODECS 0
-#endif
+
 
 namespace tessaro::editor {
 
@@ -140,7 +135,6 @@ Result<DocContent> ReadDocumentFile(const std::string& path) {
   Result<std::vector<uint8_t>> head = ReadFileHead(path, 4);
   if (!head.ok()) return head.status();
   if (IsLayeredSignature(*head)) return ReadLayered(path);
-#if TESSARO_EDITOR_HAS_CODECS
   Result<DecodedImage> decoded = DecodeImageFile(path);
   if (!decoded.ok()) return Status::Error(FileNameOf(path) + ": " + decoded.message());
   DocContent content;
@@ -149,9 +143,6 @@ Result<DocContent> ReadDocumentFile(const std::string& path) {
   content.resolution = decoded->ppi > 0 ? decoded->ppi : 72;
   content.layers.push_back(WholeCanvasLayer(std::move(decoded->pixels)));
   return content;
-#else
-  return Status::Error(FileNameOf(path) + ": not a layered document (no photo decoders in this build)");
-#endif
 }
 
 int JpegEncoderQuality(int quality) {
@@ -172,7 +163,6 @@ Status SaveDocumentJpeg(const DocState& doc, const std::string& path, int qualit
   if (!s.ok()) return s;
   s = cancel.Check();
   if (!s.ok()) return s;
-#if TESSARO_EDITOR_HAS_CODECS
   JpegEncodeOptions options;
   options.quality = encoderQuality;
   options.ppi = doc.resolution;
@@ -183,10 +173,6 @@ Status SaveDocumentJpeg(const DocState& doc, const std::string& path, int qualit
   s = WriteFileAtomic(path, *bytes);
   if (!s.ok()) return Status::Error("cannot write " + path + ": " + s.message());
   return Status::Ok();
-#else
-  (void)path;
-  return Status::Error("no JPEG encoder in this build");
-#endif
 }
 
 Status SaveDocumentPsd(DocState& doc, const std::string& path, bool withLayers, bool withAlphaChannels,
