@@ -244,7 +244,7 @@ Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const C
   Status s = out.Create(area.Width(), area.Height());
   if (!s.ok()) return s;
   const int band = BandRows(area.Width());
-  Image effect;  // rows of a layer with its colour overlay rendered
+  Image effect;  // the colour overlay of a layer's rows
   for (int y0 = area.top; y0 < area.bottom; y0 += band) {
     s = cancel.Check();
     if (!s.ok()) return s;
@@ -268,20 +268,25 @@ Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const C
         maskRef.defaultColor = mp.outside;
         co.mask = &maskRef;
       }
+      Composite(out, region, layer.pixels, layer.box.left - area.left, layer.box.top - area.top, co);
       if (layer.overlay && layer.overlay->enabled) {
-        Result<Image> rows =
-            CropImage(layer.pixels, IntRect{lr.left - layer.box.left, lr.top - layer.box.top,
-                                            lr.right - layer.box.left, lr.bottom - layer.box.top});
-        if (!rows.ok()) return rows.status();
-        effect = std::move(rows.value());
+        // The colour overlay is laid over the composed layer as a second
+        // pass shaped by the layer's alpha: in its own blend mode, or in the
+        // layer's when its own is normal, at the layer's opacity times its
+        // own. (Layered documents saved by image editors compose this way.)
         const PsdColorOverlay& o = *layer.overlay;
-        s = ApplyColorOverlay(effect, IntRect{0, 0, effect.width(), effect.height()},
-                              Rgba8{o.red, o.green, o.blue, 255}, o.blendMode,
-                              uint8_t(std::lround(std::clamp(o.opacityPercent, 0.0, 100.0) * 2.55)));
+        s = effect.Create(lr.Width(), lr.Height());
         if (!s.ok()) return s;
-        Composite(out, region, effect, lr.left - area.left, lr.top - area.top, co);
-      } else {
-        Composite(out, region, layer.pixels, layer.box.left - area.left, layer.box.top - area.top, co);
+        for (int y = lr.top; y < lr.bottom; ++y) {
+          const Rgba8* src = layer.pixels.Row(y - layer.box.top) + (lr.left - layer.box.left);
+          Rgba8* dst = effect.Row(y - lr.top);
+          for (int x = 0; x < lr.Width(); ++x) dst[x] = Rgba8{o.red, o.green, o.blue, src[x].a};
+        }
+        CompositeOptions eo = co;
+        eo.mode = o.blendMode == BlendMode::kNormal ? layer.mode : o.blendMode;
+        eo.fillOpacity = 255;
+        eo.opacity = uint8_t(std::lround(co.opacity * std::clamp(o.opacityPercent, 0.0, 100.0) / 100.0));
+        Composite(out, region, effect, lr.left - area.left, lr.top - area.top, eo);
       }
     }
   }
