@@ -32,12 +32,12 @@ inline float Overlap(int i, double lo, double hi) {
 // rectangle, so the filter sees the same positions as in one call.
 template <class Buffer>
 Status ResampleBanded(const Buffer& source, const RectF& sourceRect, Buffer& dest, ResampleFilter filter,
-                      const CancelToken& cancel) {
+                      const CancelToken& cancel, int bandRows) {
   ResampleOptions ro;
   ro.filter = filter;
   ro.order = ResampleOrder::kHorizontalFirst;  // the same order in every band
   const int h = dest.height();
-  const int band = BandRows(dest.width());
+  const int band = bandRows > 0 ? bandRows : BandRows(dest.width());
   for (int y0 = 0; y0 < h; y0 += band) {
     Status s = cancel.Check();
     if (!s.ok()) return s;
@@ -53,7 +53,8 @@ Status ResampleBanded(const Buffer& source, const RectF& sourceRect, Buffer& des
 
 template <class Buffer, class Pixel, class Fade>
 Status TransformBanded(const Buffer& source, const Affine2D& m, Sampling sampling, Buffer& out,
-                       IntRect& cover, DrawMode drawMode, Pixel fill, Fade fade, const CancelToken& cancel) {
+                       IntRect& cover, DrawMode drawMode, Pixel fill, Fade fade, const CancelToken& cancel,
+                       int bandRows) {
   if (source.empty()) return Status::Error("transform: empty source");
   if (!m.IsFinite() || !m.Inverted()) return Status::Error("transform: the matrix cannot be inverted");
   Status s = cancel.Check();
@@ -73,7 +74,7 @@ Status TransformBanded(const Buffer& source, const Affine2D& m, Sampling samplin
     // pixels, then fade the partly covered border pixels by coverage.
     const Affine2D inv = *toOut.Inverted();
     const PointF a = inv.Apply({0, 0}), c = inv.Apply({double(outW), double(outH)});
-    s = ResampleBanded(source, RectF{a.x, a.y, c.x, c.y}, out, FilterFor(sampling), cancel);
+    s = ResampleBanded(source, RectF{a.x, a.y, c.x, c.y}, out, FilterFor(sampling), cancel, bandRows);
     if (!s.ok()) return s;
     const double bl = bounds.left - cover.left, br = bounds.right - cover.left;
     const double bt = bounds.top - cover.top, bb = bounds.bottom - cover.top;
@@ -103,7 +104,7 @@ Status TransformBanded(const Buffer& source, const Affine2D& m, Sampling samplin
     if (w2 < source.width() || h2 < source.height()) {
       s = reduced.Create(w2, h2);
       if (!s.ok()) return s;
-      s = ResampleBanded(source, RectF{0, 0, W, H}, reduced, ResampleFilter::kBicubic, cancel);
+      s = ResampleBanded(source, RectF{0, 0, W, H}, reduced, ResampleFilter::kBicubic, cancel, bandRows);
       if (!s.ok()) return s;
       src = &reduced;
       drawMatrix = Affine2D::Scaling(W / w2, H / h2).Then(toOut);
@@ -113,7 +114,7 @@ Status TransformBanded(const Buffer& source, const Affine2D& m, Sampling samplin
   DrawOptions d;
   d.sampling = sampling;
   d.mode = drawMode;
-  const int band = BandRows(outW);
+  const int band = bandRows > 0 ? bandRows : BandRows(outW);
   for (int y0 = 0; y0 < outH; y0 += band) {
     s = cancel.Check();
     if (!s.ok()) return s;
@@ -126,22 +127,22 @@ Status TransformBanded(const Buffer& source, const Affine2D& m, Sampling samplin
 }  // namespace
 
 Result<PlacedImage> TransformImageBanded(const Image& source, const Affine2D& sourceToDest, Sampling sampling,
-                                         const CancelToken& cancel) {
+                                         const CancelToken& cancel, int bandRows) {
   PlacedImage placed;
   Status s = TransformBanded(
       source, sourceToDest, sampling, placed.image, placed.bounds, DrawMode::kCopy, Rgba8{},
-      [](Rgba8& p, float c) { p.a = RoundByte(p.a * c); }, cancel);
+      [](Rgba8& p, float c) { p.a = RoundByte(p.a * c); }, cancel, bandRows);
   if (!s.ok()) return s;
   return placed;
 }
 
 Result<PlacedPlane> TransformPlaneBanded(const Plane& source, const Affine2D& sourceToDest, Sampling sampling,
-                                         uint8_t outside, const CancelToken& cancel) {
+                                         uint8_t outside, const CancelToken& cancel, int bandRows) {
   PlacedPlane placed;
   const float o = outside;
   Status s = TransformBanded(
       source, sourceToDest, sampling, placed.plane, placed.bounds, DrawMode::kBlend, outside,
-      [o](uint8_t& p, float c) { p = RoundByte(o + (float(p) - o) * c); }, cancel);
+      [o](uint8_t& p, float c) { p = RoundByte(o + (float(p) - o) * c); }, cancel, bandRows);
   if (!s.ok()) return s;
   return placed;
 }
@@ -240,10 +241,11 @@ Status CompactLayer(LayerData& layer) {
   return Status::Ok();
 }
 
-Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const CancelToken& cancel) {
+Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const CancelToken& cancel,
+                   int bandRows) {
   Status s = out.Create(area.Width(), area.Height());
   if (!s.ok()) return s;
-  const int band = BandRows(area.Width());
+  const int band = bandRows > 0 ? bandRows : BandRows(area.Width());
   Image effect;  // the colour overlay of a layer's rows
   for (int y0 = area.top; y0 < area.bottom; y0 += band) {
     s = cancel.Check();

@@ -23,11 +23,11 @@ int BandRows(int width);
 
 // As TransformImage / TransformPlane of imaging/Affine.h (same result, within
 // one level of float rounding), in bands of rows with a cancellation check
-// between them.
+// between them. `bandRows` 0 takes BandRows of the result's width.
 Result<PlacedImage> TransformImageBanded(const Image& source, const Affine2D& sourceToDest, Sampling sampling,
-                                         const CancelToken& cancel);
+                                         const CancelToken& cancel, int bandRows = 0);
 Result<PlacedPlane> TransformPlaneBanded(const Plane& source, const Affine2D& sourceToDest, Sampling sampling,
-                                         uint8_t outside, const CancelToken& cancel);
+                                         uint8_t outside, const CancelToken& cancel, int bandRows = 0);
 
 // A mask plane carried through a document-to-document transform; the values
 // outside stay `outside`.
@@ -46,7 +46,8 @@ Status CompactLayer(LayerData& layer);
 // Composes the document's visible layers, bottom to top, with their opacity,
 // fill opacity, blend mode, enabled mask and colour overlay, into `out`
 // (created here, area-sized, transparent where nothing is painted).
-Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const CancelToken& cancel);
+Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const CancelToken& cancel,
+                   int bandRows = 0);
 
 // Colour values over white: what a flattened picture shows without alpha.
 void OverWhite(Image& image);
