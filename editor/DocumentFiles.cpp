@@ -8,7 +8,6 @@
 #include "editor/Raster.h"
 #include "imaging/Codecs.h"
 
-
 namespace tessaro::editor {
 
 namespace {
@@ -17,10 +16,12 @@ bool IsLayeredSignature(const std::vector<uint8_t>& head) {
   return head.size() >= 4 && std::memcmp(head.data(), "8BPS", 4) == 0;
 }
 
-std::unique_ptr<LayerData> WholeCanvasLayer(Image pixels) {
+// One layer covering the canvas. `mayBeTransparent` false (a file without
+// transparency) spares the look at every pixel's alpha.
+std::unique_ptr<LayerData> WholeCanvasLayer(Image pixels, bool mayBeTransparent = true) {
   auto layer = std::make_unique<LayerData>();
   bool opaque = true;
-  for (int y = 0; y < pixels.height() && opaque; ++y) {
+  for (int y = 0; y < pixels.height() && opaque && mayBeTransparent; ++y) {
     const Rgba8* row = pixels.Row(y);
     for (int x = 0; x < pixels.width(); ++x)
       if (row[x].a != 255) {
@@ -31,7 +32,7 @@ std::unique_ptr<LayerData> WholeCanvasLayer(Image pixels) {
   layer->name = opaque ? "Background" : "Layer 0";
   layer->box = IntRect{0, 0, pixels.width(), pixels.height()};
   layer->pixels = std::move(pixels);
-  CompactLayer(*layer);
+  if (!opaque) CompactLayer(*layer);
   return layer;
 }
 
@@ -141,7 +142,7 @@ Result<DocContent> ReadDocumentFile(const std::string& path) {
   content.width = decoded->pixels.width();
   content.height = decoded->pixels.height();
   content.resolution = decoded->ppi > 0 ? decoded->ppi : 72;
-  content.layers.push_back(WholeCanvasLayer(std::move(decoded->pixels)));
+  content.layers.push_back(WholeCanvasLayer(std::move(decoded->pixels), decoded->info.hasAlpha));
   return content;
 }
 

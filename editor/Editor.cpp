@@ -7,6 +7,7 @@
 // the mutex and written by RequestCancel without it.
 #include "editor/Editor.h"
 
+#include <malloc.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -48,6 +49,15 @@ constexpr BlendCode kBlendCodes[] = {
 };
 
 }  // namespace
+
+void TuneMemoryForLargeImages() {
+  // Buffers of any size come from the heap, and freed memory is kept for
+  // reuse rather than returned after every free.
+  mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+}
+
+void ReleaseFreeMemory() { malloc_trim(0); }
 
 std::optional<BlendMode> BlendModeFromCode(int code) {
   for (const BlendCode& b : kBlendCodes)
@@ -192,10 +202,33 @@ Status CopyToClipboard(AppState& app, const DocState& doc, const LayerData& laye
   if (selection && selection->outside == 0) area = Intersect(area, selection->box);
   if (!merged) area = Intersect(area, layer.pixels.empty() ? IntRect{} : layer.box);
   if (area.Empty()) return Status::Error("the selected area is empty");
-  Image copied;
+  // A merged copy of a document whose only visible layer is laid on plainly
+  // (normal, fully opaque, no mask or effect) is a copy of that layer.
+  const LayerData* only = nullptr;
   if (merged) {
+    int visible = 0;
+    for (const auto& l : doc.layers)
+      if (l->visible && !l->pixels.empty()) {
+        ++visible;
+        only = l.get();
+      }
+    const bool plain = visible == 1 && only->mode == BlendMode::kNormal && only->OpacityByte() == 255 &&
+                       only->fillOpacity == 255 && !(only->mask && !only->mask->disabled) &&
+                       !(only->overlay && only->overlay->enabled);
+    if (!plain) only = nullptr;
+    if (only) area = Intersect(area, only->box);
+    if (area.Empty()) return Status::Error("the selected area is empty");
+  }
+  Image copied;
+  if (merged && !only) {
     s = FlattenArea(doc, area, copied, app.Cancel());
     if (!s.ok()) return s;
+  } else if (merged) {
+    Result<Image> rows =
+        CropImage(only->pixels, IntRect{area.left - only->box.left, area.top - only->box.top,
+                                        area.right - only->box.left, area.bottom - only->box.top});
+    if (!rows.ok()) return rows.status();
+    copied = std::move(rows.value());
   } else {
     Result<Image> rows =
         CropImage(layer.pixels, IntRect{area.left - layer.box.left, area.top - layer.box.top,
@@ -1034,6 +1067,7 @@ class DocumentImpl final : public automation::Document {
     FDoc->channels.clear();
     FDoc->selection.reset();
     if (FApp->active == FDoc) FApp->active = docs.empty() ? nullptr : docs.back();
+    if (docs.empty()) ReleaseFreeMemory();
     return Status::Ok();
   }
 
@@ -1155,8 +1189,9 @@ class AppImpl final : public automation::Application {
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::atomic<int64_t>* counter = &FApp->filesRead;
     std::thread thread([key, promise = std::move(promise), done, counter]() mutable {
-      promise.set_value(ReadDocumentFile(key));
+      Result<DocContent> content = ReadDocumentFile(key);
       counter->fetch_add(1);
+      promise.set_value(std::move(content));
       done->store(true);
     });
     FApp->workers.push_back(PrefetchWorker{std::move(thread), std::move(done)});

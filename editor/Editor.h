@@ -70,6 +70,18 @@ struct EditorOptions {
 // pixels, TypeUnits points and DisplayDialogs 3.
 std::shared_ptr<automation::Application> CreateEditorApplication(const EditorOptions& options = {});
 
+// Makes the process's C allocator keep large pixel buffers in its heap and
+// reuse freed ones, instead of mapping fresh zeroed pages for each buffer and
+// unmapping them when freed (a page fault per 4 KB every time). Placing a
+// 24-megapixel photo runs about twice as fast with it (see the editor
+// benchmark). Process-wide: call once at program start, before other
+// threads run; it is not undone. Memory a finished job freed stays with the
+// process until ReleaseFreeMemory, which the editor calls when an
+// application's last document closes.
+void TuneMemoryForLargeImages();
+// Gives freed heap memory back to the system.
+void ReleaseFreeMemory();
+
 // The automation blend-mode number of a blend mode and back (see
 // editor/Automation.h for the list); nothing for numbers outside it.
 std::optional<BlendMode> BlendModeFromCode(int code);
