@@ -3,7 +3,7 @@
 // run, their ratios, and the peak memory of each part (each part runs in a
 // process of its own, so that its peak is its own). Nothing here is a test.
 //
-//   tessaro_editor_bench [all|resize|place|save|spread|cancel][+tuned] [work folder]
+//   tessaro_editor_bench [all|prepare|resize|place|save|spread|cancel][+tuned] [work folder]
 //
 // "+tuned" first calls TuneMemoryForLargeImages (editor/Editor.h).
 //
@@ -204,8 +204,30 @@ Slot SlotOf(int w, int h, int slots, int i) {
   return Slot{{x0, y0, x0 + cw * 8 / 10, y0 + ch * 8 / 10}, "photo" + std::to_string(i + 1)};
 }
 
+// The input files, written by the "prepare" mode in a process of its own
+// so that building them does not count in the peaks measured.
+std::string Input(const std::string& name) {
+  const std::string path = JoinPath(gFolder, name);
+  if (!FileExists(path)) {
+    std::fprintf(stderr, "missing %s: run the \"prepare\" mode first\n", path.c_str());
+    std::exit(1);
+  }
+  return path;
+}
+
+int Prepare() {
+  const double t0 = Now();
+  WriteTemplate("template_2400.psd", 2400, 3600, 300, 10);
+  WriteJpeg("photo24.jpg", PhotoLike(6000, 4000, 1), 300);
+  for (int i = 0; i < 3; ++i) WriteJpeg("p" + std::to_string(i) + ".jpg", PhotoLike(6000, 4000, i), 300);
+  WriteJpeg("spread_bg.jpg", PhotoLike(14400, 9600, 5), 300, 85);
+  WriteTemplate("spread.psd", 14400, 9600, 300, 10);
+  std::printf("prepared the input files in %.1f s\n", Now() - t0);
+  return 0;
+}
+
 int BenchResize() {
-  const std::string path = WriteTemplate("template_2400.psd", 2400, 3600, 300, 10);
+  const std::string path = Input("template_2400.psd");
   auto app = CreateEditorApplication();
   DocumentRef doc;
   const double load = Seconds([&] { doc = Must(app->Load(path), "load"); });
@@ -222,8 +244,8 @@ int BenchResize() {
 }
 
 int BenchPlace() {
-  const std::string photo = WriteJpeg("photo24.jpg", PhotoLike(6000, 4000, 1), 300);
-  const std::string templ = WriteTemplate("template_2400.psd", 2400, 3600, 300, 10);
+  const std::string photo = Input("photo24.jpg");
+  const std::string templ = Input("template_2400.psd");
   const double decode = Seconds([&] { (void)Must(DecodeImageFile(photo), "decode"); }, 3);
   auto app = CreateEditorApplication();
   DocumentRef doc = Must(app->Load(templ), "template");
@@ -247,8 +269,8 @@ int BenchPlace() {
 }
 
 int BenchSave() {
-  const std::string photo = WriteJpeg("photo24.jpg", PhotoLike(6000, 4000, 1), 300);
-  const std::string templ = WriteTemplate("template_2400.psd", 2400, 3600, 300, 10);
+  const std::string photo = Input("photo24.jpg");
+  const std::string templ = Input("template_2400.psd");
   auto app = CreateEditorApplication();
   DocumentRef doc = Must(app->Load(templ), "template");
   for (int i = 0; i < 3; ++i) PlaceSlot(*app, doc, photo, SlotOf(2400, 3600, 10, i), 3.0 * i);
@@ -278,13 +300,10 @@ int BenchSave() {
 
 int BenchSpread(bool layered) {
   const int w = 14400, h = 9600, slots = 10;
-  const double prep0 = Now();
-  const std::string templ = WriteTemplate("spread.psd", w, h, 300, slots);
-  const std::string bg = WriteJpeg("spread_bg.jpg", PhotoLike(w, h, 5), 300, 85);
+  const std::string templ = Input("spread.psd");
+  const std::string bg = Input("spread_bg.jpg");
   std::vector<std::string> photos;
-  for (int i = 0; i < 3; ++i)
-    photos.push_back(WriteJpeg("p" + std::to_string(i) + ".jpg", PhotoLike(6000, 4000, i), 300));
-  const double prep = Now() - prep0;
+  for (int i = 0; i < 3; ++i) photos.push_back(Input("p" + std::to_string(i) + ".jpg"));
   auto app = CreateEditorApplication();
   double tLoad = 0, tBg = 0, tPlace = 0, tSave = 0, tPsd = 0;
   const double t0 = Now();
@@ -313,7 +332,6 @@ int BenchSpread(bool layered) {
   const double total = Now() - t0;
   std::printf("spread: 14400 x 9600 at 300 ppi, 10 slots of 24-megapixel photos, %d threads\n",
               ParallelThreads());
-  std::printf("  (preparing the input files    %8.1f s)\n", prep);
   std::printf("  load template                 %8.1f s   peak %6.0f MiB\n", tLoad, afterLoad);
   std::printf("  background picture            %8.1f s\n", tBg);
   std::printf("  place 10 photos               %8.1f s   (%.2f s a photo)\n", tPlace, tPlace / slots);
@@ -349,7 +367,7 @@ void CancelLatency(Application& app, const char* what, double delay, const std::
 }
 
 int BenchCancel() {
-  const std::string templ = WriteTemplate("template_2400.psd", 2400, 3600, 300, 10);
+  const std::string templ = Input("template_2400.psd");
   auto app = CreateEditorApplication();
   std::printf("cancel: how soon a cancelled call returns, %d threads\n", ParallelThreads());
   DocumentRef doc = Must(app->Load(templ), "template");
@@ -358,6 +376,11 @@ int BenchCancel() {
   Must(doc->ResizeImage(7200, 10800, 300, kResampleBicubic), "resize");
   CancelLatency(*app, "flatten + JPEG of 7200 x 10800", 0.1,
                 [&] { return doc->SaveAs(JoinPath(gFolder, "c.jpg"), JPEGSaveOptions{12}, true, 2); });
+  const double flatten = Seconds([&] { (void)FlattenDocument(*doc); });
+  CancelLatency(*app, "JPEG, during the encoding", flatten + 0.15,
+                [&] { return doc->SaveAs(JoinPath(gFolder, "c.jpg"), JPEGSaveOptions{12}, true, 2); });
+  CancelLatency(*app, "layered, during the writing", flatten + 0.5,
+                [&] { return doc->SaveAs(JoinPath(gFolder, "c.psd"), PhotoshopSaveOptions{}, true, 2); });
   CancelLatency(*app, "rotate the 7200 x 10800 layer", 0.1,
                 [&] { return (*(*doc->ArtLayers())->Item(3))->Rotate(13, kAnchorMiddleCenter); });
   return 0;
@@ -388,6 +411,7 @@ int main(int argc, char** argv) {
     mode.resize(mode.size() - tunedSuffix.size());
     std::printf("[allocator tuned for large images]\n");
   }
+  if (mode == "prepare") return Prepare();
   if (mode == "resize") return BenchResize();
   if (mode == "place") return BenchPlace();
   if (mode == "save") return BenchSave();
@@ -395,7 +419,8 @@ int main(int argc, char** argv) {
   if (mode == "spread-layered") return BenchSpread(true);
   if (mode == "cancel") return BenchCancel();
   if (mode != "all") {
-    std::fprintf(stderr, "usage: %s [all|resize|place|save|spread|spread-layered|cancel][+tuned] [folder]\n",
+    std::fprintf(stderr,
+                 "usage: %s [all|prepare|resize|place|save|spread|spread-layered|cancel][+tuned] [folder]\n",
                  argv[0]);
     return 2;
   }

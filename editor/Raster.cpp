@@ -20,6 +20,9 @@ ResampleFilter FilterFor(Sampling s) {
   return s == Sampling::kBilinear ? ResampleFilter::kBilinear : ResampleFilter::kBicubic;
 }
 
+template <class Pixel>
+constexpr Pixel kZero{};
+
 inline uint8_t RoundByte(float v) { return uint8_t(std::clamp(v + 0.5f, 0.0f, 255.0f)); }
 
 // Overlap of pixel [i, i + 1) with [lo, hi].
@@ -110,15 +113,19 @@ Status TransformBanded(const Buffer& source, const Affine2D& m, Sampling samplin
       drawMatrix = Affine2D::Scaling(W / w2, H / h2).Then(toOut);
     }
   }
-  out.Fill(fill);
   DrawOptions d;
   d.sampling = sampling;
   d.mode = drawMode;
+  // The buffer starts zeroed; another fill is laid band by band.
+  const bool zeroFill = std::memcmp(&fill, &kZero<Pixel>, sizeof(Pixel)) == 0;
   const int band = bandRows > 0 ? bandRows : BandRows(outW);
   for (int y0 = 0; y0 < outH; y0 += band) {
     s = cancel.Check();
     if (!s.ok()) return s;
-    s = DrawTransformed(out, IntRect{0, y0, outW, std::min(outH, y0 + band)}, *src, drawMatrix, d);
+    const int y1 = std::min(outH, y0 + band);
+    if (!zeroFill)
+      for (int y = y0; y < y1; ++y) std::fill(out.Row(y), out.Row(y) + outW, fill);
+    s = DrawTransformed(out, IntRect{0, y0, outW, y1}, *src, drawMatrix, d);
     if (!s.ok()) return s;
   }
   return Status::Ok();
