@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include "base/FileIo.h"
+#include "imaging/Codecs.h"
+#include "imaging/Psd.h"
 #include "model/Package.h"
 #include "model/SetFile.h"
 #include "tools/Commands.h"
@@ -64,6 +66,47 @@ Json SlotJson(const TSlotNode& s, const TSetNode& set) {
               {"flipV", s.FlipV},         {"effects", EffectsJson(s)}};
 }
 
+// A template document: size, resolution, layers (bottom first, with opacity
+// and blend mode) and alpha channels; null when the file is missing.
+Json DocumentJson(const std::string& path) {
+  if (!FileExists(path)) return nullptr;
+  auto bytes = ReadWholeFile(path);
+  if (!bytes.ok()) return Json{{"error", bytes.message()}};
+  PsdReadOptions options;
+  options.composite = false;
+  auto doc = ReadPsd(*bytes, options);
+  if (!doc.ok()) return Json{{"error", doc.message()}};
+  Json layers = Json::array();
+  for (const PsdLayer& l : doc->layers)
+    layers.push_back(
+        Json{{"name", l.name},
+             {"opacity", l.opacity},
+             {"blend", std::string(BlendModeName(l.blendMode))},
+             {"bounds", Json::array({l.bounds.left, l.bounds.top, l.bounds.right, l.bounds.bottom})}});
+  Json channels = Json::array();
+  for (const PsdAlphaChannel& c : doc->alphaChannels) channels.push_back(c.name);
+  return Json{{"width", doc->width},
+              {"height", doc->height},
+              {"resolution", doc->resolution},
+              {"layers", layers},
+              {"alphaChannels", channels}};
+}
+
+// A template image (its head enciphered): the picture's header facts after
+// deciphering in memory; null when the file is missing.
+Json TemplateImageJson(const std::string& path) {
+  if (!FileExists(path)) return nullptr;
+  auto bytes = ReadWholeFile(path);
+  if (!bytes.ok()) return Json{{"error", bytes.message()}};
+  if (Status s = DecipherImageHead(*bytes); !s.ok()) return Json{{"error", s.message()}};
+  auto info = ProbeImage(*bytes);
+  if (!info.ok()) return Json{{"error", info.message()}};
+  return Json{{"format", ImageFormatName(info->format)},
+              {"width", info->width},
+              {"height", info->height},
+              {"ppi", info->xPpi}};
+}
+
 }  // namespace
 
 int InspectPackage(const std::string& folder) {
@@ -74,7 +117,14 @@ int InspectPackage(const std::string& folder) {
     if (!temp.ok()) return Fail(temp.message());
     out[key] = DescriptorJson(**temp);
   }
-  out["sample"] = FileExists(JoinPath(folder, kSampleName));
+  out["documents"] = Json{{"preview", DocumentJson(JoinPath(folder, kPreviewTemplateDocument))},
+                          {"result", DocumentJson(JoinPath(folder, kResultTemplateDocument))}};
+  out["images"] = Json{{"preview", TemplateImageJson(JoinPath(folder, kPreviewTemplateImage))},
+                       {"result", TemplateImageJson(JoinPath(folder, kResultTemplateImage))}};
+  const std::string sample = JoinPath(folder, kSampleName);
+  out["sample"] = FileExists(sample);
+  if (auto info = ProbeImageFile(sample); info.ok())
+    out["sampleSize"] = Json::array({info->width, info->height});
   Print(out);
   return 0;
 }

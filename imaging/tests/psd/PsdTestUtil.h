@@ -75,6 +75,22 @@ inline Image ImageMagickComposite(const std::string& path, int width, int height
   return img;
 }
 
+// ag-psd runs under Node; it is installed at test time into a folder
+// outside the source tree (TESSARO_TEST_TOOLS, else /tmp/tessaro-test-tools)
+// when npm can reach its registry. The test is skipped when it cannot.
+inline std::string AgPsdModule() {
+  if (RunCommand("node --version") != 0) return "";
+  const char* env = std::getenv("TESSARO_TEST_TOOLS");
+  const std::string dir = env && *env ? env : "/tmp/tessaro-test-tools";
+  const std::string module = dir + "/node_modules/ag-psd";
+  if (!FileExists(module + "/package.json")) {
+    MakeDirectories(dir);
+    RunCommand("timeout 300 npm install --prefix " + ShellQuote(dir) +
+               " ag-psd@31 --no-audit --no-fund --silent");
+  }
+  return FileExists(module + "/package.json") ? module : "";
+}
+
 struct PixelDiff {
   int maxColor = 0;         // over pixels where both alphas are at least 16
   double meanColor = 0;     // likewise

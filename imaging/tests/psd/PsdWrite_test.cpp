@@ -352,22 +352,6 @@ TEST(PsdWriteExternal, ImageMagickListsLayersAndShowsTheComposite) {
   EXPECT_LE(d.meanColor, 1.0);
 }
 
-// ag-psd runs under Node; it is installed at test time into a folder
-// outside the source tree (TESSARO_TEST_TOOLS, else /tmp/tessaro-test-tools)
-// when npm can reach its registry. The test is skipped when it cannot.
-std::string AgPsdModule() {
-  if (psdtest::RunCommand("node --version") != 0) return "";
-  const char* env = std::getenv("TESSARO_TEST_TOOLS");
-  const std::string dir = env && *env ? env : "/tmp/tessaro-test-tools";
-  const std::string module = dir + "/node_modules/ag-psd";
-  if (!FileExists(module + "/package.json")) {
-    MakeDirectories(dir);
-    psdtest::RunCommand("timeout 300 npm install --prefix " + psdtest::ShellQuote(dir) +
-                        " ag-psd@31 --no-audit --no-fund --silent");
-  }
-  return FileExists(module + "/package.json") ? module : "";
-}
-
 const char* kAgPsdScript = R"JS(
 const ag = require(process.argv[2]);
 ag.initializeCanvas(() => { throw new Error('no canvas'); },
@@ -394,7 +378,7 @@ console.log(JSON.stringify({ width: psd.width, height: psd.height, channels: psd
 )JS";
 
 TEST(PsdWriteExternal, AgPsdReadsNamesMasksEffectsAndChannels) {
-  const std::string module = AgPsdModule();
+  const std::string module = psdtest::AgPsdModule();
   if (module.empty()) GTEST_SKIP() << "ag-psd not available (no node, or npm could not install it)";
   const PsdDocument doc = SampleDocument();
   const std::string path = WriteSample("sample_ag.psd", doc);
