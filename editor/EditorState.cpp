@@ -9,28 +9,9 @@ IntRect LayerData::TightBounds() const {
   if (FTight) return *FTight;
   IntRect r;
   if (!pixels.empty()) {
-    int top = -1, bottom = -1, left = pixels.width(), right = 0;
-    for (int y = 0; y < pixels.height(); ++y) {
-      const Rgba8* row = pixels.Row(y);
-      int first = -1;
-      for (int x = 0; x < pixels.width(); ++x)
-        if (row[x].a) {
-          first = x;
-          break;
-        }
-      if (first < 0) continue;
-      int last = first;
-      for (int x = pixels.width() - 1; x > first; --x)
-        if (row[x].a) {
-          last = x;
-          break;
-        }
-      if (top < 0) top = y;
-      bottom = y + 1;
-      left = std::min(left, first);
-      right = std::max(right, last + 1);
-    }
-    if (top >= 0) r = IntRect{box.left + left, box.top + top, box.left + right, box.top + bottom};
+    const IntRect local = PaintedBox(pixels, [](Rgba8 p) { return p.a != 0; });
+    if (!local.Empty())
+      r = IntRect{box.left + local.left, box.top + local.top, box.left + local.right, box.top + local.bottom};
   }
   FTight = r;
   return r;

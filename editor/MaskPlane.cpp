@@ -9,28 +9,7 @@ namespace {
 
 // The box of values in `plane` that differ from `outside`, in plane pixels.
 IntRect ValueBox(const Plane& plane, uint8_t outside) {
-  int top = -1, bottom = -1, left = plane.width(), right = 0;
-  for (int y = 0; y < plane.height(); ++y) {
-    const uint8_t* row = plane.Row(y);
-    int first = -1, last = -1;
-    for (int x = 0; x < plane.width(); ++x)
-      if (row[x] != outside) {
-        first = x;
-        break;
-      }
-    if (first < 0) continue;
-    for (int x = plane.width() - 1; x >= first; --x)
-      if (row[x] != outside) {
-        last = x;
-        break;
-      }
-    if (top < 0) top = y;
-    bottom = y + 1;
-    left = std::min(left, first);
-    right = std::max(right, last + 1);
-  }
-  if (top < 0) return IntRect{};
-  return IntRect{left, top, right, bottom};
+  return PaintedBox(plane, [outside](uint8_t v) { return v != outside; });
 }
 
 Status CopyArea(const Plane& src, const IntRect& srcRect, Plane& dst, int dx, int dy) {

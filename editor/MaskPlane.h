@@ -7,11 +7,37 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
+#include "base/Parallel.h"
 #include "base/Status.h"
 #include "imaging/Image.h"
 
 namespace tessaro::editor {
+
+// The box (buffer pixels) of the pixels for which `painted(pixel)` holds;
+// empty when there is none. Rows are looked at in parallel.
+template <class Pixel, class Painted>
+IntRect PaintedBox(const PixelBuffer<Pixel>& buffer, Painted painted) {
+  IntRect box;
+  std::mutex mutex;
+  const int w = buffer.width();
+  ParallelFor(buffer.height(), 256, [&](int64_t y0, int64_t y1) {
+    IntRect local;
+    for (int64_t y = y0; y < y1; ++y) {
+      const Pixel* row = buffer.Row(int(y));
+      int first = 0;
+      while (first < w && !painted(row[first])) ++first;
+      if (first == w) continue;
+      int last = w - 1;
+      while (last > first && !painted(row[last])) --last;
+      local = Union(local, IntRect{first, int(y), last + 1, int(y) + 1});
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    box = Union(box, local);
+  });
+  return box;
+}
 
 struct MaskPlane {
   IntRect box;          // document pixels backed by `pixels`; empty for a uniform plane

@@ -192,29 +192,7 @@ Status TransformLayer(LayerData& layer, const Affine2D& docToDoc, Sampling sampl
 }
 
 IntRect AlphaBox(const Image& image) {
-  int top = -1, bottom = -1, left = image.width(), right = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    const Rgba8* row = image.Row(y);
-    int first = -1;
-    for (int x = 0; x < image.width(); ++x)
-      if (row[x].a) {
-        first = x;
-        break;
-      }
-    if (first < 0) continue;
-    int last = first;
-    for (int x = image.width() - 1; x > first; --x)
-      if (row[x].a) {
-        last = x;
-        break;
-      }
-    if (top < 0) top = y;
-    bottom = y + 1;
-    left = std::min(left, first);
-    right = std::max(right, last + 1);
-  }
-  if (top < 0) return IntRect{};
-  return IntRect{left, top, right, bottom};
+  return PaintedBox(image, [](Rgba8 p) { return p.a != 0; });
 }
 
 Result<Image> CropImage(const Image& image, const IntRect& rect) {
