@@ -324,11 +324,12 @@ int BenchSpread(bool layered) {
   });
   const EditorStatistics held = GetEditorStatistics(*app);
   const double beforeSave = PeakMiB();
-  const std::string out = JoinPath(gFolder, "spread.jpg");
+  const std::string out = JoinPath(gFolder, "spread_result.jpg");
   tSave = Seconds([&] { Must(doc->SaveAs(out, JPEGSaveOptions{12}, true, 2), "save"); });
   if (layered)
-    tPsd = Seconds(
-        [&] { Must(doc->SaveAs(JoinPath(gFolder, "spread.psd"), PhotoshopSaveOptions{}, true, 2), "psd"); });
+    tPsd = Seconds([&] {
+      Must(doc->SaveAs(JoinPath(gFolder, "spread_result.psd"), PhotoshopSaveOptions{}, true, 2), "psd");
+    });
   const double total = Now() - t0;
   std::printf("spread: 14400 x 9600 at 300 ppi, 10 slots of 24-megapixel photos, %d threads\n",
               ParallelThreads());
@@ -342,7 +343,7 @@ int BenchSpread(bool layered) {
               ReadWholeFile(out)->size() / 1e6);
   if (layered)
     std::printf("  save layered                  %8.1f s   (%.1f MB)\n", tPsd,
-                ReadWholeFile(JoinPath(gFolder, "spread.psd"))->size() / 1e6);
+                ReadWholeFile(JoinPath(gFolder, "spread_result.psd"))->size() / 1e6);
   std::printf("  total                         %8.1f s\n", total);
   std::printf("  peak memory                   %8.0f MiB\n", PeakMiB());
   return 0;
