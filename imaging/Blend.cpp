@@ -77,8 +77,8 @@ inline RgbF Color(RgbF cb, RgbF cs) {
   if constexpr (M == BlendMode::kSaturation) return SetLum(SetSat(cb, Sat(cs)), Lum(cb));
   if constexpr (M == BlendMode::kColor) return SetLum(cs, Lum(cb));
   if constexpr (M == BlendMode::kLuminosity) return SetLum(cb, Lum(cs));
-  if constexpr (M == BlendMode::kDarkerColor) return (cs.r + cs.g + cs.b < cb.r + cb.g + cb.b) ? cs : cb;
-  if constexpr (M == BlendMode::kLighterColor) return (cs.r + cs.g + cs.b > cb.r + cb.g + cb.b) ? cs : cb;
+  if constexpr (M == BlendMode::kDarkerColor) return Lum(cs) < Lum(cb) ? cs : cb;
+  if constexpr (M == BlendMode::kLighterColor) return Lum(cs) > Lum(cb) ? cs : cb;
   return RgbF{Channel<M>(cb.r, cs.r), Channel<M>(cb.g, cs.g), Channel<M>(cb.b, cs.b)};
 }
 

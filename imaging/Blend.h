@@ -19,7 +19,8 @@
 // The non-separable hue, saturation, colour and luminosity modes use Lum
 // (0.3 R + 0.59 G + 0.11 B), ClipColor, SetLum, Sat and SetSat of the same
 // standard. Darker and lighter colour pick the whole colour (backdrop or
-// source) whose channel total is lower (higher); a tie keeps the backdrop.
+// source) whose luminosity Lum is lower (higher), as layered documents saved
+// by image editors show; a tie keeps the backdrop.
 // Dissolve shows each source pixel fully or not at all, with probability equal
 // to its effective alpha, from a fixed hash of its destination position (so
 // the pattern is the same on every run and for every split into threads).

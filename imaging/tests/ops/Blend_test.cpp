@@ -50,6 +50,16 @@ TEST(BlendModes, OpaquePixelsMatchThePublishedFormulas) {
   }
 }
 
+TEST(BlendModes, DarkerAndLighterColourCompareLuminosityNotChannelTotals) {
+  // Source (116, 65, 217): channel total 398 above the grey backdrop's 384,
+  // but luminosity 97 below its 128 (a layered document saved by an image
+  // editor shows the source under darker colour here).
+  const Rgba8 grey{128, 128, 128, 255}, source{116, 65, 217, 255};
+  EXPECT_EQ(CompositePixel(grey, source, BlendMode::kDarkerColor), source);
+  EXPECT_EQ(CompositePixel(grey, source, BlendMode::kLighterColor), grey);
+  EXPECT_EQ(CompositePixel(source, grey, BlendMode::kLighterColor), grey);
+}
+
 TEST(BlendModes, PartlyTransparentBackdropUsesTheGeneralFormula) {
   // Backdrop alpha 128, source alpha 200 at 60 % opacity:
   // as = 200/255 * 0.6 = 0.4706, ab = 0.502, ao = as + ab (1 - as) = 0.7363.

@@ -1,0 +1,167 @@
+// Additions outside the automation model: prefetching, cancellation, and
+// use of one application from several threads.
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <atomic>
+#include <thread>
+
+#include "editor/tests/EditorTestUtil.h"
+
+namespace tessaro::editortest {
+namespace {
+
+using ApplicationTest = EditorFixture;
+
+TEST_F(ApplicationTest, LoadTakesAPrefetchedFileWithoutReadingItAgain) {
+  const std::string path = WritePicture(folder, "photo.psd", Pattern(30, 20));
+  app->Prefetch(path);
+  ASSERT_OK_AND_ASSIGN(DocumentRef doc, app->Load(path));
+  const EditorStatistics stats = GetEditorStatistics(*app);
+  EXPECT_EQ(stats.filesRead, 1);
+  EXPECT_EQ(stats.prefetchHits, 1);
+  EXPECT_EQ(MaxDifference(Flat(doc), Pattern(30, 20)), 0);
+  // A second load reads the file itself.
+  ASSERT_OK(app->Load(path));
+  EXPECT_EQ(GetEditorStatistics(*app).filesRead, 2);
+  EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 1);
+}
+
+TEST_F(ApplicationTest, PrefetchingTheSameFileTwiceReadsItOnce) {
+  const std::string path = WritePicture(folder, "photo.psd", Pattern(30, 20));
+  app->Prefetch(path);
+  app->Prefetch(path);
+  ASSERT_OK(app->Load(path));
+  EXPECT_EQ(GetEditorStatistics(*app).filesRead, 1);
+}
+
+TEST_F(ApplicationTest, AFileChangedAfterItsPrefetchIsReadAgain) {
+  const std::string path = WritePicture(folder, "photo.psd", Pattern(30, 20));
+  app->Prefetch(path);
+  WritePicture(folder, "photo.psd", Pattern(31, 20, 9));
+  ASSERT_OK_AND_ASSIGN(DocumentRef doc, app->Load(path));
+  EXPECT_EQ(*doc->Width(), 31);
+  EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 0);
+}
+
+TEST_F(ApplicationTest, APrefetchOfAMissingOrBrokenFileLeavesTheErrorToLoad) {
+  app->Prefetch(folder.File("missing.psd"));
+  EXPECT_FALSE(app->Load(folder.File("missing.psd")).ok());
+  ASSERT_TRUE(WriteFileAtomic(folder.File("broken.psd"), std::string_view("8BPS broken")).ok());
+  app->Prefetch(folder.File("broken.psd"));
+  Result<DocumentRef> r = app->Load(folder.File("broken.psd"));
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 0);
+}
+
+TEST_F(ApplicationTest, OnlyTheNewestPrefetchesAreKept) {
+  EditorOptions options;
+  options.prefetchLimit = 2;
+  auto small = CreateEditorApplication(options);
+  std::vector<std::string> paths;
+  for (int i = 0; i < 4; ++i)
+    paths.push_back(WritePicture(folder, "p" + std::to_string(i) + ".psd", Pattern(8, 8, i)));
+  for (const std::string& p : paths) small->Prefetch(p);
+  ASSERT_OK(small->Load(paths[0]));  // dropped: read again
+  ASSERT_OK(small->Load(paths[3]));  // kept
+  EXPECT_EQ(GetEditorStatistics(*small).prefetchHits, 1);
+}
+
+TEST_F(ApplicationTest, AnApplicationWithUnusedPrefetchesClosesCleanly) {
+  auto other = CreateEditorApplication();
+  for (int i = 0; i < 3; ++i)
+    other->Prefetch(WritePicture(folder, "q" + std::to_string(i) + ".psd", Pattern(64, 64)));
+  other.reset();
+}
+
+TEST_F(ApplicationTest, CancelledCallsFailAndTheApplicationRecovers) {
+  DocumentRef doc = Open(WritePicture(folder, "p.psd", Pattern(20, 10)));
+  ArtLayerRef layer = Layer(doc, 1);
+  app->RequestCancel();
+  const std::string other = WritePicture(folder, "o.psd", Pattern(4, 4));
+  struct Call {
+    const char* what;
+    std::function<Status()> run;
+  } calls[] = {
+      {"Load", [&] { return app->Load(other).status(); }},
+      {"ResizeImage", [&] { return doc->ResizeImage(40, 20, 72, kResampleBicubic); }},
+      {"SaveAs", [&] { return doc->SaveAs(folder.File("x.jpg"), JPEGSaveOptions{10}, true, 2); }},
+      {"Paste", [&] { return doc->Paste(false).status(); }},
+      {"MergeVisibleLayers", [&] { return doc->MergeVisibleLayers().status(); }},
+      {"Copy", [&] { return layer->Copy(false); }},
+      {"Resize", [&] { return layer->Resize(50, 50, 5); }},
+      {"Rotate", [&] { return layer->Rotate(10, 5); }},
+      {"Translate", [&] { return layer->Translate(1, 1); }},
+      {"AdjustLevels", [&] { return layer->AdjustLevels(10, 200, 1, 0, 255); }},
+      {"SelectAll", [&] { return SelectionOf(doc)->SelectAll(); }},
+      {"Duplicate", [&] { return layer->Duplicate(doc, kPlaceAtBeginning).status(); }},
+  };
+  for (const Call& c : calls) {
+    Status s = c.run();
+    EXPECT_EQ(s.message(), "cancelled") << c.what;
+  }
+  // Nothing changed; queries and setters still work.
+  EXPECT_EQ(*doc->Width(), 20);
+  EXPECT_EQ(LayerCount(doc), 1);
+  EXPECT_EQ(BoundsOf(layer), (LayerBounds{0, 0, 20, 10}));
+  EXPECT_FALSE(FileExists(folder.File("x.jpg")));
+  EXPECT_OK(layer->SetOpacity(50));
+  EXPECT_EQ(*(*app->Documents())->Count(), 1);
+  app->ClearCancel();
+  EXPECT_OK(doc->ResizeImage(40, 20, 72, kResampleBicubic));
+  EXPECT_OK(layer->Translate(1, 1));
+  // Closing works while cancelled, so a cancelled job can close its documents.
+  app->RequestCancel();
+  EXPECT_OK(doc->Close(kDoNotSaveChanges));
+  app->ClearCancel();
+}
+
+TEST_F(ApplicationTest, ACancelFromAnotherThreadStopsALongResize) {
+  // A 2000 x 2000 layer resized to 12000 x 12000 takes seconds; the cancel
+  // comes as soon as the resize has started.
+  PsdDocument d = MakePsd(2000, 2000);
+  d.layers.push_back(MakePsdLayer("big", {0, 0, 2000, 2000}, Pattern(2000, 2000)));
+  DocumentRef doc = OpenDocument("big.psd", d);
+  std::atomic<bool> started{false};
+  Status result;
+  std::thread worker([&] {
+    started = true;
+    result = doc->ResizeImage(12000, 12000, 72, kResampleBicubic);
+  });
+  while (!started) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  app->RequestCancel();
+  worker.join();
+  app->ClearCancel();
+  EXPECT_EQ(result.message(), "cancelled");
+  EXPECT_EQ(*doc->Width(), 2000);
+  EXPECT_EQ(BoundsOf(Layer(doc, 1)), (LayerBounds{0, 0, 2000, 2000}));
+}
+
+TEST_F(ApplicationTest, OneApplicationServesSeveralThreads) {
+  DocumentRef doc = Open(WritePicture(folder, "p.psd", Pattern(64, 48)));
+  std::atomic<int> failures{0};
+  std::thread painter([&] {
+    for (int i = 0; i < 20; ++i) {
+      if (!Layer(doc, 1)->Copy(false).ok() || !doc->Paste(false).ok()) ++failures;
+      if (!(*doc->ActiveLayer())->Rotate(7, 5).ok()) ++failures;
+    }
+  });
+  std::thread reader([&] {
+    for (int i = 0; i < 200; ++i) {
+      auto layers = doc->ArtLayers();
+      if (!layers.ok())
+        ++failures;
+      else if (*(*layers)->Count() < 1)
+        ++failures;
+      (void)doc->Width();
+    }
+  });
+  painter.join();
+  reader.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(LayerCount(doc), 21);
+}
+
+}  // namespace
+}  // namespace tessaro::editortest
