@@ -235,7 +235,7 @@ TLayerLook ApplyEffects(Image& photo, const TSlotDesc& slot) {
         break;
       }
       case 10:
-        AdjustBrightnessContrast(photo, all, i(p[0]), i(p[1]), BrightnessContrastStyle::kModern);
+        AdjustBrightnessContrast(photo, all, i(p[0]), i(p[1]), BrightnessContrastStyle::kLegacy);
         look.Opacity = i(p[2]);
         break;
       case 11:
