@@ -168,8 +168,12 @@ Status SaveDocumentJpeg(const DocState& doc, const std::string& path, int qualit
   options.quality = encoderQuality;
   options.ppi = doc.resolution;
   options.subsampleChroma = !JpegKeepsFullChroma(quality);
+  options.cancel = cancel.Flag();
   Result<std::vector<uint8_t>> bytes = EncodeJpeg(flat, options);
-  if (!bytes.ok()) return Status::Error("cannot encode " + FileNameOf(path) + ": " + bytes.message());
+  if (!bytes.ok()) {
+    if (cancel.Requested()) return Status::Error("cancelled");
+    return Status::Error("cannot encode " + FileNameOf(path) + ": " + bytes.message());
+  }
   flat.Reset();
   s = WriteFileAtomic(path, *bytes);
   if (!s.ok()) return Status::Error("cannot write " + path + ": " + s.message());
@@ -244,13 +248,16 @@ Status SaveDocumentPsd(DocState& doc, const std::string& path, bool withLayers, 
       lent.push_back(Lent{&l, maskLent});
     }
   }
-  Result<std::vector<uint8_t>> bytes =
-      s.ok() ? WritePsd(psd) : Result<std::vector<uint8_t>>(Status::Error(s.message()));
+  Result<std::vector<uint8_t>> bytes = s.ok() ? WritePsd(psd, PsdWriteOptions{cancel.Flag()})
+                                              : Result<std::vector<uint8_t>>(Status::Error(s.message()));
   for (size_t i = 0; i < lent.size(); ++i) {
     lent[i].layer->pixels = std::move(psd.layers[i].pixels);
     if (lent[i].mask) lent[i].layer->mask->plane.pixels = std::move(psd.layers[i].mask->pixels);
   }
-  if (!bytes.ok()) return Status::Error("cannot write " + FileNameOf(path) + ": " + bytes.message());
+  if (!bytes.ok()) {
+    if (cancel.Requested()) return Status::Error("cancelled");
+    return Status::Error("cannot write " + FileNameOf(path) + ": " + bytes.message());
+  }
   psd = PsdDocument{};
   s = cancel.Check();
   if (!s.ok()) return s;

@@ -35,6 +35,8 @@ class CancelToken {
   explicit CancelToken(const std::atomic<bool>* flag) : FFlag(flag) {}
   bool Requested() const { return FFlag && FFlag->load(std::memory_order_relaxed); }
   Status Check() const { return Requested() ? Status::Error("cancelled") : Status::Ok(); }
+  // The flag itself, for encoders that poll it; may be null.
+  const std::atomic<bool>* Flag() const { return FFlag; }
 
  private:
   const std::atomic<bool>* FFlag = nullptr;

@@ -13,6 +13,7 @@
 // at the same time as the others; nothing keeps state between calls.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -109,6 +110,9 @@ struct JpegEncodeOptions {
   std::vector<uint8_t> iccProfile;
   int orientation = 0;                 // written to the EXIF block when 1..8
   std::vector<uint8_t> exifThumbnail;  // a small JPEG written as the EXIF thumbnail
+  // When set (from any thread) the encoder stops within a few rows and
+  // returns the error "cancelled". Not owned; may be null.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // Encodes an image as baseline (or progressive) JPEG with a JFIF header and

@@ -370,6 +370,7 @@ struct EncodeState {
   jpeg_compress_struct cinfo;
   ErrorManager err;
   bool created = false;
+  bool cancelled = false;
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   std::vector<uint8_t> row;
@@ -411,6 +412,10 @@ bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& opt
   const int width = image.width();
   st.row.resize(size_t(width) * 3);
   while (cinfo.next_scanline < cinfo.image_height) {
+    if (options.cancel && cinfo.next_scanline % 16 == 0 && options.cancel->load(std::memory_order_relaxed)) {
+      st.cancelled = true;
+      return false;
+    }
     const Rgba8* src = image.Row(int(cinfo.next_scanline));
     uint8_t* dst = st.row.data();
     for (int x = 0; x < width; ++x) {
@@ -534,6 +539,7 @@ Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOpti
 
   auto st = std::make_unique<codecs::EncodeState>();
   if (!codecs::RunEncode(*st, image, options, exif)) {
+    if (st->cancelled) return Status::Error("cancelled");
     std::string message = st->err.message[0] ? st->err.message : "JPEG encoding failed";
     return Status::Error(message);
   }

@@ -24,6 +24,7 @@
 // pool of base/Parallel.h for large documents.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -154,5 +155,12 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
 // alpha channel not of the document's size, layer or mask pixels not
 // matching their bounds, more than 56 channels.
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document);
+
+struct PsdWriteOptions {
+  // When set (from any thread) the writer stops within a few rows of channel
+  // data and returns the error "cancelled". Not owned; may be null.
+  const std::atomic<bool>* cancel = nullptr;
+};
+Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document, const PsdWriteOptions& options);
 
 }  // namespace tessaro

@@ -22,9 +22,11 @@ struct Overflow {};
 
 class Writer {
  public:
-  Writer(const PsdDocument& doc, bool psb) : FDoc(doc), FPsb(psb) {}
+  Writer(const PsdDocument& doc, bool psb, const std::atomic<bool>* cancel)
+      : FDoc(doc), FPsb(psb), FCancel(cancel) {}
   Result<std::vector<uint8_t>> Write();
   bool Overflowed() const { return FOverflow; }
+  bool Cancelled() const { return FCancelled; }
 
  private:
   struct Channel {
@@ -68,6 +70,8 @@ class Writer {
   bool FPsb;
   bool FOverflow = false;
   bool FTransparency = false;
+  const std::atomic<bool>* FCancel = nullptr;
+  std::atomic<bool> FCancelled{false};
 };
 
 template <typename RowFn>
@@ -80,6 +84,12 @@ std::vector<uint8_t> Writer::EncodeRle(int width, int height, RowFn row) {
   out.resize(2 + size_t(height) * countBytes);
   std::vector<uint8_t> buffer(static_cast<size_t>(width));
   for (int y = 0; y < height; ++y) {
+    // Channels are encoded on several threads; a cancel stops each of them
+    // within a few rows, and the result is thrown away.
+    if (FCancel && y % 64 == 0 && (FCancelled || FCancel->load(std::memory_order_relaxed))) {
+      FCancelled = true;
+      break;
+    }
     const uint8_t* samples = row(y, buffer.data());
     const size_t n = PackBitsEncodeRow(std::span<const uint8_t>(samples, size_t(width)), out);
     uint8_t* c = out.data() + 2 + size_t(y) * countBytes;
@@ -490,6 +500,7 @@ Result<std::vector<uint8_t>> Writer::Write() {
   WriteResources(w);
   WriteLayerSection(w);
   WriteMerged(w);
+  if (FCancelled) return Status::Error("cancelled");
   if (FOverflow) return Status::Error("document too large for the PSD field widths");
   return w.Take();
 }
@@ -526,13 +537,15 @@ Status Validate(const PsdDocument& doc) {
 
 }  // namespace
 
-Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document) {
+Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document) { return WritePsd(document, {}); }
+
+Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document, const PsdWriteOptions& options) {
   if (Status s = Validate(document); !s.ok()) return s;
   const bool psb = document.psb || document.width > kMaxPsdSide || document.height > kMaxPsdSide;
-  Writer writer(document, psb);
+  Writer writer(document, psb, options.cancel);
   Result<std::vector<uint8_t>> out = writer.Write();
-  if (!out.ok() && writer.Overflowed() && !psb) {
-    Writer wide(document, true);
+  if (!out.ok() && writer.Overflowed() && !writer.Cancelled() && !psb) {
+    Writer wide(document, true, options.cancel);
     return wide.Write();
   }
   return out;

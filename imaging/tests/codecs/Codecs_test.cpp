@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 
 #include "base/FileIo.h"
@@ -307,6 +308,17 @@ TEST(WriteImageFileTest, ChoosesTheEncoderByExtension) {
   EXPECT_EQ(test::Compare(png->pixels, image).maxChannel, 0);  // PNG is lossless, alpha kept
   EXPECT_EQ(png->ppi, 150);
   EXPECT_EQ(jpg->ppi, 150);
+}
+
+TEST(EncodeJpegTest, RaisedCancelFlagStopsTheEncoder) {
+  std::atomic<bool> cancel{true};
+  JpegEncodeOptions options;
+  options.cancel = &cancel;
+  Result<std::vector<uint8_t>> jpeg = EncodeJpeg(test::MakeGradient(64, 64), options);
+  ASSERT_FALSE(jpeg.ok());
+  EXPECT_EQ(jpeg.message(), "cancelled");
+  cancel = false;
+  EXPECT_TRUE(EncodeJpeg(test::MakeGradient(64, 64), options).ok());
 }
 
 TEST(WriteImageFileTest, UnknownExtensionWritesNothing) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -118,6 +119,16 @@ TEST(PsdWrite, OpaqueCompositeHasNoTransparencyChannel) {
   auto back = ReadPsd(*bytes);
   ASSERT_TRUE(back.ok());
   EXPECT_TRUE(SameImage(back->composite, doc.composite)) << "opaque colour is stored exactly";
+}
+
+TEST(PsdWrite, RaisedCancelFlagStopsTheWriter) {
+  PsdDocument doc = SampleDocument();
+  std::atomic<bool> cancel{true};
+  auto bytes = WritePsd(doc, PsdWriteOptions{&cancel});
+  ASSERT_FALSE(bytes.ok());
+  EXPECT_EQ(bytes.message(), "cancelled");
+  cancel = false;
+  EXPECT_TRUE(WritePsd(doc, PsdWriteOptions{&cancel}).ok()) << "a lowered flag writes as usual";
 }
 
 TEST(PsdWrite, DocumentWithoutLayersOrChannels) {
