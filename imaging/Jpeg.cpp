@@ -364,19 +364,43 @@ Result<DecodedImage> DecodeMain(std::span<const uint8_t> bytes, const DecodeOpti
   return out;
 }
 
-void FreeBuffer(unsigned char* p) { std::free(p); }
+// A destination that writes into a vector the state owns. (The library's
+// memory destination frees and replaces its buffer as it grows without
+// telling the caller, so a compression abandoned half-way cannot release it
+// safely.)
+struct VectorDestination {
+  jpeg_destination_mgr pub;  // first member: the library sees this
+  std::vector<uint8_t> bytes;
+
+  static void Init(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
+    d->bytes.resize(size_t(1) << 16);
+    d->pub.next_output_byte = d->bytes.data();
+    d->pub.free_in_buffer = d->bytes.size();
+  }
+  static boolean Grow(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
+    const size_t used = d->bytes.size();  // the library calls this only when the buffer is full
+    d->bytes.resize(used * 2);
+    d->pub.next_output_byte = d->bytes.data() + used;
+    d->pub.free_in_buffer = d->bytes.size() - used;
+    return TRUE;
+  }
+  static void Term(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
+    d->bytes.resize(d->bytes.size() - d->pub.free_in_buffer);
+  }
+};
 
 struct EncodeState {
   jpeg_compress_struct cinfo;
   ErrorManager err;
+  VectorDestination dest;
   bool created = false;
   bool cancelled = false;
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
   std::vector<uint8_t> row;
   ~EncodeState() {
     if (created) jpeg_destroy_compress(&cinfo);
-    FreeBuffer(buffer);
   }
 };
 
@@ -388,7 +412,10 @@ bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& opt
   InstallErrorManager(st.err);
   jpeg_create_compress(&cinfo);
   st.created = true;
-  jpeg_mem_dest(&cinfo, &st.buffer, &st.size);
+  st.dest.pub.init_destination = VectorDestination::Init;
+  st.dest.pub.empty_output_buffer = VectorDestination::Grow;
+  st.dest.pub.term_destination = VectorDestination::Term;
+  cinfo.dest = &st.dest.pub;
   cinfo.image_width = JDIMENSION(image.width());
   cinfo.image_height = JDIMENSION(image.height());
   cinfo.input_components = 3;
@@ -543,7 +570,7 @@ Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOpti
     std::string message = st->err.message[0] ? st->err.message : "JPEG encoding failed";
     return Status::Error(message);
   }
-  return std::vector<uint8_t>(st->buffer, st->buffer + st->size);
+  return std::move(st->dest.bytes);
 }
 
 }  // namespace tessaro

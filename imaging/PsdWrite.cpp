@@ -27,6 +27,11 @@ class Writer {
   Result<std::vector<uint8_t>> Write();
   bool Overflowed() const { return FOverflow; }
   bool Cancelled() const { return FCancelled; }
+  // Polled between rows and bands; remembers a cancel once seen.
+  bool StopRequested() {
+    if (FCancel && !FCancelled && FCancel->load(std::memory_order_relaxed)) FCancelled = true;
+    return FCancelled;
+  }
 
  private:
   struct Channel {
@@ -86,10 +91,7 @@ std::vector<uint8_t> Writer::EncodeRle(int width, int height, RowFn row) {
   for (int y = 0; y < height; ++y) {
     // Channels are encoded on several threads; a cancel stops each of them
     // within a few rows, and the result is thrown away.
-    if (FCancel && y % 64 == 0 && (FCancelled || FCancel->load(std::memory_order_relaxed))) {
-      FCancelled = true;
-      break;
-    }
+    if (y % 64 == 0 && StopRequested()) break;
     const uint8_t* samples = row(y, buffer.data());
     const size_t n = PackBitsEncodeRow(std::span<const uint8_t>(samples, size_t(width)), out);
     uint8_t* c = out.data() + 2 + size_t(y) * countBytes;
@@ -429,6 +431,7 @@ void Writer::WriteMerged(ByteWriter& w) {
   ParallelFor(static_cast<int64_t>(chunks.size()), 1, [&](int64_t begin, int64_t end) {
     std::vector<uint8_t> row(static_cast<size_t>(width));
     for (int64_t k = begin; k < end; ++k) {
+      if (StopRequested()) return;
       const int plane = int(k / bands), y0 = int(k % bands) * band, y1 = std::min(height, y0 + band);
       Chunk& chunk = chunks[size_t(k)];
       for (int y = y0; y < y1; ++y) {
@@ -499,6 +502,7 @@ Result<std::vector<uint8_t>> Writer::Write() {
   w.U32BE(0);  // no colour mode data
   WriteResources(w);
   WriteLayerSection(w);
+  if (FCancelled) return Status::Error("cancelled");
   WriteMerged(w);
   if (FCancelled) return Status::Error("cancelled");
   if (FOverflow) return Status::Error("document too large for the PSD field widths");

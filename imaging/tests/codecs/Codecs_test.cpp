@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "base/FileIo.h"
 #include "imaging/CodecsInternal.h"
@@ -319,6 +321,31 @@ TEST(EncodeJpegTest, RaisedCancelFlagStopsTheEncoder) {
   EXPECT_EQ(jpeg.message(), "cancelled");
   cancel = false;
   EXPECT_TRUE(EncodeJpeg(test::MakeGradient(64, 64), options).ok());
+}
+
+TEST(EncodeJpegTest, CancelAfterTheOutputGrewReleasesEverythingOnce) {
+  // Noise compresses badly, so the output buffer has grown several times
+  // when the cancel arrives; an abandoned compression must free it once.
+  Image noise;
+  ASSERT_TRUE(noise.Create(2000, 2000).ok());
+  uint32_t seed = 12345;
+  for (size_t i = 0; i < noise.PixelCount(); ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    noise.data()[i] = Rgba8{uint8_t(seed >> 24), uint8_t(seed >> 16), uint8_t(seed >> 8), 255};
+  }
+  std::atomic<bool> cancel{false};
+  JpegEncodeOptions options;
+  options.quality = 98;
+  options.cancel = &cancel;
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    cancel = true;
+  });
+  Result<std::vector<uint8_t>> jpeg = EncodeJpeg(noise, options);
+  canceller.join();
+  if (!jpeg.ok()) {
+    EXPECT_EQ(jpeg.message(), "cancelled");
+  }
 }
 
 TEST(WriteImageFileTest, UnknownExtensionWritesNothing) {
