@@ -881,8 +881,10 @@ class DocumentImpl final : public automation::Document {
     for (size_t i = 0; i < doc.layers.size(); ++i) {
       const LayerData& l = *doc.layers[i];
       if (!l.pixels.empty()) {
-        Result<PlacedImage> r = TransformImageBanded(
-            l.pixels, Affine2D::Translation(l.box.left, l.box.top).Then(m), sampling, cancel);
+        TransformOptions options;
+        options.cancel = cancel.Flag();
+        Result<PlacedImage> r =
+            TransformImage(l.pixels, Affine2D::Translation(l.box.left, l.box.top).Then(m), sampling, options);
         if (!r.ok()) return r.status();
         layers[i].pixels = std::move(r.value());
       }

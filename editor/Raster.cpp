@@ -12,147 +12,18 @@
 
 namespace tessaro::editor {
 
-int BandRows(int width) { return std::max(8, int((int64_t(1) << 20) / std::max(1, width))); }
+int BandRows(int width) { return TransformBandRows(width); }
 
 namespace {
 
-ResampleFilter FilterFor(Sampling s) {
-  return s == Sampling::kBilinear ? ResampleFilter::kBilinear : ResampleFilter::kBicubic;
-}
-
-template <class Pixel>
-constexpr Pixel kZero{};
-
-inline uint8_t RoundByte(float v) { return uint8_t(std::clamp(v + 0.5f, 0.0f, 255.0f)); }
-
-// Overlap of pixel [i, i + 1) with [lo, hi].
-inline float Overlap(int i, double lo, double hi) {
-  return float(std::clamp(std::min(hi, i + 1.0) - std::max(lo, double(i)), 0.0, 1.0));
-}
-
-// Resamples `sourceRect` of `source` onto the whole of `dest`, one band of
-// destination rows at a time. Every band maps its own slice of the source
-// rectangle, so the filter sees the same positions as in one call.
-template <class Buffer>
-Status ResampleBanded(const Buffer& source, const RectF& sourceRect, Buffer& dest, ResampleFilter filter,
-                      const CancelToken& cancel, int bandRows) {
-  ResampleOptions ro;
-  ro.filter = filter;
-  ro.order = ResampleOrder::kHorizontalFirst;  // the same order in every band
-  const int h = dest.height();
-  const int band = bandRows > 0 ? bandRows : BandRows(dest.width());
-  for (int y0 = 0; y0 < h; y0 += band) {
-    Status s = cancel.Check();
-    if (!s.ok()) return s;
-    const int y1 = std::min(h, y0 + band);
-    const double sy0 = sourceRect.top + sourceRect.Height() * y0 / h;
-    const double sy1 = sourceRect.top + sourceRect.Height() * y1 / h;
-    s = ResampleRegion(source, RectF{sourceRect.left, sy0, sourceRect.right, sy1}, dest,
-                       IntRect{0, y0, dest.width(), y1}, ro);
-    if (!s.ok()) return s;
-  }
-  return Status::Ok();
-}
-
-template <class Buffer, class Pixel, class Fade>
-Status TransformBanded(const Buffer& source, const Affine2D& m, Sampling sampling, Buffer& out,
-                       IntRect& cover, DrawMode drawMode, Pixel fill, Fade fade, const CancelToken& cancel,
-                       int bandRows) {
-  if (source.empty()) return Status::Error("transform: empty source");
-  if (!m.IsFinite() || !m.Inverted()) return Status::Error("transform: the matrix cannot be inverted");
-  Status s = cancel.Check();
-  if (!s.ok()) return s;
-  const double W = source.width(), H = source.height();
-  const RectF bounds = TransformedBounds(m, RectF{0, 0, W, H});
-  cover = CoveredPixels(bounds);
-  if (cover.Empty() || !ImageSizeAllowed(cover.Width(), cover.Height(), 4))
-    return Status::Error("transform: result too large");
-  s = out.Create(cover.Width(), cover.Height());
-  if (!s.ok()) return s;
-  const Affine2D toOut = m.Then(Affine2D::Translation(-cover.left, -cover.top));
-  const int outW = cover.Width(), outH = cover.Height();
-
-  if (sampling != Sampling::kNearest && m.IsAxisAligned()) {
-    // Separable: resample the source rectangle that maps onto the covered
-    // pixels, then fade the partly covered border pixels by coverage.
-    const Affine2D inv = *toOut.Inverted();
-    const PointF a = inv.Apply({0, 0}), c = inv.Apply({double(outW), double(outH)});
-    s = ResampleBanded(source, RectF{a.x, a.y, c.x, c.y}, out, FilterFor(sampling), cancel, bandRows);
-    if (!s.ok()) return s;
-    const double bl = bounds.left - cover.left, br = bounds.right - cover.left;
-    const double bt = bounds.top - cover.top, bb = bounds.bottom - cover.top;
-    std::vector<float> cx(outW), cy(outH);
-    for (int i = 0; i < outW; ++i) cx[i] = Overlap(i, bl, br);
-    for (int j = 0; j < outH; ++j) cy[j] = Overlap(j, bt, bb);
-    // Only the first and last row and column can be partly covered.
-    for (int j = 0; j < outH; ++j) {
-      if (cy[j] < 1.0f) {
-        for (int i = 0; i < outW; ++i) fade(out.At(i, j), cx[i] * cy[j]);
-        continue;
-      }
-      if (cx[0] < 1.0f) fade(out.At(0, j), cx[0]);
-      if (outW > 1 && cx[outW - 1] < 1.0f) fade(out.At(outW - 1, j), cx[outW - 1]);
-    }
-    return Status::Ok();
-  }
-
-  const Buffer* src = &source;
-  Buffer reduced;
-  Affine2D drawMatrix = toOut;
-  if (sampling != Sampling::kNearest) {
-    // Reduce first to the target scale so that the drawing only turns.
-    const double su = std::hypot(m.xx, m.yx), sv = std::hypot(m.xy, m.yy);
-    const int w2 = std::max(1, int(std::lround(W * std::min(1.0, su))));
-    const int h2 = std::max(1, int(std::lround(H * std::min(1.0, sv))));
-    if (w2 < source.width() || h2 < source.height()) {
-      s = reduced.Create(w2, h2);
-      if (!s.ok()) return s;
-      s = ResampleBanded(source, RectF{0, 0, W, H}, reduced, ResampleFilter::kBicubic, cancel, bandRows);
-      if (!s.ok()) return s;
-      src = &reduced;
-      drawMatrix = Affine2D::Scaling(W / w2, H / h2).Then(toOut);
-    }
-  }
-  DrawOptions d;
-  d.sampling = sampling;
-  d.mode = drawMode;
-  // The buffer starts zeroed; another fill is laid band by band.
-  const bool zeroFill = std::memcmp(&fill, &kZero<Pixel>, sizeof(Pixel)) == 0;
-  const int band = bandRows > 0 ? bandRows : BandRows(outW);
-  for (int y0 = 0; y0 < outH; y0 += band) {
-    s = cancel.Check();
-    if (!s.ok()) return s;
-    const int y1 = std::min(outH, y0 + band);
-    if (!zeroFill)
-      for (int y = y0; y < y1; ++y) std::fill(out.Row(y), out.Row(y) + outW, fill);
-    s = DrawTransformed(out, IntRect{0, y0, outW, y1}, *src, drawMatrix, d);
-    if (!s.ok()) return s;
-  }
-  return Status::Ok();
+TransformOptions BandOptions(const CancelToken& cancel, int bandRows = 0) {
+  TransformOptions options;
+  options.cancel = cancel.Flag();
+  options.bandRows = bandRows;
+  return options;
 }
 
 }  // namespace
-
-Result<PlacedImage> TransformImageBanded(const Image& source, const Affine2D& sourceToDest, Sampling sampling,
-                                         const CancelToken& cancel, int bandRows) {
-  PlacedImage placed;
-  Status s = TransformBanded(
-      source, sourceToDest, sampling, placed.image, placed.bounds, DrawMode::kCopy, Rgba8{},
-      [](Rgba8& p, float c) { p.a = RoundByte(p.a * c); }, cancel, bandRows);
-  if (!s.ok()) return s;
-  return placed;
-}
-
-Result<PlacedPlane> TransformPlaneBanded(const Plane& source, const Affine2D& sourceToDest, Sampling sampling,
-                                         uint8_t outside, const CancelToken& cancel, int bandRows) {
-  PlacedPlane placed;
-  const float o = outside;
-  Status s = TransformBanded(
-      source, sourceToDest, sampling, placed.plane, placed.bounds, DrawMode::kBlend, outside,
-      [o](uint8_t& p, float c) { p = RoundByte(o + (float(p) - o) * c); }, cancel, bandRows);
-  if (!s.ok()) return s;
-  return placed;
-}
 
 Result<MaskPlane> TransformMaskPlane(const MaskPlane& plane, const Affine2D& docToDoc, Sampling sampling,
                                      const CancelToken& cancel) {
@@ -160,7 +31,7 @@ Result<MaskPlane> TransformMaskPlane(const MaskPlane& plane, const Affine2D& doc
   out.outside = plane.outside;
   if (plane.IsUniform()) return out;
   const Affine2D m = Affine2D::Translation(plane.box.left, plane.box.top).Then(docToDoc);
-  Result<PlacedPlane> placed = TransformPlaneBanded(plane.pixels, m, sampling, plane.outside, cancel);
+  Result<PlacedPlane> placed = TransformPlane(plane.pixels, m, sampling, plane.outside, BandOptions(cancel));
   if (!placed.ok()) return placed.status();
   out.pixels = std::move(placed->plane);
   out.box = placed->bounds;
@@ -174,7 +45,7 @@ Status TransformLayer(LayerData& layer, const Affine2D& docToDoc, Sampling sampl
   PlacedImage placed;
   if (!layer.pixels.empty()) {
     const Affine2D m = Affine2D::Translation(layer.box.left, layer.box.top).Then(docToDoc);
-    Result<PlacedImage> r = TransformImageBanded(layer.pixels, m, sampling, cancel);
+    Result<PlacedImage> r = TransformImage(layer.pixels, m, sampling, BandOptions(cancel));
     if (!r.ok()) return r.status();
     placed = std::move(r.value());
   }

@@ -21,14 +21,6 @@ namespace tessaro::editor {
 // Rows per band for an image `width` pixels wide (about a megapixel a band).
 int BandRows(int width);
 
-// As TransformImage / TransformPlane of imaging/Affine.h (same result, within
-// one level of float rounding), in bands of rows with a cancellation check
-// between them. `bandRows` 0 takes BandRows of the result's width.
-Result<PlacedImage> TransformImageBanded(const Image& source, const Affine2D& sourceToDest, Sampling sampling,
-                                         const CancelToken& cancel, int bandRows = 0);
-Result<PlacedPlane> TransformPlaneBanded(const Plane& source, const Affine2D& sourceToDest, Sampling sampling,
-                                         uint8_t outside, const CancelToken& cancel, int bandRows = 0);
-
 // A mask plane carried through a document-to-document transform; the values
 // outside stay `outside`.
 Result<MaskPlane> TransformMaskPlane(const MaskPlane& plane, const Affine2D& docToDoc, Sampling sampling,

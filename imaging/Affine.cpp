@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "base/Parallel.h"
@@ -337,18 +338,49 @@ ResampleFilter FilterFor(Sampling s) {
 }
 
 // Overlap of pixel [i, i + 1) with [lo, hi].
+template <class Pixel>
+constexpr Pixel kZeroPixel{};
+
 inline float Overlap(int i, double lo, double hi) {
   return float(std::clamp(std::min(hi, i + 1.0) - std::max(lo, double(i)), 0.0, 1.0));
+}
+
+bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
+
+// Resamples `sourceRect` of `source` onto the whole of `dest`, one band of
+// destination rows at a time. Every band maps its own slice of the source
+// rectangle, so the filter sees the same positions as in one call; the pass
+// order is fixed so that every band takes the same one.
+template <class Buffer>
+Status ResampleBanded(const Buffer& source, const RectF& sourceRect, Buffer& dest, ResampleFilter filter,
+                      const TransformOptions& options) {
+  ResampleOptions ro;
+  ro.filter = filter;
+  ro.order = ResampleOrder::kHorizontalFirst;
+  const int h = dest.height();
+  const int band = options.bandRows > 0 ? options.bandRows : TransformBandRows(dest.width());
+  for (int y0 = 0; y0 < h; y0 += band) {
+    if (Cancelled(options.cancel)) return Status::Error("cancelled");
+    const int y1 = std::min(h, y0 + band);
+    const double sy0 = sourceRect.top + sourceRect.Height() * y0 / h;
+    const double sy1 = sourceRect.top + sourceRect.Height() * y1 / h;
+    Status s = ResampleRegion(source, RectF{sourceRect.left, sy0, sourceRect.right, sy1}, dest,
+                              IntRect{0, y0, dest.width(), y1}, ro);
+    if (!s.ok()) return s;
+  }
+  return Status::Ok();
 }
 
 // Common part of TransformImage and TransformPlane. `fade(pixel, coverage)`
 // scales an edge pixel of the axis-aligned path by its coverage.
 template <class Pixel, class Fade>
 Status TransformInto(const PixelBuffer<Pixel>& source, const Affine2D& m, Sampling sampling,
-                     PixelBuffer<Pixel>& out, IntRect& cover, DrawMode drawMode, Pixel fill, Fade fade) {
+                     PixelBuffer<Pixel>& out, IntRect& cover, DrawMode drawMode, Pixel fill, Fade fade,
+                     const TransformOptions& options) {
   using Buffer = PixelBuffer<Pixel>;
   if (source.empty()) return Status::Error("transform: empty source");
-  if (!m.Inverted()) return Status::Error("transform: the matrix cannot be inverted");
+  if (!m.IsFinite() || !m.Inverted()) return Status::Error("transform: the matrix cannot be inverted");
+  if (Cancelled(options.cancel)) return Status::Error("cancelled");
   const double W = source.width(), H = source.height();
   const RectF bounds = TransformedBounds(m, RectF{0, 0, W, H});
   cover = CoveredPixels(bounds);
@@ -357,26 +389,28 @@ Status TransformInto(const PixelBuffer<Pixel>& source, const Affine2D& m, Sampli
   Status s = out.Create(cover.Width(), cover.Height());
   if (!s.ok()) return s;
   const Affine2D toOut = m.Then(Affine2D::Translation(-cover.left, -cover.top));
-  const IntRect all{0, 0, cover.Width(), cover.Height()};
+  const int outW = cover.Width(), outH = cover.Height();
 
   if (sampling != Sampling::kNearest && m.IsAxisAligned()) {
     // Separable path: resample the source rectangle that maps onto the
     // covered pixels, then fade the partly covered border pixels.
     const Affine2D inv = *toOut.Inverted();
-    const PointF a = inv.Apply({0, 0}), c = inv.Apply({double(all.right), double(all.bottom)});
-    ResampleOptions ro;
-    ro.filter = FilterFor(sampling);
-    s = ResampleRegion(source, RectF{a.x, a.y, c.x, c.y}, out, all, ro);
+    const PointF a = inv.Apply({0, 0}), c = inv.Apply({double(outW), double(outH)});
+    s = ResampleBanded(source, RectF{a.x, a.y, c.x, c.y}, out, FilterFor(sampling), options);
     if (!s.ok()) return s;
     const double bl = bounds.left - cover.left, br = bounds.right - cover.left;
     const double bt = bounds.top - cover.top, bb = bounds.bottom - cover.top;
-    std::vector<float> cx(all.right), cy(all.bottom);
-    for (int i = 0; i < all.right; ++i) cx[i] = Overlap(i, bl, br);
-    for (int j = 0; j < all.bottom; ++j) cy[j] = Overlap(j, bt, bb);
-    for (int j = 0; j < all.bottom; ++j) {
-      const bool edgeRow = cy[j] < 1.0f;
-      for (int i = 0; i < all.right; ++i)
-        if (edgeRow || cx[i] < 1.0f) fade(out.At(i, j), cx[i] * cy[j]);
+    std::vector<float> cx(outW), cy(outH);
+    for (int i = 0; i < outW; ++i) cx[i] = Overlap(i, bl, br);
+    for (int j = 0; j < outH; ++j) cy[j] = Overlap(j, bt, bb);
+    // Only the first and last row and column can be partly covered.
+    for (int j = 0; j < outH; ++j) {
+      if (cy[j] < 1.0f) {
+        for (int i = 0; i < outW; ++i) fade(out.At(i, j), cx[i] * cy[j]);
+        continue;
+      }
+      if (cx[0] < 1.0f) fade(out.At(0, j), cx[0]);
+      if (outW > 1 && cx[outW - 1] < 1.0f) fade(out.At(outW - 1, j), cx[outW - 1]);
     }
     return Status::Ok();
   }
@@ -392,17 +426,27 @@ Status TransformInto(const PixelBuffer<Pixel>& source, const Affine2D& m, Sampli
     if (w2 < source.width() || h2 < source.height()) {
       s = reduced.Create(w2, h2);
       if (!s.ok()) return s;
-      s = ResampleInto(source, reduced);
+      s = ResampleBanded(source, RectF{0, 0, W, H}, reduced, ResampleFilter::kBicubic, options);
       if (!s.ok()) return s;
       src = &reduced;
       drawMatrix = Affine2D::Scaling(W / w2, H / h2).Then(toOut);
     }
   }
-  out.Fill(fill);
   DrawOptions d;
   d.sampling = sampling;
   d.mode = drawMode;
-  return DrawTransformed(out, all, *src, drawMatrix, d);
+  // The buffer starts zeroed; another fill is laid band by band.
+  const bool zeroFill = std::memcmp(&fill, &kZeroPixel<Pixel>, sizeof(Pixel)) == 0;
+  const int band = options.bandRows > 0 ? options.bandRows : TransformBandRows(outW);
+  for (int y0 = 0; y0 < outH; y0 += band) {
+    if (Cancelled(options.cancel)) return Status::Error("cancelled");
+    const int y1 = std::min(outH, y0 + band);
+    if (!zeroFill)
+      for (int y = y0; y < y1; ++y) std::fill(out.Row(y), out.Row(y) + outW, fill);
+    s = DrawTransformed(out, IntRect{0, y0, outW, y1}, *src, drawMatrix, d);
+    if (!s.ok()) return s;
+  }
+  return Status::Ok();
 }
 
 template <class Pixel>
@@ -438,23 +482,27 @@ Status DrawTransformedReference(Plane& dest, const IntRect& destRegion, const Pl
   return DrawReference<PlaneTraits>(dest, destRegion, source, sourceToDest, options);
 }
 
-Result<PlacedImage> TransformImage(const Image& source, const Affine2D& sourceToDest, Sampling sampling) {
+int TransformBandRows(int width) { return std::max(8, int((int64_t(1) << 20) / std::max(1, width))); }
+
+Result<PlacedImage> TransformImage(const Image& source, const Affine2D& sourceToDest, Sampling sampling,
+                                   const TransformOptions& options) {
   PlacedImage placed;
-  Status s = TransformInto(source, sourceToDest, sampling, placed.image, placed.bounds, DrawMode::kCopy,
-                           Rgba8{}, [](Rgba8& p, float c) { p.a = pixel::RoundByte(p.a * c); });
+  Status s = TransformInto(
+      source, sourceToDest, sampling, placed.image, placed.bounds, DrawMode::kCopy, Rgba8{},
+      [](Rgba8& p, float c) { p.a = pixel::RoundByte(p.a * c); }, options);
   if (!s.ok()) return s;
   return placed;
 }
 
 Result<PlacedPlane> TransformPlane(const Plane& source, const Affine2D& sourceToDest, Sampling sampling,
-                                   uint8_t outside) {
+                                   uint8_t outside, const TransformOptions& options) {
   PlacedPlane placed;
   const float o = outside;
   // The general path mixes from `outside` towards the sample by coverage;
   // the separable path fades the border the same way.
-  Status s =
-      TransformInto(source, sourceToDest, sampling, placed.plane, placed.bounds, DrawMode::kBlend, outside,
-                    [o](uint8_t& p, float c) { p = pixel::ClampByte(o + (float(p) - o) * c); });
+  Status s = TransformInto(
+      source, sourceToDest, sampling, placed.plane, placed.bounds, DrawMode::kBlend, outside,
+      [o](uint8_t& p, float c) { p = pixel::ClampByte(o + (float(p) - o) * c); }, options);
   if (!s.ok()) return s;
   return placed;
 }

@@ -39,6 +39,7 @@
 //     Affine2D::Translation(L, T).Then(RotationAbout(-degrees, c)).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "base/Status.h"
@@ -103,11 +104,24 @@ struct PlacedPlane {
 // correct when reducing), so a 50 % resize equals ResizeImage; rotations and
 // shears that also reduce are first resampled to the target scale and then
 // drawn with `sampling`. kNearest always draws directly.
+// The work runs in bands of result rows (about a megapixel each unless
+// `bandRows` says otherwise); every band maps its own slice of the source, so
+// the result does not depend on the band height beyond one level of float
+// rounding. `cancel`, when set from any thread, is polled between bands and
+// the call returns the error "cancelled".
 // Errors: as DrawTransformed, and a result too large for a buffer.
+struct TransformOptions {
+  const std::atomic<bool>* cancel = nullptr;  // not owned; may be null
+  int bandRows = 0;                           // 0: TransformBandRows of the result's width
+};
 Result<PlacedImage> TransformImage(const Image& source, const Affine2D& sourceToDest,
-                                   Sampling sampling = Sampling::kBicubic);
+                                   Sampling sampling = Sampling::kBicubic,
+                                   const TransformOptions& options = {});
 Result<PlacedPlane> TransformPlane(const Plane& source, const Affine2D& sourceToDest,
-                                   Sampling sampling = Sampling::kBicubic, uint8_t outside = 0);
+                                   Sampling sampling = Sampling::kBicubic, uint8_t outside = 0,
+                                   const TransformOptions& options = {});
+// Rows per band for a result `width` pixels wide: about a megapixel a band.
+int TransformBandRows(int width);
 
 // In-place mirroring.
 void FlipHorizontal(Image& image);

@@ -1,5 +1,4 @@
-// The editor's pixel work: banded transforms against the imaging
-// operations they split, band-by-band flattening against a per-pixel
+// The editor's pixel work: band-by-band flattening against a per-pixel
 // reference, cropped planes, and cancellation between bands.
 #include "editor/Raster.h"
 
@@ -22,71 +21,6 @@ Image Translucent(int w, int h) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) img.At(x, y).a = uint8_t(40 + (x * 13 + y * 7) % 216);
   return img;
-}
-
-struct TransformCase {
-  const char* what;
-  Affine2D m;
-  Sampling sampling;
-};
-
-TEST(TransformBandedTest, GivesTheSameResultAsTheWholeTransform) {
-  const Image src = Translucent(61, 47);
-  const TransformCase cases[] = {
-      {"enlarge", Affine2D::Scaling(2.37, 1.9).Then(Affine2D::Translation(3.2, -4.7)), Sampling::kBicubic},
-      {"reduce", Affine2D::Scaling(0.31, 0.42), Sampling::kBicubic},
-      {"mirror", ScalingAbout(-1, 1.5, {30, 20}), Sampling::kBicubic},
-      {"rotate", RotationAbout(-30, {30, 23}), Sampling::kBicubic},
-      {"rotate and reduce", Affine2D::Scaling(0.4, 0.4).Then(RotationAbout(17, {12, 9})), Sampling::kBicubic},
-      {"bilinear", Affine2D::Scaling(1.5, 1.5), Sampling::kBilinear},
-      {"nearest", RotationAbout(90, {0, 0}), Sampling::kNearest},
-  };
-  for (const TransformCase& c : cases) {
-    Result<PlacedImage> whole = TransformImage(src, c.m, c.sampling);
-    ASSERT_TRUE(whole.ok()) << c.what;
-    for (int band : {1, 7, 0}) {
-      Result<PlacedImage> banded = TransformImageBanded(src, c.m, c.sampling, CancelToken(), band);
-      ASSERT_TRUE(banded.ok()) << c.what;
-      EXPECT_EQ(banded->bounds, whole->bounds) << c.what;
-      EXPECT_LE(MaxDifference(banded->image, whole->image), 1) << c.what << " in bands of " << band;
-    }
-  }
-}
-
-TEST(TransformBandedTest, PlanesKeepTheirOutsideValue) {
-  const Plane src = RectPlane(40, 30, {5, 5, 35, 25}, 200);
-  const Affine2D m = RotationAbout(-20, {20, 15});
-  for (uint8_t outside : {uint8_t(0), uint8_t(255)}) {
-    Result<PlacedPlane> whole = TransformPlane(src, m, Sampling::kBicubic, outside);
-    Result<PlacedPlane> banded = TransformPlaneBanded(src, m, Sampling::kBicubic, outside, CancelToken(), 5);
-    ASSERT_TRUE(whole.ok() && banded.ok());
-    ASSERT_EQ(banded->bounds, whole->bounds);
-    int worst = 0;
-    for (int y = 0; y < whole->plane.height(); ++y)
-      for (int x = 0; x < whole->plane.width(); ++x)
-        worst = std::max(worst, std::abs(whole->plane.At(x, y) - banded->plane.At(x, y)));
-    EXPECT_LE(worst, 1);
-    EXPECT_EQ(banded->plane.At(0, 0), outside);
-  }
-}
-
-TEST(TransformBandedTest, StopsWhenCancelled) {
-  std::atomic<bool> flag{true};
-  const Image src = Translucent(20, 20);
-  Result<PlacedImage> r =
-      TransformImageBanded(src, Affine2D::Scaling(3, 3), Sampling::kBicubic, CancelToken(&flag));
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ(r.message(), "cancelled");
-  EXPECT_FALSE(TransformPlaneBanded(RectPlane(9, 9, {1, 1, 5, 5}, 9), RotationAbout(10, {}),
-                                    Sampling::kBicubic, 0, CancelToken(&flag))
-                   .ok());
-}
-
-TEST(TransformBandedTest, RefusesSingularMatrices) {
-  EXPECT_FALSE(
-      TransformImageBanded(Translucent(4, 4), Affine2D::Scaling(0, 1), Sampling::kBicubic, CancelToken())
-          .ok());
-  EXPECT_FALSE(TransformImageBanded(Image{}, Affine2D::Identity(), Sampling::kBicubic, CancelToken()).ok());
 }
 
 // A document of layers with modes, opacities, masks, an effect and a hidden

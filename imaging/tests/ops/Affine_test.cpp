@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <random>
 
@@ -320,6 +321,69 @@ TEST(Flip, MirrorsInPlace) {
   FlipVertical(p);
   EXPECT_EQ(p.At(0, 0), 5);
   EXPECT_EQ(p.At(2, 1), 0);
+}
+
+// Bands of result rows each map their own slice of the source, so the band
+// height changes nothing beyond one level of float rounding.
+TEST(TransformBands, BandHeightDoesNotChangeTheResult) {
+  const Image src = RandomImage(61, 47, 5);
+  struct Case {
+    const char* what;
+    Affine2D m;
+    Sampling sampling;
+  };
+  const Case cases[] = {
+      {"enlarge", Affine2D::Scaling(2.37, 1.9).Then(Affine2D::Translation(3.2, -4.7)), Sampling::kBicubic},
+      {"reduce", Affine2D::Scaling(0.31, 0.42), Sampling::kBicubic},
+      {"mirror", ScalingAbout(-1, 1.5, {30, 20}), Sampling::kBicubic},
+      {"rotate", RotationAbout(-30, {30, 23}), Sampling::kBicubic},
+      {"rotate and reduce", Affine2D::Scaling(0.4, 0.4).Then(RotationAbout(17, {12, 9})), Sampling::kBicubic},
+      {"bilinear", Affine2D::Scaling(1.5, 1.5), Sampling::kBilinear},
+      {"nearest", RotationAbout(90, {0, 0}), Sampling::kNearest},
+  };
+  for (const Case& c : cases) {
+    TransformOptions oneBand;
+    oneBand.bandRows = 1 << 20;
+    Result<PlacedImage> whole = TransformImage(src, c.m, c.sampling, oneBand);
+    ASSERT_TRUE(whole.ok()) << c.what;
+    for (int band : {1, 7}) {
+      TransformOptions banded;
+      banded.bandRows = band;
+      Result<PlacedImage> r = TransformImage(src, c.m, c.sampling, banded);
+      ASSERT_TRUE(r.ok()) << c.what;
+      EXPECT_EQ(r->bounds, whole->bounds) << c.what;
+      EXPECT_LE(MaxDiff(r->image, whole->image), 1) << c.what << " in bands of " << band;
+    }
+  }
+  Plane plane = RandomPlane(40, 30, 9);
+  TransformOptions oneBand, fiveRows;
+  oneBand.bandRows = 1 << 20;
+  fiveRows.bandRows = 5;
+  for (uint8_t outside : {uint8_t(0), uint8_t(255)}) {
+    Result<PlacedPlane> whole =
+        TransformPlane(plane, RotationAbout(-20, {20, 15}), Sampling::kBicubic, outside, oneBand);
+    Result<PlacedPlane> banded =
+        TransformPlane(plane, RotationAbout(-20, {20, 15}), Sampling::kBicubic, outside, fiveRows);
+    ASSERT_TRUE(whole.ok() && banded.ok());
+    EXPECT_EQ(banded->bounds, whole->bounds);
+    EXPECT_LE(MaxDiff(banded->plane, whole->plane), 1);
+    EXPECT_EQ(banded->plane.At(0, 0), outside) << "a rotated corner lies outside the source";
+  }
+}
+
+TEST(TransformBands, RaisedCancelFlagStopsTheTransform) {
+  std::atomic<bool> flag{true};
+  TransformOptions options;
+  options.cancel = &flag;
+  Result<PlacedImage> r =
+      TransformImage(RandomImage(20, 20, 3), Affine2D::Scaling(3, 3), Sampling::kBicubic, options);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.message(), "cancelled");
+  EXPECT_FALSE(
+      TransformPlane(RandomPlane(9, 9, 4), RotationAbout(10, {}), Sampling::kBicubic, 0, options).ok());
+  flag = false;
+  EXPECT_TRUE(
+      TransformImage(RandomImage(20, 20, 3), Affine2D::Scaling(3, 3), Sampling::kBicubic, options).ok());
 }
 
 }  // namespace
