@@ -58,19 +58,7 @@ void TMainController::Start() {
   CurSlot = -1;
 }
 
-bool TMainController::FormCloseQuery() {
-  if (!Modified) return true;
-  switch (FViews.Dialogs.AskYesNoCancel(kSaveSetCaption, kSetChangedQuestion)) {
-    case TAnswer::Yes:
-      if (CurSet == -1) return true;
-      return SaveSet(CurSet) != TAnswer::Cancel;
-    case TAnswer::No:
-      return true;
-    case TAnswer::Cancel:
-      return false;
-  }
-  return false;
-}
+bool TMainController::FormCloseQuery() { return AskBeforeLeavingSet(/*yesWithoutSetLeaves=*/true); }
 
 void TMainController::Shutdown() {
   SaveConfig(FPaths.ConfigFile, Settings, SizeList);
@@ -294,10 +282,12 @@ TAnswer TMainController::SaveSet(int index) {
   return TAnswer::Yes;
 }
 
-bool TMainController::AskBeforeLeavingSet() {
+bool TMainController::AskBeforeLeavingSet(bool yesWithoutSetLeaves) {
   if (!Modified) return true;
   switch (FViews.Dialogs.AskYesNoCancel(kSaveSetCaption, kSetChangedQuestion)) {
     case TAnswer::Yes:
+      // Closing the window with no current set answers Yes by leaving.
+      if (CurSet == -1 && yesWithoutSetLeaves) return true;
       return SaveSet(CurSet) != TAnswer::Cancel;
     case TAnswer::No:
       return true;

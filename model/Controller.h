@@ -174,7 +174,9 @@ class TMainController {
   TPhotoRows Rows();
   std::string SetName(int index) const;
   bool IsOpenSetFile(const std::string& path) const;
-  bool AskBeforeLeavingSet();
+  // Asks "当前套系已更改，是否保存？" when the set is modified; false stops the
+  // command. Yes with no current set stops it too, unless `yesWithoutSetLeaves`.
+  bool AskBeforeLeavingSet(bool yesWithoutSetLeaves = false);
   TAnswer SaveSetFileImpl(int index, const std::string& path, bool askBeforeReplacing);
   Status WriteSetFile(int index, const std::string& path) const;
   void ClearSetLists();
