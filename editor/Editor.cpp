@@ -544,61 +544,33 @@ class LayerImpl final : public automation::ArtLayer {
     return LayerBounds{double(b.left), double(b.top), double(b.right), double(b.bottom)};
   }
   Result<std::string> Name() override {
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    return (*l)->name;
+    return Read([](const LayerData& l) { return l.name; });
   }
   Status SetName(const std::string& name) override {
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    (*l)->name = name;
-    return Status::Ok();
+    return Change([&](LayerData& l) { l.name = name; });
   }
   Result<bool> Visible() override {
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    return (*l)->visible;
+    return Read([](const LayerData& l) { return l.visible; });
   }
   Status SetVisible(bool visible) override {
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    (*l)->visible = visible;
-    return Status::Ok();
+    return Change([&](LayerData& l) { l.visible = visible; });
   }
   Result<double> Opacity() override {
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    return (*l)->opacity;
+    return Read([](const LayerData& l) { return l.opacity; });
   }
   Status SetOpacity(double percent) override {
     if (!(percent >= 0 && percent <= 100))
       return Status::Error("opacity must lie in 0..100, not " + std::to_string(percent));
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    (*l)->opacity = percent;
-    return Status::Ok();
+    return Change([&](LayerData& l) { l.opacity = percent; });
   }
   Result<int> BlendMode() override {
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    return BlendModeCode((*l)->mode);
+    return Read([](const LayerData& l) { return BlendModeCode(l.mode); });
   }
   Status SetBlendMode(int mode) override {
     std::optional<tessaro::BlendMode> m = BlendModeFromCode(mode);
     if (!m) return Status::Error("unknown blend mode " + std::to_string(mode));
     if (*m == tessaro::BlendMode::kPassThrough) return Status::Error("pass through is a mode of groups only");
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    (*l)->mode = *m;
-    return Status::Ok();
+    return Change([&](LayerData& l) { l.mode = *m; });
   }
 
   Status Copy(bool merged) override {
@@ -793,6 +765,23 @@ class LayerImpl final : public automation::ArtLayer {
     LayerData* l = FDoc->FindLayer(FId);
     if (!l) return GoneLayerError();
     return l;
+  }
+  // A property of the live layer, read under the application lock.
+  template <class Get>
+  auto Read(Get get) -> Result<decltype(get(std::declval<const LayerData&>()))> {
+    Lock lock(FApp->mutex);
+    Result<LayerData*> l = Find();
+    if (!l.ok()) return l.status();
+    return get(**l);
+  }
+  // A property of the live layer, set under the application lock.
+  template <class Set>
+  Status Change(Set set) {
+    Lock lock(FApp->mutex);
+    Result<LayerData*> l = Find();
+    if (!l.ok()) return l.status();
+    set(**l);
+    return Status::Ok();
   }
   const MaskPlane* Selection() const { return FDoc->selection ? &*FDoc->selection : nullptr; }
 
