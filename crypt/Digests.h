@@ -30,6 +30,12 @@ typedef struct Sha1Context {
   uint8_t buffer[64];
 } Sha1Context;
 
+/* Appends bytes to a 64-byte block buffer holding `*length % 64` bytes,
+ * calls block(state, buffer) for every block it fills, and adds len to
+ * *length. Shared by the MD5 and SHA-1 contexts. */
+void DigestFeed64(uint32_t* state, uint8_t buffer[64], uint64_t* length, const uint8_t* data, size_t len,
+                  void (*block)(uint32_t* state, const uint8_t* block));
+
 void Md2Init(Md2Context* ctx);
 void Md2Update(Md2Context* ctx, const uint8_t* data, size_t len);
 void Md2Final(Md2Context* ctx, uint8_t digest[16]);

@@ -20,7 +20,7 @@ static const uint32_t kSine[64] = {
     0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
-static void Md5Block(uint32_t state[4], const uint8_t block[64]) {
+static void Md5Block(uint32_t* state, const uint8_t* block) {
   uint32_t x[16];
   for (int i = 0; i < 16; ++i)
     x[i] = (uint32_t)block[4 * i] | (uint32_t)block[4 * i + 1] << 8 | (uint32_t)block[4 * i + 2] << 16 |
@@ -60,6 +60,24 @@ static void Md5Block(uint32_t state[4], const uint8_t block[64]) {
   CryptWipe(x, sizeof x);
 }
 
+void DigestFeed64(uint32_t* state, uint8_t buffer[64], uint64_t* length, const uint8_t* data, size_t len,
+                  void (*block)(uint32_t* state, const uint8_t* block)) {
+  size_t used = (size_t)(*length % 64);
+  *length += len;
+  while (len > 0) {
+    size_t take = 64 - used;
+    if (take > len) take = len;
+    memcpy(buffer + used, data, take);
+    used += take;
+    data += take;
+    len -= take;
+    if (used == 64) {
+      block(state, buffer);
+      used = 0;
+    }
+  }
+}
+
 void Md5Init(Md5Context* ctx) {
   memset(ctx, 0, sizeof *ctx);
   ctx->state[0] = 0x67452301;
@@ -69,20 +87,7 @@ void Md5Init(Md5Context* ctx) {
 }
 
 void Md5Update(Md5Context* ctx, const uint8_t* data, size_t len) {
-  size_t used = (size_t)(ctx->length % 64);
-  ctx->length += len;
-  while (len > 0) {
-    size_t take = 64 - used;
-    if (take > len) take = len;
-    memcpy(ctx->buffer + used, data, take);
-    used += take;
-    data += take;
-    len -= take;
-    if (used == 64) {
-      Md5Block(ctx->state, ctx->buffer);
-      used = 0;
-    }
-  }
+  DigestFeed64(ctx->state, ctx->buffer, &ctx->length, data, len, Md5Block);
 }
 
 void Md5Final(Md5Context* ctx, uint8_t digest[16]) {

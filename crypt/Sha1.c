@@ -6,7 +6,7 @@
 
 static uint32_t Rotl(uint32_t x, unsigned n) { return (x << n) | (x >> (32 - n)); }
 
-static void Sha1Block(uint32_t state[5], const uint8_t block[64]) {
+static void Sha1Block(uint32_t* state, const uint8_t* block) {
   uint32_t w[80];
   for (int i = 0; i < 16; ++i)
     w[i] = (uint32_t)block[4 * i] << 24 | (uint32_t)block[4 * i + 1] << 16 | (uint32_t)block[4 * i + 2] << 8 |
@@ -53,20 +53,7 @@ void Sha1Init(Sha1Context* ctx) {
 }
 
 void Sha1Update(Sha1Context* ctx, const uint8_t* data, size_t len) {
-  size_t used = (size_t)(ctx->length % 64);
-  ctx->length += len;
-  while (len > 0) {
-    size_t take = 64 - used;
-    if (take > len) take = len;
-    memcpy(ctx->buffer + used, data, take);
-    used += take;
-    data += take;
-    len -= take;
-    if (used == 64) {
-      Sha1Block(ctx->state, ctx->buffer);
-      used = 0;
-    }
-  }
+  DigestFeed64(ctx->state, ctx->buffer, &ctx->length, data, len, Sha1Block);
 }
 
 void Sha1Final(Sha1Context* ctx, uint8_t digest[20]) {
