@@ -10,7 +10,7 @@ target_link_libraries(tessaro_imaging PRIVATE ZLIB::ZLIB ${TESSARO_PSD_LCMS2_LIB
 tessaro_test(imaging_psd_test
   SOURCES tests/psd/PsdCorpus_test.cpp tests/psd/PsdWrite_test.cpp tests/psd/PsdCoding_test.cpp
           tests/psd/PsdHostile_test.cpp
-  LIBS tessaro_imaging ${TESSARO_PSD_LCMS2_LIBRARY})
+  LIBS tessaro_imaging tessaro_testing ${TESSARO_PSD_LCMS2_LIBRARY})
 if(TARGET imaging_psd_test)
   target_include_directories(imaging_psd_test PRIVATE ${TESSARO_PSD_LCMS2_INCLUDE})
 endif()

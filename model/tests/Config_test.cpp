@@ -69,7 +69,7 @@ TEST(IniFile, WritesOneLinePerValueAndReadsItBack) {
 }
 
 TEST(Config, MissingFileGivesDefaults) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   TAppSettings settings;
   settings.Resolution = 1;  // overwritten by the default
   TSizeList sizes;
@@ -138,7 +138,7 @@ TEST(Config, UnreadableNumbersTakeDefaults) {
 }
 
 TEST(Config, SaveAndLoadKeepSettingsAndCustomSizes) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   TAppSettings settings;
   settings.LanguageIndex = 3;
   settings.LanguageName = "简体中文";
@@ -195,7 +195,7 @@ TEST(Config, SaveAndLoadKeepSettingsAndCustomSizes) {
 }
 
 TEST(Config, SavingReplacesTheFileWithoutStaleSections) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   const std::string path = dir / "cfg.ini";
   testing::WriteText(path, "[CustomSize5]\nName=old\n[Stale]\nx=1\n");
   TSizeList sizes;
@@ -209,7 +209,7 @@ TEST(Config, SavingReplacesTheFileWithoutStaleSections) {
 }
 
 TEST(Config, SaveReportsAFolderItCannotCreate) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "taken", "a file where the folder should be");
   TSizeList sizes;
   Status s = SaveConfig(dir / "taken/Tessaro/cfg.ini", TAppSettings{}, sizes);

@@ -7,20 +7,18 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Fakes.h"
 #include "model/SetFile.h"
+#include "model/tests/Fakes.h"
 
 namespace tessaro {
 namespace {
-
-using testing::ScopedTempDir;
 
 struct CliRun {
   int Code = -1;
   std::string Out, Err;
 };
 
-CliRun Inspect(const ScopedTempDir& dir, const std::string& path) {
+CliRun Inspect(const test::TempFolder& dir, const std::string& path) {
   const std::string cli = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
   const std::string command =
       "'" + cli + "' inspect '" + path + "' >'" + (dir / "out.txt") + "' 2>'" + (dir / "err.txt") + "'";
@@ -37,7 +35,7 @@ CliRun Inspect(const ScopedTempDir& dir, const std::string& path) {
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(InspectCommand, PrintsBothDescriptorsOfAPackage) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::PackageSpec spec = testing::SlotsSpec({0, 1});
   spec.HeaderValue = 4321;
   spec.Spread = 1;
@@ -55,7 +53,7 @@ TEST(InspectCommand, PrintsBothDescriptorsOfAPackage) {
 }
 
 TEST(InspectCommand, MalformedDescriptorNamesTheFileAndTheFault) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WritePackage(dir / "pkg", testing::SlotsSpec({1}));
   testing::WriteText(dir / "pkg/brivanto_b.dll", std::string("\x01"
                                                              "abcdefg",
@@ -75,7 +73,7 @@ TEST(InspectCommand, MalformedDescriptorNamesTheFileAndTheFault) {
 }
 
 TEST(InspectCommand, PrintsASetAsItWouldLoad) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WritePackage(dir / "pkg", testing::SlotsSpec({1, 1}));
   testing::WriteText(dir / "a.jpg", "x");
   // Stored: photo 1 (a.jpg) in both slots, photo 0 no longer on disk.
@@ -113,7 +111,7 @@ TEST(InspectCommand, PrintsASetAsItWouldLoad) {
 }
 
 TEST(InspectCommand, MalformedSetFileNamesTheFileAndTheFault) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "bad.cys", std::string("\xff\xff\xff\x7f", 4) + std::string(40, '\0'));
   CliRun r = Inspect(dir, dir / "bad.cys");
   EXPECT_NE(r.Code, 0);
