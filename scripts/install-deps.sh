@@ -10,6 +10,7 @@ PACKAGES=(
   nlohmann-json3-dev
   clang clang-format libclang-rt-14-dev
   openssl imagemagick libjpeg-turbo-progs python3
+  libgs-common  # the CMYK press profile (default_cmyk.icc) the JPEG tests apply
   librsvg2-bin fonts-dejavu-core fonts-urw-base35
 )
 
