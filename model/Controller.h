@@ -182,8 +182,8 @@ class TMainController {
   void DeletePhoto(int row);
 
   // ---- Composition (ControllerCompose.cpp) ----
-  // The engine; main thread only. Must be given before a composition command
-  // runs; without it those commands do nothing.
+  // The engine; main thread only. Must be given before a composing command
+  // runs; without it the four composing commands do nothing.
   void SetComposeService(TComposeService& service) { FCompose = &service; }
   // The five commands: single preview (Enter), single result (F5), batch
   // preview (Shift+Enter), batch result (F8), and editing the selected slot's
