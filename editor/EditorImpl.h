@@ -47,6 +47,8 @@ struct PrefetchWorker {
   std::thread thread;
   std::shared_ptr<std::atomic<bool>> done;
 };
+
+// One application: its documents, clipboard, preferences and prefetches.
 struct AppState {
   std::mutex mutex;
   std::atomic<bool> cancel{false};
