@@ -8,7 +8,7 @@
 // canvas.
 //
 // Threading: these structures belong to one application and are touched only
-// under its mutex (editor/Editor.cpp). The pixel routines they feed use the
+// under its mutex (editor/EditorImpl.h). The pixel routines they feed use the
 // process-wide pool for large work.
 #pragma once
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Fakes.h"
 #include "model/SetFile.h"
+#include "model/tests/Fakes.h"
 
 namespace tessaro {
 namespace {
