@@ -155,7 +155,8 @@ QRect TMyListBox::FrameOuterRect() const {
 }
 
 void TMyListBox::UpdateContentSize() {
-  FContent->resize(std::max(1, viewport()->width()), std::max(FNextTop, 1));
+  // At least the viewport's height, so the content's background fills it.
+  FContent->resize(std::max(1, viewport()->width()), std::max({FNextTop, viewport()->height(), 1}));
 }
 
 void TMyListBox::resizeEvent(QResizeEvent* event) {

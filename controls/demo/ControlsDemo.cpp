@@ -71,12 +71,20 @@ QLabel* Caption(QWidget* parent, const QString& text, int x, int y) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Dark scroll bars to match the skin (the main window styles its own).
+  app.setStyleSheet(
+      "QScrollBar:vertical { background: #111418; width: 12px; margin: 0; }"
+      "QScrollBar::handle:vertical { background: #3d4550; border-radius: 4px; min-height: 24px; margin: 2px; "
+      "}"
+      "QScrollBar::handle:vertical:hover { background: #1aecec; }"
+      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
   if (argc < 2) {
     fprintf(stderr, "usage: controls_demo OUTPUT.png PHOTO...\n");
     return 2;
   }
   QWidget window;
-  window.resize(760, 560);
+  window.resize(760, 636);
   QPalette palette = window.palette();
   palette.setColor(QPalette::Window, kPanel);
   window.setPalette(palette);
@@ -90,7 +98,7 @@ int main(int argc, char** argv) {
   Caption(&window, QString::fromUtf8("照片"), 14, 74);
   auto* photos = new TMyListBox(&window);
   ConfigureThumbList(*photos, 108);
-  photos->setGeometry(12, 94, 176, 454);
+  photos->setGeometry(12, 94, 176, 530);
   std::vector<std::string> files;
   for (int i = 2; i < argc; ++i) files.push_back(argv[i]);
   photos->PrefetchThumbnails(files);
@@ -106,7 +114,8 @@ int main(int argc, char** argv) {
   Caption(&window, QString::fromUtf8("模板"), 200, 74);
   auto* temps = new TMyListBox(&window);
   ConfigureThumbList(*temps, 98);
-  temps->setGeometry(198, 94, 176, 454);
+  temps->TextMaxCharLen = 9;
+  temps->setGeometry(198, 94, 176, 530);
   const char* templateNames[] = {"浪漫婚纱01", "儿童乐园跨页", "青春纪念册", "经典写真"};
   for (int i = 0; i < int(files.size()) && i < 4; ++i)
     temps->AddRow({std::to_string(i + 1), templateNames[i], std::to_string(i) + "/4", "删除"},
@@ -230,11 +239,10 @@ int main(int argc, char** argv) {
   cursor->setPixmap(QPixmap::fromImage(SkinImage("cursor_rotate")));
   cursor->move(614, 282);
 
+  // The splash picture, scaled down beside the buttons.
   auto* splash = new QLabel(&window);
-  splash->setPixmap(QPixmap::fromImage(SkinImage("splash", QSize(240, 150))));
-  splash->move(386 + 0, 440 - 0);
-  splash->resize(240, 150);
-  splash->move(590 - 204, 440);
+  splash->setPixmap(QPixmap::fromImage(SkinImage("splash", QSize(288, 180))));
+  splash->setGeometry(386, 444, 288, 180);
 
   window.show();
   app.processEvents();
