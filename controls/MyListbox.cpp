@@ -1,6 +1,8 @@
 #include "controls/MyListbox.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -87,6 +89,31 @@ void TRowPicture::mousePressEvent(QMouseEvent* event) {
 }
 void TRowPicture::mouseDoubleClickEvent(QMouseEvent*) { FList->PictureDblClick(this); }
 void TRowPicture::mouseMoveEvent(QMouseEvent* event) { FList->MouseMoved(this, event); }
+
+void TRowPicture::dragEnterEvent(QDragEnterEvent* event) {
+  if (FList->PictureDragOver(this, event->position().toPoint(), TDragState::Enter, event->source())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void TRowPicture::dragMoveEvent(QDragMoveEvent* event) {
+  if (FList->PictureDragOver(this, event->position().toPoint(), TDragState::Move, event->source())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void TRowPicture::dragLeaveEvent(QDragLeaveEvent*) {
+  FList->PictureDragOver(this, QPoint(), TDragState::Leave, nullptr);
+}
+
+void TRowPicture::dropEvent(QDropEvent* event) {
+  FList->PictureDrop(this, event->position().toPoint(), event->source());
+  event->acceptProposedAction();
+}
 
 // -------------------------------------------------------------------- list
 
@@ -214,6 +241,7 @@ bool TMyListBox::AddRow(const std::vector<std::string>& texts, const std::string
       picture->resize(CheckBmp.size());
     }
     picture->move(TextBorder, rowTop);
+    picture->setAcceptDrops(ShowThumbPic);
     picture->lower();
     picture->show();
     row->Picture = picture;
@@ -463,6 +491,18 @@ void TMyListBox::PictureDblClick(TRowPicture* picture) {
   SetSelected(rowIndex, true);
   const TRowNode* row = Row(rowIndex);
   if (OnTextDblClick && row) OnTextDblClick(picture, rowIndex, FColNum, row->P, row->ThumbFile);
+}
+
+bool TMyListBox::PictureDragOver(TRowPicture* picture, QPoint pos, TDragState state, QObject* source) {
+  if (!ShowThumbPic || !picture->Row || !OnDragOver) return false;
+  bool accept = false;
+  OnDragOver(picture->Row->ThumbFile, picture, source, pos.x(), pos.y(), state, accept);
+  return accept;
+}
+
+void TMyListBox::PictureDrop(TRowPicture* picture, QPoint pos, QObject* source) {
+  if (!ShowThumbPic || !picture->Row || !OnDragDrop) return;
+  OnDragDrop(picture->Row->ThumbFile, picture, source, pos.x(), pos.y());
 }
 
 }  // namespace tessaro

@@ -84,10 +84,17 @@ class TRowPicture : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   TMyListBox* FList;
 };
+
+// Where a drag is relative to the control it passes over.
+enum class TDragState { Enter, Leave, Move };
 
 class TMyListBox : public QScrollArea {
   Q_OBJECT
@@ -97,6 +104,13 @@ class TMyListBox : public QScrollArea {
       std::function<void(QWidget* sender, int row, int col, void* p, const std::string& thumbFile)>;
   using TRowChangedEvent = std::function<void(int oldRow, int newRow)>;
   using TMyMouseMoveEvent = std::function<void(QWidget* sender, Qt::KeyboardModifiers shift, int x, int y)>;
+  // Drags over and drops on thumbnail pictures. `source` is the widget the
+  // drag started from (none for drags from other programs); `fileName` is the
+  // row's ThumbFile; x, y are picture coordinates (0, 0 when leaving).
+  using TDragOverEvent = std::function<void(const std::string& fileName, QWidget* sender, QObject* source,
+                                            int x, int y, TDragState state, bool& accept)>;
+  using TDragDropEvent =
+      std::function<void(const std::string& fileName, QWidget* sender, QObject* source, int x, int y)>;
 
   explicit TMyListBox(QWidget* parent = nullptr);
   ~TMyListBox() override;
@@ -151,6 +165,9 @@ class TMyListBox : public QScrollArea {
   TTextClickEvent OnTextDblClick;
   TRowChangedEvent OnRowChanged;
   TMyMouseMoveEvent OnMyMouseMove;
+  // Thumbnail mode only; a picture accepts drops only while OnDragOver is set.
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
 
   // ---- Operations.
   // Appends a row. In thumbnail mode the thumbnail of `thumbFile` is drawn
@@ -168,6 +185,7 @@ class TMyListBox : public QScrollArea {
 
   // Starts decoding the thumbnails of files about to be added, on every core;
   // the following AddRow calls for them take the finished pictures in order.
+  // Clear forgets the ones not taken yet.
   void PrefetchThumbnails(const std::vector<std::string>& files);
   QSize ThumbBox() const { return QSize(ThumbWidth, ThumbHeight); }
 
@@ -204,6 +222,8 @@ class TMyListBox : public QScrollArea {
   void PictureLeave(TRowPicture* picture);
   void PictureMouseDown(TRowPicture* picture, QPoint pos);
   void PictureDblClick(TRowPicture* picture);
+  bool PictureDragOver(TRowPicture* picture, QPoint pos, TDragState state, QObject* source);
+  void PictureDrop(TRowPicture* picture, QPoint pos, QObject* source);
 
   QWidget* FContent;
   int FColNum = 0;

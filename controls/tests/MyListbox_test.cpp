@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -444,6 +445,50 @@ TEST_F(PhotoListTest, WheelScrollsOneLinePerEventAndMovementTakesTheFocus) {
   ASSERT_FALSE(senders.empty());
   EXPECT_EQ(senders.back(), label);
   EXPECT_TRUE(FList.hasFocus());
+}
+
+// ---- Drags over thumbnail pictures
+
+TEST_F(PhotoListTest, DragsOverAPictureAskTheOwnerAndDropsReportTheRowFile) {
+  ASSERT_TRUE(Add("a"));
+  QWidget* picture = FList.GetRow(0)->Picture;
+  auto* mime = new QMimeData;
+  mime->setText("x");
+  std::vector<std::string> seen;
+  bool answer = false;
+  FList.OnDragOver = [&](const std::string& file, QWidget* sender, QObject*, int x, int y, TDragState state,
+                         bool& accept) {
+    EXPECT_EQ(file, FPhoto);
+    EXPECT_EQ(sender, picture);
+    seen.push_back((state == TDragState::Enter  ? "enter "
+                    : state == TDragState::Move ? "move "
+                                                : "leave ") +
+                   std::to_string(x) + "," + std::to_string(y));
+    accept = answer;
+  };
+  FList.OnDragDrop = [&](const std::string& file, QWidget*, QObject*, int x, int y) {
+    seen.push_back("drop " + file.substr(file.rfind('/') + 1) + " " + std::to_string(x) + "," +
+                   std::to_string(y));
+  };
+  QDragEnterEvent refused(QPoint(20, 30), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(picture, &refused);
+  EXPECT_FALSE(refused.isAccepted()) << "the owner said no";
+  answer = true;
+  QDragEnterEvent enter(QPoint(20, 30), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(picture, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDragMoveEvent move(QPoint(21, 31), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(picture, &move);
+  EXPECT_TRUE(move.isAccepted());
+  QDragLeaveEvent leave;
+  QApplication::sendEvent(picture, &leave);
+  QDragEnterEvent again(QPoint(5, 6), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(picture, &again);
+  QDropEvent drop(QPointF(22, 32), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(picture, &drop);
+  EXPECT_EQ(seen, (std::vector<std::string>{"enter 20,30", "enter 20,30", "move 21,31", "leave 0,0",
+                                            "enter 5,6", "drop photo.png 22,32"}));
+  delete mime;
 }
 
 // ---- Check-box-only lists (the set list)

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include "controls/Look.h"
+
 namespace tessaro {
 namespace {
 
@@ -62,6 +69,28 @@ TEST(Skin, StatesOfAPictureDiffer) {
   EXPECT_NE(SkinImage("check_on"), SkinImage("check_off"));
   EXPECT_NE(SkinImage("button_normal"), SkinImage("button_hover"));
   EXPECT_EQ(SkinImage("check_on", QSize(28, 28)).size(), QSize(28, 28));
+}
+
+TEST(ListFont, ChineseTextHasGlyphs) {
+  // "宋体" may be absent; the fallbacks the set-up script installs must
+  // cover the lists' Chinese texts.
+  QFont font = ListFont(9);
+  EXPECT_EQ(font.pointSize(), 9);
+  EXPECT_EQ(font.families().value(0), QString::fromUtf8("宋体"));
+  bool covered = false;
+  for (const QString& family : font.families())
+    if (QFontDatabase::hasFamily(family) &&
+        QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese))
+      covered = true;
+  EXPECT_TRUE(covered) << "no installed CJK font among the list font's families";
+  QFontMetrics metrics(font);
+  EXPECT_GT(metrics.horizontalAdvance(QString::fromUtf8("删除")), metrics.horizontalAdvance("ab"));
+}
+
+TEST(ColorFromBgr, ReadsTheSystemsByteOrder) {
+  EXPECT_EQ(ColorFromBgr(0x0F02B3), QColor(179, 2, 15));
+  EXPECT_EQ(ColorFromBgr(0xECEC1A), QColor(26, 236, 236));
+  EXPECT_EQ(ColorFromBgr(0xFF319CFF), QColor(255, 156, 49)) << "the top byte is ignored";
 }
 
 }  // namespace
