@@ -1,6 +1,5 @@
 #include "controls/Thumbnails.h"
 
-#include <QPainter>
 #include <filesystem>
 #include <memory>
 

@@ -142,6 +142,21 @@ TEST_F(ImageButtonTest, EmptySecondBaseKeepsTheCurrentPicture) {
   EXPECT_EQ(button.Picture(), before);
 }
 
+TEST_F(ImageButtonTest, NewBasePictureShowsAtTheNextRefresh) {
+  FButton.SetBmpNormal(Solid(36, 32, QColor(200, 10, 10)));
+  EXPECT_EQ(At(FButton.Picture(), 5, 5), QColor(60, 70, 80)) << "not yet";
+  FButton.SetChecked(true);
+  FButton.SetChecked(false);
+  EXPECT_EQ(At(FButton.Picture(), 5, 5), QColor(200, 10, 10));
+  // The base is a copy: drawing on the caller's picture changes nothing.
+  QImage mine = Solid(36, 32, QColor(1, 2, 3));
+  FButton.SetBmpNormal(mine);
+  mine.fill(Qt::white);
+  FButton.SetChecked(true);
+  FButton.SetChecked(false);
+  EXPECT_EQ(At(FButton.Picture(), 5, 5), QColor(1, 2, 3));
+}
+
 TEST_F(ImageButtonTest, CheckUncheckCheckEqualsCheckingOnce) {
   FButton.SetChecked(true);
   QImage once = FButton.Picture();
