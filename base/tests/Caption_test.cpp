@@ -14,6 +14,8 @@ struct WrapCase {
   std::string expected;
 };
 
+void PrintTo(const WrapCase& c, std::ostream* os) { *os << c.name; }
+
 class WrapCaptionTest : public testing::TestWithParam<WrapCase> {};
 
 TEST_P(WrapCaptionTest, Wraps) {

@@ -42,6 +42,8 @@ struct TintCase {
   QColor expected;
 };
 
+void PrintTo(const TintCase& c, std::ostream* os) { *os << c.name; }
+
 class CheckedTintTest : public testing::TestWithParam<TintCase> {};
 
 TEST_P(CheckedTintTest, Tints) {
@@ -71,6 +73,8 @@ struct GreyCase {
   int trans;
   QColor expected;
 };
+
+void PrintTo(const GreyCase& c, std::ostream* os) { *os << c.name; }
 
 class DisabledLookTest : public testing::TestWithParam<GreyCase> {};
 

@@ -106,6 +106,8 @@ struct FitCase {
   QRect drawn;  // where the picture lands in the row picture
 };
 
+void PrintTo(const FitCase& c, std::ostream* os) { *os << c.name; }
+
 class ThumbnailPlacementTest : public PhotoListTest, public testing::WithParamInterface<FitCase> {};
 
 TEST_P(ThumbnailPlacementTest, PictureIsFittedAndCentredInTheBox) {
