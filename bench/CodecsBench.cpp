@@ -21,7 +21,7 @@
 
 #include "base/FileIo.h"
 #include "base/Parallel.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 extern char** environ;
 

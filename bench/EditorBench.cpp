@@ -32,8 +32,8 @@
 #include "base/Parallel.h"
 #include "editor/Automation.h"
 #include "editor/Editor.h"
-#include "imaging/Codecs.h"
-#include "imaging/Psd.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/psd/Psd.h"
 
 using namespace tessaro;
 using namespace tessaro::automation;

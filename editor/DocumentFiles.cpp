@@ -6,7 +6,7 @@
 
 #include "base/FileIo.h"
 #include "editor/Raster.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::editor {
 

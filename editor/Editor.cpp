@@ -25,7 +25,7 @@
 #include "editor/DocumentFiles.h"
 #include "editor/EditorState.h"
 #include "editor/Raster.h"
-#include "imaging/Adjust.h"
+#include "imaging/ops/Adjust.h"
 
 namespace tessaro {
 

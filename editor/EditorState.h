@@ -23,7 +23,7 @@
 #include "editor/MaskPlane.h"
 #include "imaging/BlendMode.h"
 #include "imaging/Image.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 
 namespace tessaro::editor {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/Parallel.h"
-#include "imaging/Adjust.h"
-#include "imaging/Blend.h"
-#include "imaging/Resample.h"
+#include "imaging/ops/Adjust.h"
+#include "imaging/ops/Blend.h"
+#include "imaging/ops/Resample.h"
 
 namespace tessaro::editor {
 

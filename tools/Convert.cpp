@@ -7,7 +7,7 @@
 
 #include "base/FileIo.h"
 #include "base/Text.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "tools/Commands.h"
 
 namespace tessaro::cli {

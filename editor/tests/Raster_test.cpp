@@ -7,7 +7,7 @@
 
 #include "editor/MaskPlane.h"
 #include "editor/tests/EditorTestUtil.h"
-#include "imaging/Blend.h"
+#include "imaging/ops/Blend.h"
 
 namespace tessaro::editor {
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "editor/tests/EditorTestUtil.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::editortest {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "base/ByteReader.h"
 #include "base/FileIo.h"
-#include "imaging/Codecs.h"
-#include "imaging/Resample.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/ops/Resample.h"
 #include "tools/pack/Scenes.h"
 
 namespace tessaro::demo {

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "imaging/BlendMode.h"
-#include "imaging/Geometry.h"
+#include "imaging/ops/Geometry.h"
 #include "imaging/Image.h"
 
 namespace tessaro::authoring {

@@ -1,5 +1,5 @@
 // Format sniffing, dispatch, orientation, file probing and writing.
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "base/FileIo.h"
-#include "imaging/CodecsInternal.h"
-#include "imaging/Psd.h"
+#include "imaging/codecs/CodecsInternal.h"
+#include "imaging/psd/Psd.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
 namespace tessaro {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
 namespace tessaro {

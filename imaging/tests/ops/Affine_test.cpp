@@ -1,4 +1,4 @@
-#include "imaging/Affine.h"
+#include "imaging/ops/Affine.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "imaging/Resample.h"
+#include "imaging/ops/Resample.h"
 #include "imaging/tests/ops/TestImages.h"
 
 namespace tessaro {

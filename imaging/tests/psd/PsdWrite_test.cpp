@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/FileIo.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 #include "imaging/tests/psd/PsdTestUtil.h"
 
 namespace tessaro {

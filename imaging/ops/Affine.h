@@ -3,7 +3,7 @@
 // the photo on the interactive preview.
 //
 // Direction and coordinates. Every matrix here maps SOURCE coordinates to
-// DESTINATION coordinates (imaging/Geometry.h: pixel i covers [i, i + 1), y
+// DESTINATION coordinates (imaging/ops/Geometry.h: pixel i covers [i, i + 1), y
 // down, positive angles counter-clockwise on screen). Drawing works by inverse
 // mapping: each destination pixel centre is mapped back into the source and
 // sampled there.
@@ -43,7 +43,7 @@
 #include <cstdint>
 
 #include "base/Status.h"
-#include "imaging/Geometry.h"
+#include "imaging/ops/Geometry.h"
 #include "imaging/Image.h"
 
 namespace tessaro {

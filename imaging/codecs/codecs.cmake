@@ -1,21 +1,14 @@
 # Photo decoders and header probes (JPEG, PNG, TIFF, GIF, BMP, TGA, and the
-# merged picture of layered documents), EXIF, colour management, JPEG and PNG
-# encoders.
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(TESSARO_CODEC_LIBS REQUIRED IMPORTED_TARGET libjpeg libpng libtiff-4 lcms2 zlib)
-find_package(GIF REQUIRED)
-
+# merged picture of layered documents), EXIF, JPEG and PNG encoders.
 target_sources(tessaro_imaging PRIVATE
-  Codecs.cpp
-  ColorManagement.cpp
-  Exif.cpp
-  Jpeg.cpp
-  Png.cpp
-  Tiff.cpp
-  Gif.cpp
-  Bmp.cpp
-  Tga.cpp)
-target_link_libraries(tessaro_imaging PRIVATE PkgConfig::TESSARO_CODEC_LIBS GIF::GIF)
+  codecs/Codecs.cpp
+  codecs/Exif.cpp
+  codecs/Jpeg.cpp
+  codecs/Png.cpp
+  codecs/Tiff.cpp
+  codecs/Gif.cpp
+  codecs/Bmp.cpp
+  codecs/Tga.cpp)
 
 tessaro_test(imaging_codecs_test
   SOURCES

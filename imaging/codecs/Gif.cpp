@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "imaging/CodecsInternal.h"
+#include "imaging/codecs/CodecsInternal.h"
 
 namespace tessaro::codecs {
 namespace {

@@ -1,4 +1,4 @@
-#include "imaging/Affine.h"
+#include "imaging/ops/Affine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "base/Parallel.h"
 #include "imaging/PixelMath.h"
-#include "imaging/Resample.h"
+#include "imaging/ops/Resample.h"
 
 namespace tessaro {
 

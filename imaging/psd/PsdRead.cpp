@@ -12,8 +12,8 @@
 
 #include "base/Parallel.h"
 #include "base/Text.h"
-#include "imaging/Psd.h"
-#include "imaging/PsdInternal.h"
+#include "imaging/psd/Psd.h"
+#include "imaging/psd/PsdInternal.h"
 
 namespace tessaro {
 

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <memory>
 
-#include "imaging/CodecsInternal.h"
-#include "imaging/ColorManagement.h"
+#include "imaging/codecs/CodecsInternal.h"
+#include "imaging/ops/ColorManagement.h"
 
 namespace tessaro::codecs {
 namespace {

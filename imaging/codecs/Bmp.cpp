@@ -19,8 +19,8 @@
 #include <cstring>
 
 #include "base/ByteReader.h"
-#include "imaging/CodecsInternal.h"
-#include "imaging/ColorManagement.h"
+#include "imaging/codecs/CodecsInternal.h"
+#include "imaging/ops/ColorManagement.h"
 
 namespace tessaro::codecs {
 namespace {

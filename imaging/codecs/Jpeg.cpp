@@ -21,9 +21,9 @@
 // clang-format on
 
 #include "base/ByteReader.h"
-#include "imaging/CodecsInternal.h"
-#include "imaging/ColorManagement.h"
-#include "imaging/Exif.h"
+#include "imaging/codecs/CodecsInternal.h"
+#include "imaging/ops/ColorManagement.h"
+#include "imaging/codecs/Exif.h"
 
 namespace tessaro::codecs {
 namespace {

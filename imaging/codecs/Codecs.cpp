@@ -1,5 +1,5 @@
 // Format dispatch, byte sources, orientation and file writing.
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -16,9 +16,9 @@
 #include "base/FileIo.h"
 #include "base/Parallel.h"
 #include "base/Text.h"
-#include "imaging/CodecsInternal.h"
-#include "imaging/ColorManagement.h"
-#include "imaging/Psd.h"
+#include "imaging/codecs/CodecsInternal.h"
+#include "imaging/ops/ColorManagement.h"
+#include "imaging/psd/Psd.h"
 
 namespace tessaro {
 namespace codecs {

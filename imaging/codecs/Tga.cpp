@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "base/ByteReader.h"
-#include "imaging/CodecsInternal.h"
+#include "imaging/codecs/CodecsInternal.h"
 
 namespace tessaro::codecs {
 namespace {

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <memory>
 
-#include "imaging/CodecsInternal.h"
-#include "imaging/ColorManagement.h"
-#include "imaging/Exif.h"
+#include "imaging/codecs/CodecsInternal.h"
+#include "imaging/ops/ColorManagement.h"
+#include "imaging/codecs/Exif.h"
 
 namespace tessaro::codecs {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "base/Parallel.h"
-#include "imaging/Psd.h"
-#include "imaging/PsdInternal.h"
+#include "imaging/psd/Psd.h"
+#include "imaging/psd/PsdInternal.h"
 
 namespace tessaro {
 

@@ -1,4 +1,4 @@
-// Internals shared by the format readers behind imaging/Codecs.h: a random-
+// Internals shared by the format readers behind imaging/codecs/Codecs.h: a random-
 // access byte source for header probes (so that a file probe reads only the
 // bytes the header needs), the per-format probes and decoders, and small
 // helpers. The fuzz targets call the per-format decoders directly.
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/Status.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::codecs {
 
