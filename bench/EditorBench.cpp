@@ -100,7 +100,7 @@ std::string WriteJpeg(const std::string& name, const Image& img, double ppi, int
   const std::string path = JoinPath(gFolder, name);
   WriteImageOptions o;
   o.jpeg.quality = quality;
-  o.jpeg.ppi = ppi;
+  o.ppi = ppi;
   Must(WriteImageFile(path, img, o), "write jpeg");
   return path;
 }

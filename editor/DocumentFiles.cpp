@@ -166,10 +166,9 @@ Status SaveDocumentJpeg(const DocState& doc, const std::string& path, int qualit
   if (!s.ok()) return s;
   JpegEncodeOptions options;
   options.quality = encoderQuality;
-  options.ppi = doc.resolution;
   options.subsampleChroma = !JpegKeepsFullChroma(quality);
   options.cancel = cancel.Flag();
-  Result<std::vector<uint8_t>> bytes = EncodeJpeg(flat, options);
+  Result<std::vector<uint8_t>> bytes = EncodeJpeg(flat, options, doc.resolution);
   if (!bytes.ok()) {
     if (cancel.Requested()) return Status::Error("cancelled");
     return Status::Error("cannot encode " + FileNameOf(path) + ": " + bytes.message());

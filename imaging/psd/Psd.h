@@ -48,6 +48,16 @@ enum class PsdColorMode {
   kLab = 9,
 };
 
+// "Bitmap", "Grayscale", "Indexed", "RGB", "CMYK", "Multichannel", "Duotone",
+// "Lab"; "unknown" for any other value.
+const char* PsdColorModeName(PsdColorMode mode);
+// The colour channels of a mode (RGB and Lab 3, CMYK 4, the others 1); the
+// rest of a document's `channels` are extra (transparency, alpha, spot).
+// Multichannel documents name all their channels as extra ones: their
+// colour channels are those of the `channels` left without one of the
+// `channelNames` (0 when both are 0).
+int PsdColorChannelCount(PsdColorMode mode, int channels, size_t channelNames);
+
 // A layer's pixel mask. Pixels outside `bounds` take `defaultColor`.
 struct PsdLayerMask {
   IntRect bounds;            // document pixels

@@ -196,8 +196,7 @@ TEST(ProbeImageFileTest, NeedsOnlyTheHeader) {
   Image image = test::MakeGradient(640, 480);
   JpegEncodeOptions options;
   options.orientation = 6;
-  options.ppi = 240;
-  Result<std::vector<uint8_t>> jpeg = EncodeJpeg(image, options);
+  Result<std::vector<uint8_t>> jpeg = EncodeJpeg(image, options, 240);
   ASSERT_TRUE(jpeg.ok());
   std::vector<uint8_t> bytes = *jpeg;
   size_t sos = 2;
@@ -299,7 +298,7 @@ TEST(WriteImageFileTest, ChoosesTheEncoderByExtension) {
   TempFolder folder;
   Image image = test::MakeGradient(64, 48, true);
   WriteImageOptions options;
-  options.jpeg.ppi = 150;
+  options.ppi = 150;
   ASSERT_TRUE(WriteImageFile(folder.Path("a.PNG"), image, options).ok());
   ASSERT_TRUE(WriteImageFile(folder.Path("a.jpeg"), image, options).ok());
   Result<DecodedImage> png = DecodeImageFile(folder.Path("a.PNG"));
