@@ -54,9 +54,9 @@
 #include <optional>
 
 #include "editor/Automation.h"
-#include "imaging/ops/Affine.h"
 #include "imaging/BlendMode.h"
 #include "imaging/Image.h"
+#include "imaging/ops/Affine.h"
 #include "imaging/psd/Psd.h"
 
 namespace tessaro {

@@ -18,7 +18,7 @@ namespace {
 
 TransformOptions BandOptions(const CancelToken& cancel, int bandRows = 0) {
   TransformOptions options;
-  options.cancel = cancel.Flag();
+  options.cancel = cancel;
   options.bandRows = bandRows;
   return options;
 }

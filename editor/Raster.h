@@ -12,9 +12,9 @@
 
 #include "base/Status.h"
 #include "editor/EditorState.h"
+#include "imaging/Image.h"
 #include "imaging/ops/Affine.h"
 #include "imaging/ops/Geometry.h"
-#include "imaging/Image.h"
 
 namespace tessaro::editor {
 

@@ -385,9 +385,6 @@ Result<DecodedImage> DecodeBmp(std::span<const uint8_t> bytes, const DecodeOptio
   return out;
 }
 
-}  // namespace tessaro::codecs
-
-namespace tessaro::codecs {
 namespace {
 
 // "BM" and a plausible size of the information header that follows the

@@ -13,13 +13,13 @@
 // at the same time as the others; nothing keeps state between calls.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/Cancel.h"
 #include "base/Status.h"
 #include "imaging/Image.h"
 
@@ -116,9 +116,9 @@ struct JpegEncodeOptions {
   std::vector<uint8_t> iccProfile;
   int orientation = 0;                 // written to the EXIF block when 1..8
   std::vector<uint8_t> exifThumbnail;  // a small JPEG written as the EXIF thumbnail
-  // When set (from any thread) the encoder stops within a few rows and
-  // returns the error "cancelled". Not owned; may be null.
-  const std::atomic<bool>* cancel = nullptr;
+  // Polled every few rows; once raised the encoder stops and returns
+  // Status::Cancelled().
+  CancelToken cancel;
 };
 
 // Encodes an image as baseline (or progressive) JPEG with a JFIF header and

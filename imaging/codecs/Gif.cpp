@@ -184,9 +184,6 @@ Result<DecodedImage> DecodeGif(std::span<const uint8_t> bytes, const DecodeOptio
   return out;
 }
 
-}  // namespace tessaro::codecs
-
-namespace tessaro::codecs {
 namespace {
 
 bool SniffGif(const SniffInput& input) {

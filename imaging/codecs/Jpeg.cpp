@@ -439,7 +439,7 @@ bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& opt
   const int width = image.width();
   st.row.resize(size_t(width) * 3);
   while (cinfo.next_scanline < cinfo.image_height) {
-    if (options.cancel && cinfo.next_scanline % 16 == 0 && options.cancel->load(std::memory_order_relaxed)) {
+    if (cinfo.next_scanline % 16 == 0 && options.cancel.Requested()) {
       st.cancelled = true;
       return false;
     }
@@ -566,7 +566,7 @@ Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOpti
 
   auto st = std::make_unique<codecs::EncodeState>();
   if (!codecs::RunEncode(*st, image, options, ppi, exif)) {
-    if (st->cancelled) return Status::Error("cancelled");
+    if (st->cancelled) return Status::Cancelled();
     std::string message = st->err.message[0] ? st->err.message : "JPEG encoding failed";
     return Status::Error(message);
   }

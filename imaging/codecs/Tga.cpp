@@ -216,9 +216,6 @@ Result<DecodedImage> DecodeTga(std::span<const uint8_t> bytes, const DecodeOptio
   return out;
 }
 
-}  // namespace tessaro::codecs
-
-namespace tessaro::codecs {
 namespace {
 
 constexpr char kTgaFooter[] = "TRUEVISION-XFILE.";  // followed by a 0 byte, 18 in all

@@ -428,9 +428,6 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
   return out;
 }
 
-}  // namespace tessaro::codecs
-
-namespace tessaro::codecs {
 namespace {
 
 // Classic TIFF (42) and BigTIFF (43), either byte order.

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "base/Parallel.h"
-#include "imaging/ops/Blend.h"
 #include "imaging/PixelMath.h"
+#include "imaging/ops/Blend.h"
 
 namespace tessaro {
 

@@ -23,8 +23,8 @@
 #pragma once
 
 #include "base/Status.h"
-#include "imaging/ops/Geometry.h"
 #include "imaging/Image.h"
+#include "imaging/ops/Geometry.h"
 
 namespace tessaro {
 

@@ -24,13 +24,13 @@
 // pool of base/Parallel.h for large documents.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "base/Cancel.h"
 #include "base/Status.h"
 #include "imaging/BlendMode.h"
 #include "imaging/Image.h"
@@ -167,9 +167,9 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document);
 
 struct PsdWriteOptions {
-  // When set (from any thread) the writer stops within a few rows of channel
-  // data and returns the error "cancelled". Not owned; may be null.
-  const std::atomic<bool>* cancel = nullptr;
+  // Polled every few rows of channel data; once raised the writer stops and
+  // returns Status::Cancelled().
+  CancelToken cancel;
 };
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document, const PsdWriteOptions& options);
 

@@ -10,8 +10,8 @@
 #pragma once
 
 #include "base/Status.h"
-#include "imaging/ops/Geometry.h"
 #include "imaging/Image.h"
+#include "imaging/ops/Geometry.h"
 #include "tools/pack/Description.h"
 
 namespace tessaro::authoring {

@@ -318,6 +318,7 @@ TEST(EncodeJpegTest, RaisedCancelFlagStopsTheEncoder) {
   Result<std::vector<uint8_t>> jpeg = EncodeJpeg(test::MakeGradient(64, 64), options);
   ASSERT_FALSE(jpeg.ok());
   EXPECT_EQ(jpeg.message(), "cancelled");
+  EXPECT_TRUE(jpeg.cancelled());
   cancel = false;
   EXPECT_TRUE(EncodeJpeg(test::MakeGradient(64, 64), options).ok());
 }
@@ -344,6 +345,7 @@ TEST(EncodeJpegTest, CancelAfterTheOutputGrewReleasesEverythingOnce) {
   canceller.join();
   if (!jpeg.ok()) {
     EXPECT_EQ(jpeg.message(), "cancelled");
+    EXPECT_TRUE(jpeg.cancelled());
   }
 }
 
