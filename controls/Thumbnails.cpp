@@ -4,7 +4,7 @@
 #include <memory>
 
 // The imaging and model includes of the controls live here only.
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "model/func.h"
 
 namespace tessaro {

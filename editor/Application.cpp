@@ -12,7 +12,7 @@
 #include "editor/DocumentFiles.h"
 #include "editor/EditorImpl.h"
 #include "editor/Raster.h"
-#include "imaging/Adjust.h"
+#include "imaging/ops/Adjust.h"
 
 namespace tessaro {
 namespace editor {
@@ -224,7 +224,7 @@ class AppImpl final : public automation::Application {
     FApp->prefetches.erase(it);
     if (StampOf(key) != std::optional<FileStamp>(entry.stamp)) return std::nullopt;
     while (entry.result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
-      if (FApp->cancel.load()) return Result<DocContent>(Status::Error("cancelled"));
+      if (FApp->cancel.load()) return Result<DocContent>(Status::Cancelled());
     Result<DocContent> r = entry.result.get();
     if (!r.ok()) return std::nullopt;  // read again and report the error of that read
     FApp->prefetchHits.fetch_add(1);

@@ -4,7 +4,7 @@
 
 #include "editor/EditorImpl.h"
 #include "editor/Raster.h"
-#include "imaging/Adjust.h"
+#include "imaging/ops/Adjust.h"
 
 namespace tessaro {
 namespace editor {

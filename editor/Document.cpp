@@ -98,7 +98,7 @@ class DocumentImpl final : public automation::Document {
       const LayerData& l = *doc.layers[i];
       if (!l.pixels.empty()) {
         TransformOptions options;
-        options.cancel = cancel.Flag();
+        options.cancel = cancel;
         Result<PlacedImage> r =
             TransformImage(l.pixels, Affine2D::Translation(l.box.left, l.box.top).Then(m), sampling, options);
         if (!r.ok()) return r.status();

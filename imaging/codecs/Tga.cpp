@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "base/ByteReader.h"
-#include "imaging/CodecsInternal.h"
+#include "imaging/codecs/Registry.h"
 
 namespace tessaro::codecs {
 namespace {
@@ -215,5 +215,37 @@ Result<DecodedImage> DecodeTga(std::span<const uint8_t> bytes, const DecodeOptio
   }
   return out;
 }
+
+namespace {
+
+constexpr char kTgaFooter[] = "TRUEVISION-XFILE.";  // followed by a 0 byte, 18 in all
+
+bool TgaHeaderPlausible(std::span<const uint8_t> head) {
+  if (head.size() < 18) return false;
+  uint8_t mapType = head[1], type = head[2], depth = head[16];
+  if (mapType > 1) return false;
+  if (type != 1 && type != 2 && type != 3 && type != 9 && type != 10 && type != 11) return false;
+  if (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
+  int width = head[12] | head[13] << 8, height = head[14] | head[15] << 8;
+  return width > 0 && height > 0;
+}
+
+// TGA has no signature: a plausible header is taken as TGA when the file's
+// name says so or when it ends in the TGA 2.0 footer.
+bool SniffTga(const SniffInput& input) {
+  const bool footer = input.tail.size() == sizeof kTgaFooter &&
+                      std::memcmp(input.tail.data(), kTgaFooter, sizeof kTgaFooter) == 0;
+  return (input.extensionMatches || footer) && TgaHeaderPlausible(input.head);
+}
+
+}  // namespace
+
+const ImageCodec kTgaCodec = {
+    .name = "TGA",
+    .extensions = ".tga .tpic .vda .icb .vst",
+    .sniff = SniffTga,
+    .probe = ProbeTga,
+    .decode = DecodeTga,
+};
 
 }  // namespace tessaro::codecs

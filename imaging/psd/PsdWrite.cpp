@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "base/Parallel.h"
-#include "imaging/Psd.h"
-#include "imaging/PsdInternal.h"
+#include "imaging/psd/Psd.h"
+#include "imaging/psd/PsdInternal.h"
 
 namespace tessaro {
 
@@ -22,14 +22,13 @@ struct Overflow {};
 
 class Writer {
  public:
-  Writer(const PsdDocument& doc, bool psb, const std::atomic<bool>* cancel)
-      : FDoc(doc), FPsb(psb), FCancel(cancel) {}
+  Writer(const PsdDocument& doc, bool psb, CancelToken cancel) : FDoc(doc), FPsb(psb), FCancel(cancel) {}
   Result<std::vector<uint8_t>> Write();
   bool Overflowed() const { return FOverflow; }
   bool Cancelled() const { return FCancelled; }
   // Polled between rows and bands; remembers a cancel once seen.
   bool StopRequested() {
-    if (FCancel && !FCancelled && FCancel->load(std::memory_order_relaxed)) FCancelled = true;
+    if (!FCancelled && FCancel.Requested()) FCancelled = true;
     return FCancelled;
   }
 
@@ -75,7 +74,7 @@ class Writer {
   bool FPsb;
   bool FOverflow = false;
   bool FTransparency = false;
-  const std::atomic<bool>* FCancel = nullptr;
+  CancelToken FCancel;
   std::atomic<bool> FCancelled{false};
 };
 
@@ -502,9 +501,9 @@ Result<std::vector<uint8_t>> Writer::Write() {
   w.U32BE(0);  // no colour mode data
   WriteResources(w);
   WriteLayerSection(w);
-  if (FCancelled) return Status::Error("cancelled");
+  if (FCancelled) return Status::Cancelled();
   WriteMerged(w);
-  if (FCancelled) return Status::Error("cancelled");
+  if (FCancelled) return Status::Cancelled();
   if (FOverflow) return Status::Error("document too large for the PSD field widths");
   return w.Take();
 }

@@ -1,4 +1,4 @@
-#include "imaging/Affine.h"
+#include "imaging/ops/Affine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "base/Parallel.h"
 #include "imaging/PixelMath.h"
-#include "imaging/Resample.h"
+#include "imaging/ops/Resample.h"
 
 namespace tessaro {
 
@@ -345,8 +345,6 @@ inline float Overlap(int i, double lo, double hi) {
   return float(std::clamp(std::min(hi, i + 1.0) - std::max(lo, double(i)), 0.0, 1.0));
 }
 
-bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
-
 // Resamples `sourceRect` of `source` onto the whole of `dest`, one band of
 // destination rows at a time. Every band maps its own slice of the source
 // rectangle, so the filter sees the same positions as in one call; the pass
@@ -360,7 +358,7 @@ Status ResampleBanded(const Buffer& source, const RectF& sourceRect, Buffer& des
   const int h = dest.height();
   const int band = options.bandRows > 0 ? options.bandRows : TransformBandRows(dest.width());
   for (int y0 = 0; y0 < h; y0 += band) {
-    if (Cancelled(options.cancel)) return Status::Error("cancelled");
+    if (options.cancel.Requested()) return Status::Cancelled();
     const int y1 = std::min(h, y0 + band);
     const double sy0 = sourceRect.top + sourceRect.Height() * y0 / h;
     const double sy1 = sourceRect.top + sourceRect.Height() * y1 / h;
@@ -380,7 +378,7 @@ Status TransformInto(const PixelBuffer<Pixel>& source, const Affine2D& m, Sampli
   using Buffer = PixelBuffer<Pixel>;
   if (source.empty()) return Status::Error("transform: empty source");
   if (!m.IsFinite() || !m.Inverted()) return Status::Error("transform: the matrix cannot be inverted");
-  if (Cancelled(options.cancel)) return Status::Error("cancelled");
+  if (options.cancel.Requested()) return Status::Cancelled();
   const double W = source.width(), H = source.height();
   const RectF bounds = TransformedBounds(m, RectF{0, 0, W, H});
   cover = CoveredPixels(bounds);
@@ -439,7 +437,7 @@ Status TransformInto(const PixelBuffer<Pixel>& source, const Affine2D& m, Sampli
   const bool zeroFill = std::memcmp(&fill, &kZeroPixel<Pixel>, sizeof(Pixel)) == 0;
   const int band = options.bandRows > 0 ? options.bandRows : TransformBandRows(outW);
   for (int y0 = 0; y0 < outH; y0 += band) {
-    if (Cancelled(options.cancel)) return Status::Error("cancelled");
+    if (options.cancel.Requested()) return Status::Cancelled();
     const int y1 = std::min(outH, y0 + band);
     if (!zeroFill)
       for (int y = y0; y < y1; ++y) std::fill(out.Row(y), out.Row(y) + outW, fill);

@@ -19,8 +19,8 @@
 #include <cstring>
 
 #include "base/ByteReader.h"
-#include "imaging/CodecsInternal.h"
-#include "imaging/ColorManagement.h"
+#include "imaging/codecs/Registry.h"
+#include "imaging/ops/ColorManagement.h"
 
 namespace tessaro::codecs {
 namespace {
@@ -384,5 +384,26 @@ Result<DecodedImage> DecodeBmp(std::span<const uint8_t> bytes, const DecodeOptio
   }
   return out;
 }
+
+namespace {
+
+// "BM" and a plausible size of the information header that follows the
+// 14-byte file header.
+bool SniffBmp(const SniffInput& input) {
+  const std::span<const uint8_t> h = input.head;
+  if (!HeadStartsWith(h, {'B', 'M'}) || h.size() < 18) return false;
+  uint32_t headerSize = h[14] | h[15] << 8 | h[16] << 16 | uint32_t(h[17]) << 24;
+  return headerSize >= 12 && headerSize <= 256;
+}
+
+}  // namespace
+
+const ImageCodec kBmpCodec = {
+    .name = "BMP",
+    .extensions = ".bmp .dib",
+    .sniff = SniffBmp,
+    .probe = ProbeBmp,
+    .decode = DecodeBmp,
+};
 
 }  // namespace tessaro::codecs

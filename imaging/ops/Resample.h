@@ -15,7 +15,7 @@
 // bleeds into visible ones. Results are rounded and clamped; overshoot of the
 // bicubic lobes is clamped to 0..alpha per channel.
 //
-// Coordinates follow imaging/Geometry.h: pixel i covers [i, i + 1).
+// Coordinates follow imaging/ops/Geometry.h: pixel i covers [i, i + 1).
 //
 // Threading: the work is split over destination rows with ParallelFor; the
 // result does not depend on the split. Functions are safe to call from
@@ -23,8 +23,8 @@
 #pragma once
 
 #include "base/Status.h"
-#include "imaging/Geometry.h"
 #include "imaging/Image.h"
+#include "imaging/ops/Geometry.h"
 
 namespace tessaro {
 

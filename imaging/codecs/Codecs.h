@@ -13,21 +13,28 @@
 // at the same time as the others; nothing keeps state between calls.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/Cancel.h"
 #include "base/Status.h"
 #include "imaging/Image.h"
 
 namespace tessaro {
 
-enum class ImageFormat { kUnknown, kJpeg, kPng, kTiff, kGif, kBmp, kTga, kPsd };
+// One enumerator per row of the format registry (imaging/codecs/Formats.inc).
+enum class ImageFormat {
+  kUnknown,
+#define TESSARO_IMAGE_FORMAT(id, codec) id,
+#include "imaging/codecs/Formats.inc"
+#undef TESSARO_IMAGE_FORMAT
+};
 
-// "JPEG", "PNG", "TIFF", "GIF", "BMP", "TGA", "PSD", "unknown".
+// The registry's name of the format: "JPEG", "PNG", "TIFF", "GIF", "BMP",
+// "PSD", "TGA"; "unknown" for kUnknown.
 const char* ImageFormatName(ImageFormat format);
 
 // Tells the format from the first bytes of a file (16 are enough). TGA has no
@@ -101,7 +108,6 @@ Status ApplyOrientation(Image& image, int orientation);
 
 struct JpegEncodeOptions {
   int quality = 90;  // 1..100
-  double ppi = 72;   // written to the JFIF header and the EXIF resolution
   bool progressive = false;
   // Chroma at half resolution both ways (4:2:0); false keeps full chroma (4:4:4).
   bool subsampleChroma = true;
@@ -110,23 +116,26 @@ struct JpegEncodeOptions {
   std::vector<uint8_t> iccProfile;
   int orientation = 0;                 // written to the EXIF block when 1..8
   std::vector<uint8_t> exifThumbnail;  // a small JPEG written as the EXIF thumbnail
-  // When set (from any thread) the encoder stops within a few rows and
-  // returns the error "cancelled". Not owned; may be null.
-  const std::atomic<bool>* cancel = nullptr;
+  // Polled every few rows; once raised the encoder stops and returns
+  // Status::Cancelled().
+  CancelToken cancel;
 };
 
 // Encodes an image as baseline (or progressive) JPEG with a JFIF header and
 // a small EXIF block (resolution, sRGB colour space, the orientation and
-// thumbnail when given; the block must stay under 64 KB). JPEG has no
-// transparency: partly transparent pixels are flattened over white.
-Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOptions& options = {});
+// thumbnail when given; the block must stay under 64 KB). `ppi` is written
+// to the JFIF header and the EXIF resolution. JPEG has no transparency:
+// partly transparent pixels are flattened over white.
+Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOptions& options = {},
+                                        double ppi = 72);
 
 // Encodes an image as 8-bit PNG: RGB when every pixel is opaque, else RGBA;
 // with pHYs (the resolution) and an sRGB chunk.
 Result<std::vector<uint8_t>> EncodePng(const Image& image, double ppi = 72);
 
 struct WriteImageOptions {
-  JpegEncodeOptions jpeg;  // used for .jpg, .jpeg, .jpe; its ppi is the resolution of every format
+  double ppi = 72;         // the resolution written with every format
+  JpegEncodeOptions jpeg;  // used for .jpg, .jpeg, .jpe
   std::string layerName;   // .psd: name of the single layer ("Layer 1" when empty)
 };
 
@@ -134,5 +143,11 @@ struct WriteImageOptions {
 // chosen by the extension of `path` (any case), atomically: a failure leaves
 // any existing file untouched.
 Status WriteImageFile(const std::string& path, const Image& image, const WriteImageOptions& options = {});
+// The format WriteImageFile writes for `path` (by its extension, any case);
+// kUnknown when it writes none.
+ImageFormat OutputFormatOf(std::string_view path);
+// The usual extension of every format WriteImageFile writes, for messages:
+// ".jpg, .png or .psd".
+std::string WritableExtensions();
 
 }  // namespace tessaro

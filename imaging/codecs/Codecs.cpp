@@ -1,5 +1,6 @@
-// Format dispatch, byte sources, orientation and file writing.
-#include "imaging/Codecs.h"
+// The entry points of the codecs, walking the format registry; byte
+// sources, orientation and file writing.
+#include "imaging/codecs/Codecs.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -16,9 +17,7 @@
 #include "base/FileIo.h"
 #include "base/Parallel.h"
 #include "base/Text.h"
-#include "imaging/CodecsInternal.h"
-#include "imaging/ColorManagement.h"
-#include "imaging/Psd.h"
+#include "imaging/codecs/Registry.h"
 
 namespace tessaro {
 namespace codecs {
@@ -163,13 +162,44 @@ bool AnyTransparent(const Image& image) {
   return false;
 }
 
+namespace {
+
+constexpr FormatEntry kFormats[] = {
+#define TESSARO_IMAGE_FORMAT(id, codec) {ImageFormat::id, &codec},
+#include "imaging/codecs/Formats.inc"
+#undef TESSARO_IMAGE_FORMAT
+};
+
+}  // namespace
+
+std::span<const FormatEntry> Formats() { return kFormats; }
+
+const ImageCodec* FindCodec(ImageFormat format) {
+  for (const FormatEntry& entry : kFormats)
+    if (entry.id == format) return entry.codec;
+  return nullptr;
+}
+
+bool HasExtension(const ImageCodec& codec, std::string_view extension) {
+  if (extension.empty()) return false;
+  std::string_view list = codec.extensions;
+  while (!list.empty()) {
+    size_t space = list.find(' ');
+    if (list.substr(0, space) == extension) return true;
+    if (space == std::string_view::npos) break;
+    list.remove_prefix(space + 1);
+  }
+  return false;
+}
+
 }  // namespace codecs
 
 namespace {
 
 using namespace codecs;
 
-constexpr char kTgaFooter[] = "TRUEVISION-XFILE.";  // followed by a 0 byte
+constexpr size_t kTailSize = 18;
+constexpr uint64_t kTailMinimumFile = 44;
 
 std::string LowerExtension(std::string_view hint) {
   if (hint.empty()) return {};
@@ -183,128 +213,24 @@ std::string LowerExtension(std::string_view hint) {
   return AsciiLower(ext);
 }
 
-bool TgaHeaderPlausible(std::span<const uint8_t> head) {
-  if (head.size() < 18) return false;
-  uint8_t mapType = head[1], type = head[2], depth = head[16];
-  if (mapType > 1) return false;
-  if (type != 1 && type != 2 && type != 3 && type != 9 && type != 10 && type != 11) return false;
-  if (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
-  int width = head[12] | head[13] << 8, height = head[14] | head[15] << 8;
-  return width > 0 && height > 0;
-}
-
-bool HasTgaFooter(std::span<const uint8_t> bytes) {
-  if (bytes.size() < 18 + 26) return false;
-  return std::memcmp(bytes.data() + bytes.size() - 18, kTgaFooter, 18) == 0;
-}
-
-std::string PsdModeName(PsdColorMode mode) {
-  switch (mode) {
-    case PsdColorMode::kBitmap:
-      return "Bitmap";
-    case PsdColorMode::kGrayscale:
-      return "Grayscale";
-    case PsdColorMode::kIndexed:
-      return "Indexed";
-    case PsdColorMode::kRgb:
-      return "RGB";
-    case PsdColorMode::kCmyk:
-      return "CMYK";
-    case PsdColorMode::kMultichannel:
-      return "Multichannel";
-    case PsdColorMode::kDuotone:
-      return "Duotone";
-    case PsdColorMode::kLab:
-      return "Lab";
+// The first row whose sniff test accepts the file.
+const FormatEntry* Sniff(std::span<const uint8_t> head, std::span<const uint8_t> tail,
+                         std::string_view hint) {
+  const std::string ext = LowerExtension(hint);
+  for (const FormatEntry& entry : kFormats) {
+    SniffInput input{head, tail, HasExtension(*entry.codec, ext)};
+    if (entry.codec->sniff(input)) return &entry;
   }
-  return "unknown";
+  return nullptr;
 }
 
-int PsdColorChannels(PsdColorMode mode) {
-  switch (mode) {
-    case PsdColorMode::kRgb:
-    case PsdColorMode::kLab:
-      return 3;
-    case PsdColorMode::kCmyk:
-      return 4;
-    case PsdColorMode::kMultichannel:
-      return 0;
-    default:
-      return 1;
-  }
+const FormatEntry* SniffWhole(std::span<const uint8_t> bytes, std::string_view hint) {
+  std::span<const uint8_t> tail;
+  if (bytes.size() >= kTailMinimumFile) tail = bytes.last(kTailSize);
+  return Sniff(bytes.first(std::min<size_t>(bytes.size(), 32)), tail, hint);
 }
 
-ImageInfo InfoFromPsd(const PsdInfo& psd) {
-  ImageInfo info;
-  info.format = ImageFormat::kPsd;
-  info.width = psd.width;
-  info.height = psd.height;
-  info.xPpi = info.yPpi = psd.resolution;
-  info.bitsPerChannel = psd.depth;
-  info.channels = psd.channels;
-  info.colorMode = PsdModeName(psd.colorMode);
-  // Saved selections are not transparency; only the merged-transparency
-  // plane makes the decoded picture non-opaque.
-  info.hasAlpha = psd.hasMergedTransparency;
-  return info;
-}
-
-Result<DecodedImage> DecodePsdComposite(std::span<const uint8_t> bytes, const DecodeOptions& options) {
-  PsdReadOptions read;
-  read.layers = false;
-  read.alphaChannels = false;
-  read.composite = true;
-  Result<PsdDocument> doc = ReadPsd(bytes, read);
-  if (!doc.ok()) return doc.status();
-  DecodedImage out;
-  ImageInfo& info = out.info;
-  info.format = ImageFormat::kPsd;
-  info.width = doc->width;
-  info.height = doc->height;
-  info.xPpi = info.yPpi = doc->resolution;
-  info.bitsPerChannel = doc->depth;
-  info.colorMode = PsdModeName(doc->colorMode);
-  info.channels = PsdColorChannels(doc->colorMode) + (doc->hasMergedTransparency ? 1 : 0);
-  info.hasAlpha = doc->hasMergedTransparency;
-  info.hasIcc = !doc->iccProfile.empty();
-  out.pixels = std::move(doc->composite);
-  if (out.pixels.empty()) return Status::Error("layered document has no merged image");
-  if (int64_t(out.pixels.width()) * out.pixels.height() > PixelCap(options))
-    return Status::Error("image too large");
-  if (options.convertToSrgb && info.hasIcc &&
-      (doc->colorMode == PsdColorMode::kRgb || doc->colorMode == PsdColorMode::kGrayscale)) {
-    ColorSource source;
-    source.icc = doc->iccProfile;
-    ConvertToSrgb(out.pixels, source,
-                  doc->colorMode == PsdColorMode::kRgb ? PixelLayout::kRgba : PixelLayout::kGrayInRgba);
-  }
-  return out;
-}
-
-ImageFormat SniffWhole(std::span<const uint8_t> bytes, std::string_view hint) {
-  ImageFormat f = SniffFormat(bytes.first(std::min<size_t>(bytes.size(), 32)), hint);
-  if (f == ImageFormat::kUnknown && HasTgaFooter(bytes) && TgaHeaderPlausible(bytes)) f = ImageFormat::kTga;
-  return f;
-}
-
-Result<ImageInfo> ProbeSource(ByteSource& source, ImageFormat format) {
-  switch (format) {
-    case ImageFormat::kJpeg:
-      return ProbeJpeg(source);
-    case ImageFormat::kPng:
-      return ProbePng(source);
-    case ImageFormat::kTiff:
-      return ProbeTiff(source);
-    case ImageFormat::kGif:
-      return ProbeGif(source);
-    case ImageFormat::kBmp:
-      return ProbeBmp(source);
-    case ImageFormat::kTga:
-      return ProbeTga(source);
-    default:
-      return Status::Error("not a recognised image format");
-  }
-}
+Status NotRecognised() { return Status::Error("not a recognised image format"); }
 
 // Copies a block of source pixels into the turned destination; (sx, sy) is
 // the source pixel for destination (x, y).
@@ -339,63 +265,31 @@ Status Finish(DecodedImage& out, const DecodeOptions& options) {
   return Status::Ok();
 }
 
+// The writable format for a path, by its extension; null when none.
+const FormatEntry* OutputEntry(std::string_view path) {
+  const std::string ext = AsciiLower(ExtensionOf(path));
+  for (const FormatEntry& entry : kFormats)
+    if (entry.codec->encode && HasExtension(*entry.codec, ext)) return &entry;
+  return nullptr;
+}
+
 }  // namespace
 
 const char* ImageFormatName(ImageFormat format) {
-  switch (format) {
-    case ImageFormat::kJpeg:
-      return "JPEG";
-    case ImageFormat::kPng:
-      return "PNG";
-    case ImageFormat::kTiff:
-      return "TIFF";
-    case ImageFormat::kGif:
-      return "GIF";
-    case ImageFormat::kBmp:
-      return "BMP";
-    case ImageFormat::kTga:
-      return "TGA";
-    case ImageFormat::kPsd:
-      return "PSD";
-    case ImageFormat::kUnknown:
-      break;
-  }
-  return "unknown";
+  const ImageCodec* codec = FindCodec(format);
+  return codec ? codec->name : "unknown";
 }
 
 ImageFormat SniffFormat(std::span<const uint8_t> head, std::string_view extensionHint) {
-  auto starts = [&](std::initializer_list<uint8_t> magic) {
-    if (head.size() < magic.size()) return false;
-    return std::equal(magic.begin(), magic.end(), head.begin());
-  };
-  if (starts({0xFF, 0xD8, 0xFF})) return ImageFormat::kJpeg;
-  if (starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return ImageFormat::kPng;
-  if (starts({'I', 'I', 42, 0}) || starts({'M', 'M', 0, 42}) || starts({'I', 'I', 43, 0}) ||
-      starts({'M', 'M', 0, 43}))
-    return ImageFormat::kTiff;
-  if (starts({'G', 'I', 'F', '8', '7', 'a'}) || starts({'G', 'I', 'F', '8', '9', 'a'}))
-    return ImageFormat::kGif;
-  if (starts({'8', 'B', 'P', 'S'})) return ImageFormat::kPsd;
-  if (starts({'B', 'M'}) && head.size() >= 18) {
-    uint32_t headerSize = head[14] | head[15] << 8 | head[16] << 16 | uint32_t(head[17]) << 24;
-    if (headerSize >= 12 && headerSize <= 256) return ImageFormat::kBmp;
-  }
-  std::string ext = LowerExtension(extensionHint);
-  if ((ext == ".tga" || ext == ".tpic" || ext == ".vda" || ext == ".icb" || ext == ".vst") &&
-      TgaHeaderPlausible(head))
-    return ImageFormat::kTga;
-  return ImageFormat::kUnknown;
+  const FormatEntry* entry = Sniff(head, {}, extensionHint);
+  return entry ? entry->id : ImageFormat::kUnknown;
 }
 
 Result<ImageInfo> ProbeImage(std::span<const uint8_t> bytes, std::string_view extensionHint) {
-  ImageFormat format = SniffWhole(bytes, extensionHint);
-  if (format == ImageFormat::kPsd) {
-    Result<PsdInfo> psd = ProbePsd(bytes);
-    if (!psd.ok()) return psd.status();
-    return InfoFromPsd(*psd);
-  }
+  const FormatEntry* entry = SniffWhole(bytes, extensionHint);
+  if (!entry) return NotRecognised();
   SpanSource source(bytes);
-  return ProbeSource(source, format);
+  return entry->codec->probe(source);
 }
 
 Result<ImageInfo> ProbeImageFile(const std::string& path) {
@@ -404,62 +298,22 @@ Result<ImageInfo> ProbeImageFile(const std::string& path) {
   uint8_t head[32] = {};
   size_t headSize = size_t(std::min<uint64_t>(sizeof head, source.Size()));
   if (!source.Read(0, headSize, head)) return Status::Error("cannot read the file");
-  ImageFormat format = SniffFormat(std::span<const uint8_t>(head, headSize), path);
-  if (format == ImageFormat::kUnknown && source.Size() >= 44) {
-    uint8_t footer[18];
-    if (source.Read(source.Size() - 18, 18, footer) && std::memcmp(footer, kTgaFooter, 18) == 0 &&
-        TgaHeaderPlausible(std::span<const uint8_t>(head, headSize)))
-      format = ImageFormat::kTga;
-  }
-  if (format == ImageFormat::kPsd) {
-    // Layer records sit near the start; read a generous head first and the
-    // whole file only when the head does not hold them.
-    constexpr size_t kPsdHead = 4 << 20;
-    Result<std::vector<uint8_t>> bytes = ReadFileHead(path, kPsdHead);
-    if (!bytes.ok()) return bytes.status();
-    Result<PsdInfo> psd = ProbePsd(*bytes);
-    if (!psd.ok() && source.Size() > kPsdHead) {
-      bytes = ReadWholeFile(path);
-      if (!bytes.ok()) return bytes.status();
-      psd = ProbePsd(*bytes);
-    }
-    if (!psd.ok()) return psd.status();
-    return InfoFromPsd(*psd);
-  }
-  return ProbeSource(source, format);
+  uint8_t tail[kTailSize];
+  size_t tailSize = 0;
+  if (source.Size() >= kTailMinimumFile && source.Read(source.Size() - kTailSize, kTailSize, tail))
+    tailSize = kTailSize;
+  const FormatEntry* entry = Sniff(std::span<const uint8_t>(head, headSize), {tail, tailSize}, path);
+  if (!entry) return NotRecognised();
+  return entry->codec->probe(source);
 }
 
 Result<DecodedImage> DecodeImage(std::span<const uint8_t> bytes, const DecodeOptions& options,
                                  std::string_view extensionHint) {
-  ImageFormat format = SniffWhole(bytes, extensionHint);
-  Result<DecodedImage> decoded = Status::Error("not a recognised image format");
-  switch (format) {
-    case ImageFormat::kJpeg:
-      decoded = DecodeJpeg(bytes, options);
-      break;
-    case ImageFormat::kPng:
-      decoded = DecodePng(bytes, options);
-      break;
-    case ImageFormat::kTiff:
-      decoded = DecodeTiff(bytes, options);
-      break;
-    case ImageFormat::kGif:
-      decoded = DecodeGif(bytes, options);
-      break;
-    case ImageFormat::kBmp:
-      decoded = DecodeBmp(bytes, options);
-      break;
-    case ImageFormat::kTga:
-      decoded = DecodeTga(bytes, options);
-      break;
-    case ImageFormat::kPsd:
-      decoded = DecodePsdComposite(bytes, options);
-      break;
-    case ImageFormat::kUnknown:
-      break;
-  }
+  const FormatEntry* entry = SniffWhole(bytes, extensionHint);
+  if (!entry) return NotRecognised();
+  Result<DecodedImage> decoded = entry->codec->decode(bytes, options);
   if (!decoded.ok()) return decoded;
-  decoded->info.format = format;
+  decoded->info.format = entry->id;
   if (Status s = Finish(*decoded, options); !s.ok()) return s;
   return decoded;
 }
@@ -468,13 +322,18 @@ Result<DecodedImage> DecodeImageFile(const std::string& path, const DecodeOption
   if (options.allowExifThumbnail && (options.minWidth > 0 || options.minHeight > 0)) {
     // A thumbnail needs only the head of the file.
     FileSource source;
-    uint8_t head[3];
-    if (source.Open(path).ok() && source.Read(0, 3, head) && head[0] == 0xFF && head[1] == 0xD8 &&
-        head[2] == 0xFF) {
-      if (std::optional<DecodedImage> thumb = DecodeJpegThumbnail(source, options)) {
-        thumb->info.format = ImageFormat::kJpeg;
-        if (Status s = Finish(*thumb, options); !s.ok()) return s;
-        return std::move(*thumb);
+    uint8_t head[32] = {};
+    if (source.Open(path).ok()) {
+      size_t headSize = size_t(std::min<uint64_t>(sizeof head, source.Size()));
+      const FormatEntry* entry = source.Read(0, headSize, head)
+                                     ? Sniff(std::span<const uint8_t>(head, headSize), {}, path)
+                                     : nullptr;
+      if (entry && entry->codec->thumbnail) {
+        if (std::optional<DecodedImage> thumb = entry->codec->thumbnail(source, options)) {
+          thumb->info.format = entry->id;
+          if (Status s = Finish(*thumb, options); !s.ok()) return s;
+          return std::move(*thumb);
+        }
       }
     }
   }
@@ -516,31 +375,31 @@ Status ApplyOrientation(Image& image, int orientation) {
   return Status::Ok();
 }
 
+ImageFormat OutputFormatOf(std::string_view path) {
+  const FormatEntry* entry = OutputEntry(path);
+  return entry ? entry->id : ImageFormat::kUnknown;
+}
+
+std::string WritableExtensions() {
+  std::vector<std::string_view> first;
+  for (const FormatEntry& entry : kFormats)
+    if (entry.codec->encode)
+      first.push_back(entry.codec->extensions.substr(0, entry.codec->extensions.find(' ')));
+  std::string text;
+  for (size_t i = 0; i < first.size(); ++i) {
+    if (i > 0) text += i + 1 == first.size() ? " or " : ", ";
+    text += first[i];
+  }
+  return text;
+}
+
 Status WriteImageFile(const std::string& path, const Image& image, const WriteImageOptions& options) {
   if (image.empty()) return Status::Error("nothing to write (empty image)");
-  std::string ext = AsciiLower(ExtensionOf(path));
-  Result<std::vector<uint8_t>> bytes =
-      Status::Error("unknown output format '" + ext + "' (use .png, .jpg or .psd)");
-  if (ext == ".png") {
-    bytes = EncodePng(image, options.jpeg.ppi);
-  } else if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") {
-    bytes = EncodeJpeg(image, options.jpeg);
-  } else if (ext == ".psd") {
-    PsdDocument doc;
-    doc.width = image.width();
-    doc.height = image.height();
-    doc.resolution = options.jpeg.ppi > 0 ? options.jpeg.ppi : 72;
-    PsdLayer layer;
-    layer.name = options.layerName.empty() ? "Layer 1" : options.layerName;
-    layer.bounds = IntRect{0, 0, image.width(), image.height()};
-    layer.pixels = image.Clone();
-    if (layer.pixels.empty()) return Status::Error("out of memory");
-    doc.layers.push_back(std::move(layer));
-    doc.composite = image.Clone();
-    if (doc.composite.empty()) return Status::Error("out of memory");
-    doc.hasMergedTransparency = AnyTransparent(image);
-    bytes = WritePsd(doc);
-  }
+  const FormatEntry* entry = OutputEntry(path);
+  if (!entry)
+    return Status::Error("unknown output format '" + AsciiLower(ExtensionOf(path)) + "' (use " +
+                         WritableExtensions() + ")");
+  Result<std::vector<uint8_t>> bytes = entry->codec->encode(image, options);
   if (!bytes.ok()) return bytes.status();
   return WriteFileAtomic(path, *bytes);
 }

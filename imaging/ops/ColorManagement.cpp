@@ -1,4 +1,4 @@
-#include "imaging/ColorManagement.h"
+#include "imaging/ops/ColorManagement.h"
 
 #include <lcms2.h>
 

@@ -1,12 +1,12 @@
-#include "imaging/Adjust.h"
+#include "imaging/ops/Adjust.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
 #include "base/Parallel.h"
-#include "imaging/Blend.h"
 #include "imaging/PixelMath.h"
+#include "imaging/ops/Blend.h"
 
 namespace tessaro {
 

@@ -1,7 +1,9 @@
-// Internals shared by the format readers behind imaging/Codecs.h: a random-
-// access byte source for header probes (so that a file probe reads only the
-// bytes the header needs), the per-format probes and decoders, and small
-// helpers. The fuzz targets call the per-format decoders directly.
+// Internals shared by the format readers behind imaging/codecs/Codecs.h: a
+// random-access byte source for header probes (so that a file probe reads
+// only the bytes the header needs), small helpers, and the probes and
+// decoders of the first formats, which the tests and fuzz targets call
+// directly. A new format needs nothing here: the registry
+// (imaging/codecs/Registry.h) reaches it through its codec.
 //
 // Per-format decoders return pixels as stored (not yet turned upright); the
 // dispatcher in Codecs.cpp applies the orientation and the resolution default.
@@ -15,7 +17,7 @@
 #include <vector>
 
 #include "base/Status.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::codecs {
 
@@ -30,6 +32,8 @@ class ByteSource {
     out.resize(n);
     return Read(offset, n, out.data());
   }
+  // All the bytes when they are in memory already; empty otherwise.
+  virtual std::span<const uint8_t> InMemory() const { return {}; }
 };
 
 class SpanSource final : public ByteSource {
@@ -38,6 +42,7 @@ class SpanSource final : public ByteSource {
   uint64_t Size() const override { return FBytes.size(); }
   bool Read(uint64_t offset, size_t n, uint8_t* out) override;
   std::span<const uint8_t> Bytes() const { return FBytes; }
+  std::span<const uint8_t> InMemory() const override { return FBytes; }
 
  private:
   std::span<const uint8_t> FBytes;

@@ -21,9 +21,9 @@
 // clang-format on
 
 #include "base/ByteReader.h"
-#include "imaging/CodecsInternal.h"
-#include "imaging/ColorManagement.h"
-#include "imaging/Exif.h"
+#include "imaging/codecs/Exif.h"
+#include "imaging/codecs/Registry.h"
+#include "imaging/ops/ColorManagement.h"
 
 namespace tessaro::codecs {
 namespace {
@@ -404,7 +404,7 @@ struct EncodeState {
   }
 };
 
-bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& options,
+bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& options, double ppi,
                const std::vector<uint8_t>& exif) {
   jpeg_compress_struct& cinfo = st.cinfo;
   if (setjmp(st.err.jump)) return false;
@@ -424,9 +424,9 @@ bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& opt
   jpeg_set_quality(&cinfo, std::clamp(options.quality, 1, 100), TRUE);
   cinfo.dct_method = JDCT_ISLOW;
   cinfo.write_JFIF_header = TRUE;
-  double ppi = options.ppi > 0 ? std::min(options.ppi, 65535.0) : 72;
+  const double density = ppi > 0 ? std::min(ppi, 65535.0) : 72;
   cinfo.density_unit = 1;
-  cinfo.X_density = cinfo.Y_density = UINT16(std::lround(ppi));
+  cinfo.X_density = cinfo.Y_density = UINT16(std::lround(density));
   if (!options.subsampleChroma) {
     cinfo.comp_info[0].h_samp_factor = 1;
     cinfo.comp_info[0].v_samp_factor = 1;
@@ -439,7 +439,7 @@ bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& opt
   const int width = image.width();
   st.row.resize(size_t(width) * 3);
   while (cinfo.next_scanline < cinfo.image_height) {
-    if (options.cancel && cinfo.next_scanline % 16 == 0 && options.cancel->load(std::memory_order_relaxed)) {
+    if (cinfo.next_scanline % 16 == 0 && options.cancel.Requested()) {
       st.cancelled = true;
       return false;
     }
@@ -550,12 +550,12 @@ Result<DecodedImage> DecodeJpeg(std::span<const uint8_t> bytes, const DecodeOpti
 
 namespace tessaro {
 
-Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOptions& options) {
+Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOptions& options, double ppi) {
   if (image.empty()) return Status::Error("nothing to encode (empty image)");
   if (image.width() > 65500 || image.height() > 65500)
     return Status::Error("image too large for JPEG (a side exceeds 65500 pixels)");
   ExifWriteOptions exifOptions;
-  exifOptions.ppi = options.ppi > 0 ? options.ppi : 72;
+  exifOptions.ppi = ppi > 0 ? ppi : 72;
   exifOptions.colorSpace = 1;
   exifOptions.orientation = options.orientation;
   exifOptions.thumbnailJpeg = options.exifThumbnail;
@@ -565,8 +565,8 @@ Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOpti
   if (exif.size() > 65533) return Status::Error("EXIF block too large for a JPEG marker (thumbnail too big)");
 
   auto st = std::make_unique<codecs::EncodeState>();
-  if (!codecs::RunEncode(*st, image, options, exif)) {
-    if (st->cancelled) return Status::Error("cancelled");
+  if (!codecs::RunEncode(*st, image, options, ppi, exif)) {
+    if (st->cancelled) return Status::Cancelled();
     std::string message = st->err.message[0] ? st->err.message : "JPEG encoding failed";
     return Status::Error(message);
   }
@@ -574,3 +574,26 @@ Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOpti
 }
 
 }  // namespace tessaro
+
+namespace tessaro::codecs {
+namespace {
+
+bool SniffJpeg(const SniffInput& input) { return HeadStartsWith(input.head, {0xFF, 0xD8, 0xFF}); }
+
+Result<std::vector<uint8_t>> EncodeJpegFile(const Image& image, const WriteImageOptions& options) {
+  return EncodeJpeg(image, options.jpeg, options.ppi);
+}
+
+}  // namespace
+
+const ImageCodec kJpegCodec = {
+    .name = "JPEG",
+    .extensions = ".jpg .jpeg .jpe",
+    .sniff = SniffJpeg,
+    .probe = ProbeJpeg,
+    .decode = DecodeJpeg,
+    .encode = EncodeJpegFile,
+    .thumbnail = DecodeJpegThumbnail,
+};
+
+}  // namespace tessaro::codecs

@@ -12,8 +12,8 @@
 
 #include "base/Parallel.h"
 #include "base/Text.h"
-#include "imaging/Psd.h"
-#include "imaging/PsdInternal.h"
+#include "imaging/psd/Psd.h"
+#include "imaging/psd/PsdInternal.h"
 
 namespace tessaro {
 
@@ -700,23 +700,6 @@ Status DecodeLayerChannel(std::span<const uint8_t> bytes, int width, int height,
 
 // ---- Colour conversion -------------------------------------------------
 
-// Number of colour channels of a mode; the rest of the merged image's
-// channels are extra (transparency, alpha, spot). Multichannel documents name
-// all their channels as extra ones.
-int ColorChannelCount(PsdColorMode mode, int channels, size_t nameCount) {
-  switch (mode) {
-    case PsdColorMode::kRgb:
-    case PsdColorMode::kLab:
-      return 3;
-    case PsdColorMode::kCmyk:
-      return 4;
-    case PsdColorMode::kMultichannel:
-      return std::max(0, channels - static_cast<int>(std::min<size_t>(nameCount, size_t(channels))));
-    default:
-      return 1;
-  }
-}
-
 // Converts colour samples held in an RGBA buffer (and the K plane for CMYK)
 // to RGB in place. Thread-safe per row range.
 class ColorConverter {
@@ -874,7 +857,7 @@ Status ParseFile(std::span<const uint8_t> bytes, ParsedFile& f) {
   ParseResources(resources, f.resources);
   if (Status s = ParseLayerSection(in, f.header.psb, f.layers); !s.ok()) return s;
   f.mergedImage = std::span<const uint8_t>(in.Current(), in.Remaining());
-  f.colorChannels = ColorChannelCount(f.header.mode, f.header.channels, f.resources.Names().size());
+  f.colorChannels = PsdColorChannelCount(f.header.mode, f.header.channels, f.resources.Names().size());
   if (f.header.channels < f.colorChannels) return Status::Error("too few channels for the colour mode");
   f.extraChannels = f.header.channels - f.colorChannels;
   f.mergedTransparency = FirstExtraIsTransparency(f);
@@ -1366,6 +1349,43 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
     if (!options.layers) doc.layers.clear();
   }
   return doc;
+}
+
+const char* PsdColorModeName(PsdColorMode mode) {
+  switch (mode) {
+    case PsdColorMode::kBitmap:
+      return "Bitmap";
+    case PsdColorMode::kGrayscale:
+      return "Grayscale";
+    case PsdColorMode::kIndexed:
+      return "Indexed";
+    case PsdColorMode::kRgb:
+      return "RGB";
+    case PsdColorMode::kCmyk:
+      return "CMYK";
+    case PsdColorMode::kMultichannel:
+      return "Multichannel";
+    case PsdColorMode::kDuotone:
+      return "Duotone";
+    case PsdColorMode::kLab:
+      return "Lab";
+  }
+  return "unknown";
+}
+
+int PsdColorChannelCount(PsdColorMode mode, int channels, size_t channelNames) {
+  switch (mode) {
+    case PsdColorMode::kRgb:
+    case PsdColorMode::kLab:
+      return 3;
+    case PsdColorMode::kCmyk:
+      return 4;
+    case PsdColorMode::kMultichannel:
+      return std::max(
+          0, channels - static_cast<int>(std::min<size_t>(channelNames, size_t(std::max(0, channels)))));
+    default:
+      return 1;
+  }
 }
 
 }  // namespace tessaro

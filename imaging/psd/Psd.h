@@ -24,13 +24,13 @@
 // pool of base/Parallel.h for large documents.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "base/Cancel.h"
 #include "base/Status.h"
 #include "imaging/BlendMode.h"
 #include "imaging/Image.h"
@@ -47,6 +47,16 @@ enum class PsdColorMode {
   kDuotone = 8,
   kLab = 9,
 };
+
+// "Bitmap", "Grayscale", "Indexed", "RGB", "CMYK", "Multichannel", "Duotone",
+// "Lab"; "unknown" for any other value.
+const char* PsdColorModeName(PsdColorMode mode);
+// The colour channels of a mode (RGB and Lab 3, CMYK 4, the others 1); the
+// rest of a document's `channels` are extra (transparency, alpha, spot).
+// Multichannel documents name all their channels as extra ones: their
+// colour channels are those of the `channels` left without one of the
+// `channelNames` (0 when both are 0).
+int PsdColorChannelCount(PsdColorMode mode, int channels, size_t channelNames);
 
 // A layer's pixel mask. Pixels outside `bounds` take `defaultColor`.
 struct PsdLayerMask {
@@ -157,9 +167,9 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document);
 
 struct PsdWriteOptions {
-  // When set (from any thread) the writer stops within a few rows of channel
-  // data and returns the error "cancelled". Not owned; may be null.
-  const std::atomic<bool>* cancel = nullptr;
+  // Polled every few rows of channel data; once raised the writer stops and
+  // returns Status::Cancelled().
+  CancelToken cancel;
 };
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document, const PsdWriteOptions& options);
 

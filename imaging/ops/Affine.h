@@ -3,7 +3,7 @@
 // the photo on the interactive preview.
 //
 // Direction and coordinates. Every matrix here maps SOURCE coordinates to
-// DESTINATION coordinates (imaging/Geometry.h: pixel i covers [i, i + 1), y
+// DESTINATION coordinates (imaging/ops/Geometry.h: pixel i covers [i, i + 1), y
 // down, positive angles counter-clockwise on screen). Drawing works by inverse
 // mapping: each destination pixel centre is mapped back into the source and
 // sampled there.
@@ -39,12 +39,12 @@
 //     Affine2D::Translation(L, T).Then(RotationAbout(-degrees, c)).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
+#include "base/Cancel.h"
 #include "base/Status.h"
-#include "imaging/Geometry.h"
 #include "imaging/Image.h"
+#include "imaging/ops/Geometry.h"
 
 namespace tessaro {
 
@@ -107,12 +107,12 @@ struct PlacedPlane {
 // The work runs in bands of result rows (about a megapixel each unless
 // `bandRows` says otherwise); every band maps its own slice of the source, so
 // the result does not depend on the band height beyond one level of float
-// rounding. `cancel`, when set from any thread, is polled between bands and
-// the call returns the error "cancelled".
+// rounding. `cancel` is polled between bands; once raised the call returns
+// Status::Cancelled().
 // Errors: as DrawTransformed, and a result too large for a buffer.
 struct TransformOptions {
-  const std::atomic<bool>* cancel = nullptr;  // not owned; may be null
-  int bandRows = 0;                           // 0: TransformBandRows of the result's width
+  CancelToken cancel;
+  int bandRows = 0;  // 0: TransformBandRows of the result's width
 };
 Result<PlacedImage> TransformImage(const Image& source, const Affine2D& sourceToDest,
                                    Sampling sampling = Sampling::kBicubic,

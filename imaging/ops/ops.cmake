@@ -1,6 +1,12 @@
 # ops: pixel operations — geometry, resampling, affine drawing, blend modes and
-# the compositor, adjustments.
-target_sources(tessaro_imaging PRIVATE Geometry.cpp Resample.cpp Affine.cpp Blend.cpp Adjust.cpp)
+# the compositor, adjustments, colour conversion to sRGB.
+target_sources(tessaro_imaging PRIVATE
+  ops/Geometry.cpp
+  ops/Resample.cpp
+  ops/Affine.cpp
+  ops/Blend.cpp
+  ops/Adjust.cpp
+  ops/ColorManagement.cpp)
 
 tessaro_test(imaging_ops_test
   SOURCES

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "imaging/CodecsInternal.h"
+#include "imaging/codecs/Registry.h"
 
 namespace tessaro::codecs {
 namespace {
@@ -183,5 +183,22 @@ Result<DecodedImage> DecodeGif(std::span<const uint8_t> bytes, const DecodeOptio
   }
   return out;
 }
+
+namespace {
+
+bool SniffGif(const SniffInput& input) {
+  return HeadStartsWith(input.head, {'G', 'I', 'F', '8', '7', 'a'}) ||
+         HeadStartsWith(input.head, {'G', 'I', 'F', '8', '9', 'a'});
+}
+
+}  // namespace
+
+const ImageCodec kGifCodec = {
+    .name = "GIF",
+    .extensions = ".gif",
+    .sniff = SniffGif,
+    .probe = ProbeGif,
+    .decode = DecodeGif,
+};
 
 }  // namespace tessaro::codecs

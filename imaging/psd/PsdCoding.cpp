@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "base/Text.h"
-#include "imaging/PsdInternal.h"
+#include "imaging/psd/PsdInternal.h"
 
 namespace tessaro::psd {
 

@@ -82,7 +82,7 @@ Status AdjustHueSaturation(Image& image, const IntRect& region, int hue, int sat
 
 // Colour overlay (a fill laid over the layer's own pixels, clipped to them):
 // each colour becomes (1 - k) * C + k * B(C, fill) with k = opacity / 255 and
-// B the blend function of `mode` (imaging/Blend.h; dissolve and pass through
+// B the blend function of `mode` (imaging/ops/Blend.h; dissolve and pass through
 // act as normal); alpha is kept. `fill`'s alpha is ignored.
 Status ApplyColorOverlay(Image& image, const IntRect& region, Rgba8 fill, BlendMode mode, uint8_t opacity);
 
