@@ -12,6 +12,7 @@ PACKAGES=(
   openssl imagemagick libjpeg-turbo-progs python3
   libgs-common  # the CMYK press profile (default_cmyk.icc) the JPEG tests apply
   librsvg2-bin fonts-dejavu-core fonts-urw-base35
+  qt6-base-dev qt6-svg-dev xvfb xauth fonts-wqy-microhei
 )
 
 missing=()

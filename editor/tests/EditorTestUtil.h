@@ -14,7 +14,7 @@
 #include "editor/Automation.h"
 #include "editor/Editor.h"
 #include "imaging/Image.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 #include "testing/Corpus.h"
 #include "testing/ImageDiff.h"
 #include "testing/Reference.h"

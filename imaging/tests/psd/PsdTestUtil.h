@@ -9,7 +9,7 @@
 
 #include "base/FileIo.h"
 #include "imaging/Image.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 #include "testing/Corpus.h"
 #include "testing/ImageDiff.h"
 #include "testing/Reference.h"
