@@ -15,5 +15,6 @@ int InspectSet(const std::string& path);        // a .cys set file
 int InspectImage(const std::string& path);      // an image or layered document
 int Convert(const Args& args);
 int Pack(const Args& args);
+int Compose(const Args& args);
 
 }  // namespace tessaro::cli

@@ -16,7 +16,8 @@ void PrintUsage() {
       "  inspect PATH            print a template package folder, a .cys set file,\n"
       "                          an image or a layered document as JSON\n"
       "  convert IN OUT          convert an image (OUT: .png, .jpg or .psd)\n"
-      "  pack DESCRIPTION OUT    build a template package from an authoring description\n",
+      "  pack DESCRIPTION OUT    build a template package from an authoring description\n"
+      "  compose SET... --out DIR  compose the templates of set files (see compose --help)\n",
       stderr);
 }
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   if (command == "inspect") return Inspect(args);
   if (command == "convert") return tessaro::cli::Convert(args);
   if (command == "pack") return tessaro::cli::Pack(args);
+  if (command == "compose") return tessaro::cli::Compose(args);
   std::fprintf(stderr, "tessaro-cli: unknown command '%s'\n", command.c_str());
   PrintUsage();
   return 2;
