@@ -15,6 +15,7 @@
 #include "engine/Effects.h"
 #include "engine/MyThread.h"
 #include "imaging/Codecs.h"
+#include "model/Package.h"
 #include "model/SetFile.h"
 #include "model/func.h"
 
@@ -184,7 +185,7 @@ TEST_F(GoldenTest, PhotosLandInTheirSlotsAndASlotMayShowTwice) {
     if (centre.a < 255) continue;  // a cut-out photo: its middle may be transparent
     // Where the slot's mask is fully open at its middle, the photo shows.
     au::ChannelRef channel = *(*templateDoc->Channels())->Item(pl.ChannelName);
-    const Plane mask = *ChannelValues(*channel);
+    const Plane mask = std::move(ChannelValues(*channel)).value();
     const int mx = int((pl.Rect.Left + pl.Rect.Right) / 2), my = int((pl.Rect.Top + pl.Rect.Bottom) / 2);
     if (mask.At(mx, my) < 255) continue;
     const Rgba8 expected = Mean(photo, photo.width() / 2, photo.height() / 2, 1);
@@ -219,12 +220,12 @@ TEST_F(GoldenTest, EveryEffectKindChangesThePhotoAndBlendFourOnlyOpacity) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind);
     au::DocumentRef doc = *app->Load(photo);
-    const Image before = *FlattenDocument(*doc);
+    const Image before = std::move(FlattenDocument(*doc)).value();
     TSlotNode slot;
     slot.Effects.push_back(std::make_unique<TEffectNode>(TEffectNode{c.kind, c.params}));
     au::ArtLayerRef layer = *doc->ActiveLayer();
     ASSERT_TRUE(ApplyEffects(*app, slot, *layer, version).ok());
-    const Image after = *FlattenDocument(*doc);
+    const Image after = std::move(FlattenDocument(*doc)).value();
     int64_t differing = 0;
     for (int y = 0; y < before.height(); y += 3)
       for (int x = 0; x < before.width(); x += 3) differing += Distance(before.At(x, y), after.At(x, y)) > 2;
@@ -292,6 +293,51 @@ TEST_F(GoldenTest, PsdResultKeepsLayersMasksAndChannels) {
   for (const auto& pl : b.Placements)
     placed += set->PreviewTemps[index]->Slots[pl->SlotNumber - 1]->PhotoIndex >= 0;
   EXPECT_EQ(masked, placed);
+}
+
+// A package made on Windows for the Chinese code page stores its channel
+// names as GBK bytes; the template document names the channel in Unicode.
+TEST_F(GoldenTest, PackageWithGbkChannelNamesComposes) {
+  const fs::path description = dir / "gbk.json";
+  ASSERT_TRUE(WriteFileAtomic(description.string(), std::string(R"({
+  "spread": false, "header": 1,
+  "slots": [{"type": "opaque"}],
+  "preview": {"width": 2100, "height": 3000, "resolution": 72, "background": {"color": "#808080"},
+              "placements": [{"slot": 1, "channel": "照片", "rect": [300, 300, 1800, 2700]}]},
+  "result": {"from": "preview", "width": 700, "height": 1000, "resolution": 100}
+})"))
+                  .ok());
+  const fs::path package = dir / "packages" / "情侣_gbk";
+  const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli pack " +
+                              description.string() + " " + package.string() + " > /dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+  auto gbkSet = std::make_unique<TSetNode>();
+  for (const char* name : {"brivanto_a.dll", "brivanto_b.dll"}) {
+    const std::string path = (package / name).string();
+    Result<std::unique_ptr<TTempNode>> temp = ReadDescriptorFile(path, 0);
+    ASSERT_TRUE(temp.ok()) << temp.message();
+    ASSERT_EQ((*temp)->Placements.size(), 1u);
+    (*temp)->Placements[0]->ChannelName = "\xD5\xD5\xC6\xAC";  // 照片 in GBK
+    Result<std::vector<uint8_t>> bytes = EncodeDescriptor(**temp);
+    ASSERT_TRUE(bytes.ok());
+    ASSERT_TRUE(WriteFileAtomic(path, *bytes).ok());
+    Result<std::unique_ptr<TTempNode>> reread = ReadDescriptorFile(path, 0);
+    ASSERT_TRUE(reread.ok());
+    ASSERT_EQ((*reread)->Placements[0]->ChannelName, "\xD5\xD5\xC6\xAC");
+    (*reread)->Width = 7, (*reread)->Height = 10, (*reread)->SizeUnit = kUnitInch;
+    (std::string(name) == "brivanto_a.dll" ? gbkSet->PreviewTemps : gbkSet->ResultTemps)
+        .push_back(std::move(reread).value());
+  }
+  gbkSet->Photos.push_back(std::make_unique<TPhotoInfoNode>(TPhotoInfoNode{set->Photos[0]->FileName, {}}));
+  TSlotNode& slot = *gbkSet->PreviewTemps[0]->Slots[0];
+  slot.PhotoIndex = 0, slot.ScaleX = slot.ScaleY = 1, slot.OffsetX = slot.OffsetY = 0;
+  for (bool preview : {true, false}) {
+    TComposeJob job = Job(0, preview);
+    job.SetNode = gbkSet.get();
+    const TComposeReport report = RunOne(job);
+    EXPECT_EQ(report.State, TComposeState::Done) << report.Message;
+  }
 }
 
 }  // namespace
