@@ -93,7 +93,7 @@ class GoldenTest : public ::testing::Test {
     return Rgba8{uint8_t(sum[0] / n), uint8_t(sum[1] / n), uint8_t(sum[2] / n), 255};
   }
   static int Distance(Rgba8 a, Rgba8 b) {
-    return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+    return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b), std::abs(a.a - b.a)});
   }
 
   TPSVersionList versions;
