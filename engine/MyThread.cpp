@@ -170,6 +170,13 @@ TEditorCheck TEngineComposeService::CheckEditor(int& versionIndex) {
 }
 
 TJobOutcome TEngineComposeService::RunJob(const TComposeJob& job, const std::string& info) {
+  // The composing folder exists and holds no preview of an earlier run, so
+  // a preview found afterwards is this job's.
+  if (!job.PreviewFile.empty()) {
+    const std::string folder = FolderOf(job.PreviewFile);
+    if (!folder.empty() && !DirectoryExists(folder)) MakeDirectories(folder, 0700);
+    if (FileExists(job.PreviewFile)) RemoveFile(job.PreviewFile);
+  }
   TComposeEngine::TCallbacks callbacks;
   callbacks.Progress = [&](size_t, int percent) {
     if (FSink) FSink(info, FNumber, FTotal, percent);

@@ -132,6 +132,8 @@ class TEngineComposeService : public TComposeService {
   TEngineComposeService(TEngineContext context, TProgressSink sink);
 
   TEditorCheck CheckEditor(int& versionIndex) override;
+  // Makes the folder of the job's preview file and deletes an earlier
+  // preview there, then runs the job on the service's worker.
   TJobOutcome RunJob(const TComposeJob& job, const std::string& info) override;
   void SetJobCounter(int total, int number) override;
   void NextJob() override;

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <mutex>
 
 #include "engine/CreateTemp.h"
+#include "engine/MyThread.h"
 #include "engine/tests/FakeEditor.h"
 #include "model/Package.h"
 
@@ -305,6 +307,41 @@ TEST_F(ComposeFixture, JobNamingNoTemplateDoesNothing) {
     EXPECT_EQ(ComposeTemplate(env, job).State, TComposeState::NotRun);
   }
   EXPECT_TRUE(fake.S->log.empty());
+}
+
+TEST_F(ComposeFixture, ServiceRunsAJobOnItsWorkerAndReportsProgress) {
+  TMessageQueue queue;
+  TEngineContext context;
+  context.Versions = &versions;
+  context.Settings = &settings;
+  context.Queue = &queue;
+  context.TempDir = (dir / "work").string() + "/";
+  // The fixture's fake stands for the editor the factory would make.
+  context.Factory = [this] { return std::shared_ptr<au::Application>(&fake, [](au::Application*) {}); };
+  std::vector<std::string> seen;
+  std::mutex lock;
+  TEngineComposeService service(context, [&](const std::string& info, int number, int total, int percent) {
+    std::lock_guard<std::mutex> guard(lock);
+    seen.push_back(info + " " + std::to_string(number) + "/" + std::to_string(total) + " " +
+                   std::to_string(percent));
+  });
+  int index = -1;
+  ASSERT_EQ(service.CheckEditor(index), TEditorCheck::Ready);
+  EXPECT_EQ(index, 0);
+  EXPECT_EQ(service.AppName(), "Fake");
+  service.SetJobCounter(3, 1);
+  service.NextJob();
+  TComposeJob job;
+  job.SetNode = &set;
+  job.TemplateIndex = 0;
+  job.PSVersionIndex = 0;
+  job.PreviewFile = (dir / "composing" / "preview.jpg").string();
+  EXPECT_EQ(service.RunJob(job, "info"), TJobOutcome::Finished);
+  EXPECT_EQ(service.LastReport().State, TComposeState::Done) << service.LastReport().Message;
+  EXPECT_TRUE(fs::is_directory(dir / "composing"));
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.front(), "info 2/3 10");
+  EXPECT_EQ(seen.back(), "info 2/3 100");
 }
 
 }  // namespace

@@ -377,8 +377,9 @@ TEST_F(PackTest, UsageMistakesExitWithTwo) {
   EXPECT_EQ(Cli("pack only-one-argument.json").Code, 2);
   const CliRun r = Cli("pack a.json b --frobnicate");
   EXPECT_EQ(r.Code, 2);
-  EXPECT_NE(r.Err.find("unknown option '--frobnicate'"), std::string::npos) << r.Err;
-  EXPECT_NE(r.Err.find("usage: tessaro-cli pack"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("--frobnicate"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("--help"), std::string::npos) << r.Err;
+  EXPECT_EQ(Cli("pack --help").Code, 0);
 }
 
 TEST_F(PackTest, ReplacesAPackageButNeverAnotherFolder) {
