@@ -325,6 +325,8 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
               RoundToInt32(placement.Rect.Right), RoundToInt32(placement.Rect.Bottom)};
   ScaleRect(FW0, FH0, FO, FP, r);
   const int32_t sw = r.Right - r.Left, sh = r.Bottom - r.Top;
+  if (sw <= 0 || sh <= 0)
+    return Status::Error("the slot of channel " + placement.ChannelName + " has no area");
 
   // Step 16: the size.
   float scaleX = slot.ScaleX, scaleY = slot.ScaleY;

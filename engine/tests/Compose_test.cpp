@@ -344,5 +344,33 @@ TEST_F(ComposeFixture, ServiceRunsAJobOnItsWorkerAndReportsProgress) {
   EXPECT_EQ(seen.back(), "info 2/3 100");
 }
 
+TEST_F(ComposeFixture, WorkerThatCannotConnectStillEndsAtOneHundred) {
+  TMessageQueue queue;
+  TEngineContext context;
+  context.Versions = &versions;
+  context.Settings = &settings;
+  context.Queue = &queue;
+  context.Factory = [] { return std::shared_ptr<au::Application>(); };
+  TCreateTempThread job(true, &set, 0, false, (dir / "p.jpg").string(), "", false, 0);
+  job.SetContext(context);
+  job.OnProgress = [this](int p) { progress.push_back(p); };
+  std::atomic<bool> terminated{false};
+  job.OnTerminate = [&] { terminated = true; };
+  job.Start();
+  job.Wait();
+  EXPECT_TRUE(terminated);
+  EXPECT_EQ(progress, (std::vector<int>{100}));
+  EXPECT_EQ(job.Report().State, TComposeState::Failed);
+  EXPECT_EQ(queue.TakeNext(), std::optional<std::string>(kEditorCannotStartQueued));
+  EXPECT_EQ(job.PhotoshopApp, nullptr);
+}
+
+TEST_F(ComposeFixture, SlotWithoutAreaFailsTheJob) {
+  set.PreviewTemps[0]->Placements[0]->Rect = {300, 300, 300, 900};
+  const TComposeReport report = Run(true);
+  EXPECT_EQ(report.State, TComposeState::Failed);
+  EXPECT_TRUE(Log({"SaveAs"}).empty());
+}
+
 }  // namespace
 }  // namespace tessaro::enginetest
