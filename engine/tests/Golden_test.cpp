@@ -295,6 +295,35 @@ TEST_F(GoldenTest, PsdResultKeepsLayersMasksAndChannels) {
   EXPECT_EQ(masked, placed);
 }
 
+// A solid red mark, opaque (transparency 0), at two opposite corners.
+TEST_F(GoldenTest, WatermarkLandsInTheChosenCorner) {
+  const int index = FindTemplate(false);
+  Image mark;
+  ASSERT_TRUE(mark.Create(60, 40, Rgba8{255, 0, 0, 255}).ok());
+  const std::string markPath = (dir / "mark.png").string();
+  ASSERT_TRUE(WriteImageFile(markPath, mark).ok());
+  settings.ShowWaterMark = true;
+  settings.WaterMarkFile = markPath;
+  settings.WaterMarkTrans = 0;
+  settings.WaterMarkScale = 100;
+  settings.MarginH = 10;
+  settings.MarginV = 20;
+  const Rgba8 red{255, 0, 0, 255};
+  for (int orient : {0, 8}) {
+    settings.Orient = orient;
+    const TComposeReport report = RunOne(Job(index, true));
+    ASSERT_EQ(report.State, TComposeState::Done) << report.Message;
+    const Image page = Decode(report.PreviewWritten);
+    const int w = page.width(), h = page.height();
+    // Middle of the mark at the top-left (10 + 30, 20 + 20) or bottom-right.
+    const Rgba8 topLeft = Mean(page, 40, 40), bottomRight = Mean(page, w - 40, h - 40);
+    EXPECT_EQ(Distance(topLeft, red) <= 12, orient == 0) << orient;
+    EXPECT_EQ(Distance(bottomRight, red) <= 12, orient == 8) << orient;
+    // The margins stay outside the mark.
+    EXPECT_GT(Distance(Mean(page, orient == 0 ? 4 : w - 5, orient == 0 ? 10 : h - 11, 1), red), 12);
+  }
+}
+
 // A package made on Windows for the Chinese code page stores its channel
 // names as GBK bytes; the template document names the channel in Unicode.
 TEST_F(GoldenTest, PackageWithGbkChannelNamesComposes) {
