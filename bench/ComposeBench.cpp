@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "base/FileIo.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "model/Package.h"
 #include "model/SetFile.h"
 

@@ -97,7 +97,7 @@ class TComposer {
 
  private:
   bool Cancelled() const { return FEnv.CancelFlag && FEnv.CancelFlag->load(std::memory_order_relaxed); }
-  Status CheckCancel() const { return Cancelled() ? Status::Error("cancelled") : Status::Ok(); }
+  Status CheckCancel() const { return Cancelled() ? Status::Cancelled() : Status::Ok(); }
   void Progress(int percent) {
     if (FEnv.ReportProgress) FEnv.ReportProgress(percent);
   }

@@ -7,7 +7,7 @@
 
 #include "base/FileIo.h"
 #include "base/Text.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "tools/Commands.h"
 
 namespace tessaro::cli {
@@ -51,14 +51,13 @@ int Convert(const Args& args) {
   if (paths.size() != 2) return Usage();
   const std::string& in = paths[0];
   const std::string& out = paths[1];
-  std::string ext = AsciiLower(ExtensionOf(out));
-  if (ext != ".png" && ext != ".jpg" && ext != ".jpeg" && ext != ".jpe" && ext != ".psd")
-    return Fail(out, "unknown output format (use .png, .jpg or .psd)");
+  if (OutputFormatOf(out) == ImageFormat::kUnknown)
+    return Fail(out, "unknown output format (use " + WritableExtensions() + ")");
   if (!FileExists(in)) return Fail(in, "no such file");
 
   Result<DecodedImage> decoded = DecodeImageFile(in);
   if (!decoded.ok()) return Fail(in, decoded.message());
-  options.jpeg.ppi = decoded->ppi;
+  options.ppi = decoded->ppi;
   options.layerName = StemOf(in);
   if (Status s = WriteImageFile(out, decoded->pixels, options); !s.ok()) return Fail(out, s.message());
   return 0;

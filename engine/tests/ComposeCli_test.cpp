@@ -10,7 +10,7 @@
 #include <set>
 
 #include "base/FileIo.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "model/Compose.h"
 #include "model/SetFile.h"
 

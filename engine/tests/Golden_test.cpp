@@ -14,7 +14,7 @@
 #include "editor/Editor.h"
 #include "engine/Effects.h"
 #include "engine/MyThread.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "model/Package.h"
 #include "model/SetFile.h"
 #include "model/func.h"
