@@ -122,7 +122,7 @@ Status WriteTemplates(ByteWriter& out, const std::vector<std::unique_ptr<TTempNo
   out.I32LE(static_cast<int32_t>(temps.size()));
   for (const auto& t : temps) {
     if (!WriteText(out, t->Folder, kMaxSetPathBytes))
-      return Status::Error("folder path too long: " + t->Folder);
+      return Status::Error(t->Folder + ": folder path too long for a set file");
     out.F32LE(t->Width);
     out.F32LE(t->Height);
     out.I32LE(t->SizeUnit);
@@ -252,7 +252,7 @@ Result<std::vector<uint8_t>> EncodeSetFile(const TSetNode& set) {
   out.I32LE(static_cast<int32_t>(set.Photos.size()));
   for (const auto& p : set.Photos)
     if (!WriteText(out, p->FileName, kMaxSetPathBytes))
-      return Status::Error("photo path too long: " + p->FileName);
+      return Status::Error(p->FileName + ": photo path too long for a set file");
   return out.Take();
 }
 

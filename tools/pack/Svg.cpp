@@ -269,7 +269,7 @@ Result<Image> TSvgRenderer::Render(const std::string& path, int width, int heigh
       file = scratch->Path;
     } else if (std::rename((*made)->Path.c_str(), file.c_str()) != 0) {
       RemoveFile((*made)->Path);
-      return Status::Error("cannot write the rendering to " + file);
+      return Status::Error(file + ": cannot write the rendering");
     }
   }
   auto decoded = DecodeImageFile(file);
@@ -309,7 +309,7 @@ std::vector<Status> TSvgRenderer::Prefetch(const std::vector<TRequest>& requests
         results[i] = made.status();
       } else if (std::rename((*made)->Path.c_str(), file.c_str()) != 0) {
         RemoveFile((*made)->Path);
-        results[i] = Status::Error("cannot write the rendering to " + file);
+        results[i] = Status::Error(file + ": cannot write the rendering");
       }
     }
   };
