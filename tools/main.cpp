@@ -1,6 +1,7 @@
 // tessaro-cli: the headless tool. One binary, one subcommand per job.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "base/FileIo.h"
@@ -26,12 +27,27 @@ int Inspect(const tessaro::cli::Args& args) {
     return 2;
   }
   const std::string& path = args[0];
-  if (tessaro::DirectoryExists(path)) return tessaro::cli::InspectPackage(path);
-  if (tessaro::ExtensionOf(path) == ".cys") return tessaro::cli::InspectSet(path);
-  return tessaro::cli::InspectImage(path);
+  return tessaro::cli::GuardMemory(path, [&] {
+    if (tessaro::DirectoryExists(path)) return tessaro::cli::InspectPackage(path);
+    if (tessaro::ExtensionOf(path) == ".cys") return tessaro::cli::InspectSet(path);
+    return tessaro::cli::InspectImage(path);
+  });
 }
 
 }  // namespace
+
+namespace tessaro::cli {
+
+int GuardMemory(const std::string& input, const std::function<int()>& work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "tessaro-cli: %s: %s\n", input.c_str(), kNotEnoughMemory);
+    return 1;
+  }
+}
+
+}  // namespace tessaro::cli
 
 int main(int argc, char** argv) {
   if (argc < 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
