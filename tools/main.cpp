@@ -5,6 +5,9 @@
 // README.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <new>
 #include <string>
 
 #include "base/FileIo.h"
@@ -13,12 +16,27 @@
 namespace {
 
 int Inspect(const std::string& path) {
-  if (tessaro::DirectoryExists(path)) return tessaro::cli::InspectPackage(path);
-  if (tessaro::ExtensionOf(path) == ".cys") return tessaro::cli::InspectSet(path);
-  return tessaro::cli::InspectImage(path);
+  return tessaro::cli::GuardMemory(path, [&] {
+    if (tessaro::DirectoryExists(path)) return tessaro::cli::InspectPackage(path);
+    if (tessaro::ExtensionOf(path) == ".cys") return tessaro::cli::InspectSet(path);
+    return tessaro::cli::InspectImage(path);
+  });
 }
 
 }  // namespace
+
+namespace tessaro::cli {
+
+int GuardMemory(const std::string& input, const std::function<int()>& work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "tessaro-cli: %s: %s\n", input.c_str(), kNotEnoughMemory);
+    return 1;
+  }
+}
+
+}  // namespace tessaro::cli
 
 int main(int argc, char** argv) {
   // compose parses its own options (it has many); everything after its name

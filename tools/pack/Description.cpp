@@ -10,6 +10,7 @@
 #include "base/Text.h"
 #include "imaging/codecs/Codecs.h"
 #include "model/Effects.h"
+#include "model/Package.h"
 #include "tools/pack/Svg.h"
 
 namespace tessaro::authoring {
@@ -181,6 +182,11 @@ class TChecker {
   void ParseSlots(const Json& slots, TTemplateDesc& t) {
     if (!slots.is_array()) {
       Error("slots", "must be a list");
+      return;
+    }
+    if (slots.size() > static_cast<size_t>(kMaxTemplateSlots)) {
+      Error("slots", "has " + std::to_string(slots.size()) + " slots; a template shows at most " +
+                         std::to_string(kMaxTemplateSlots));
       return;
     }
     for (size_t i = 0; i < slots.size(); ++i) {
@@ -445,6 +451,11 @@ class TChecker {
                        TVersionDesc& version) {
     if (!v.is_array()) {
       Error(location, "must be a list");
+      return;
+    }
+    if (v.size() > static_cast<size_t>(kMaxTemplatePlacements)) {
+      Error(location, "has " + std::to_string(v.size()) + " placements; a template shows at most " +
+                          std::to_string(kMaxTemplatePlacements));
       return;
     }
     std::set<std::string> names;
