@@ -166,7 +166,9 @@ TEST_F(FileIoTest, LeftoverFoldersAreRemovedUnlessHeldOrForeign) {
   EXPECT_FALSE(std::filesystem::exists(FDir + "/w/.job-1"));
   EXPECT_TRUE(std::filesystem::exists(held->Path()));
   EXPECT_TRUE(std::filesystem::exists(FDir + "/w/unrelated"));
-  if (::geteuid() == 0) EXPECT_TRUE(std::filesystem::exists(FDir + "/w/.job-2")) << "another user's";
+  if (::geteuid() == 0) {
+    EXPECT_TRUE(std::filesystem::exists(FDir + "/w/.job-2")) << "another user's";
+  }
   EXPECT_EQ(Text(victim), "keep") << "links inside are removed, not followed";
 }
 
@@ -200,7 +202,9 @@ TEST_F(FileIoTest, ReadErrorsNameTheFileFirstAndTheRightFault) {
     auto bytes = ReadWholeFile(path, c.Cap);
     ASSERT_FALSE(bytes.ok()) << c.Name;
     EXPECT_EQ(bytes.message(), path + ": " + c.Fault);
-    if (c.Cap == kDefaultReadCap) EXPECT_EQ(CheckRegularFile(path).message(), path + ": " + c.Fault);
+    if (c.Cap == kDefaultReadCap) {
+      EXPECT_EQ(CheckRegularFile(path).message(), path + ": " + c.Fault);
+    }
   }
   EXPECT_TRUE(CheckRegularFile(FDir + "/big").ok());
   unblock.join();

@@ -219,7 +219,9 @@ TEST(ParseDescriptorBody, ManyPlacementsAreSortedStably) {
   std::vector<int> lastIndexOfSlot(kSlots + 1, -1);
   for (size_t k = 0; k < placements.size(); ++k) {
     const TPlacement& p = *placements[k];
-    if (k > 0) ASSERT_LE(placements[k - 1]->SlotNumber, p.SlotNumber) << k;
+    if (k > 0) {
+      ASSERT_LE(placements[k - 1]->SlotNumber, p.SlotNumber) << k;
+    }
     const int index = std::stoi(p.ChannelName);
     ASSERT_EQ(slotOf(index), p.SlotNumber);
     ASSERT_GT(index, lastIndexOfSlot[p.SlotNumber]) << "file order within slot " << p.SlotNumber;
