@@ -1,19 +1,23 @@
 #include "base/FileIo.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <random>
+#include <utility>
 
 namespace tessaro {
 
 namespace {
 
-std::string ErrnoText(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + std::strerror(errno);
+std::string ErrnoText(const std::string& path, const std::string& what) {
+  return path + ": " + what + " (" + std::strerror(errno) + ")";
 }
 
 class Fd {
@@ -35,15 +39,39 @@ class Fd {
   int FFd;
 };
 
-Result<std::vector<uint8_t>> ReadUpTo(const std::string& path, uint64_t limit, bool refuseLarger) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return Status::Error(ErrnoText("cannot open", path));
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a plain file";
+}
+
+// The message for a failed open or stat of `path` (errno set by it).
+std::string MissingText(const std::string& path) {
+  const int error = errno;
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0) return Status::Error(ErrnoText("cannot stat", path));
-  if (!S_ISREG(st.st_mode)) return Status::Error("not a regular file: " + path);
+  if (error == ENOENT && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    return path + ": dangling symbolic link";
+  if (error == ENOENT || error == ENOTDIR) return path + ": no such file";
+  errno = error;
+  return ErrnoText(path, "cannot open");
+}
+
+Result<std::vector<uint8_t>> ReadUpTo(const std::string& path, uint64_t limit, bool refuseLarger) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) return Status::Error(MissingText(path));
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0) return Status::Error(ErrnoText(path, "cannot read"));
+  if (!S_ISREG(st.st_mode)) return Status::Error(path + ": not a regular file (" + KindOf(st.st_mode) + ")");
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   uint64_t size = static_cast<uint64_t>(st.st_size);
   if (size > limit) {
-    if (refuseLarger) return Status::Error("file too large: " + path);
+    if (refuseLarger)
+      return Status::Error(path + ": file too large (" + std::to_string(size) + " bytes, more than " +
+                           std::to_string(limit) + ")");
     size = limit;
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
@@ -52,13 +80,65 @@ Result<std::vector<uint8_t>> ReadUpTo(const std::string& path, uint64_t limit, b
     ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return Status::Error(ErrnoText("cannot read", path));
+      return Status::Error(ErrnoText(path, "cannot read"));
     }
     if (n == 0) break;  // the file shrank meanwhile
     done += static_cast<size_t>(n);
   }
   bytes.resize(done);
   return bytes;
+}
+
+// Follows symbolic links from `path` to the file they finally name (which
+// need not exist). Relative link texts count from the link's folder.
+Result<std::string> FinalTarget(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size());
+    if (n < 0 || static_cast<size_t>(n) >= buffer.size())
+      return Status::Error(ErrnoText(current, "cannot read the link"));
+    std::string text(buffer.data(), static_cast<size_t>(n));
+    current = !text.empty() && text[0] == kPathSeparator ? text : FolderOf(current) + text;
+  }
+  return Status::Error(path + ": too many levels of symbolic links");
+}
+
+std::string FolderForCalls(const std::string& folder) { return folder.empty() ? "." : folder; }
+
+bool IsDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Creates a temporary beside `target`, locked while we hold it. Returns the
+// descriptor and its name.
+Result<int> CreateTemporary(const std::string& target, mode_t mode, std::string& temp) {
+  const std::string folder = FolderOf(target);
+  std::random_device rd;
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    temp = folder + "." + FileNameOf(target) + kTempMarker + std::to_string(::getpid()) + "-" +
+           std::to_string(rd() % 1000000000);
+    const int raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (raw < 0) {
+      if (errno == EEXIST) continue;
+      return Status::Error(ErrnoText(temp, "cannot create"));
+    }
+    // A cleaner may have taken the name between open and lock (it only
+    // removes unlocked files); then the name is gone and we start again.
+    struct stat mine, named;
+    if (::flock(raw, LOCK_EX) != 0 || ::fstat(raw, &mine) != 0 || ::lstat(temp.c_str(), &named) != 0 ||
+        mine.st_ino != named.st_ino || mine.st_dev != named.st_dev) {
+      ::close(raw);
+      continue;
+    }
+    return raw;
+  }
+  return Status::Error(target + ": cannot create a temporary file beside it");
 }
 
 }  // namespace
@@ -71,41 +151,151 @@ Result<std::vector<uint8_t>> ReadFileHead(const std::string& path, size_t count)
   return ReadUpTo(path, count, false);
 }
 
-Status WriteFileAtomic(const std::string& path, const void* data, size_t size) {
-  std::string folder = FolderOf(path);
-  std::random_device rd;
-  std::string temp;
-  int raw = -1;
-  for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
-    temp = folder + "." + FileNameOf(path) + ".tmp" + std::to_string(rd() % 1000000);
-    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (raw < 0 && errno != EEXIST) break;
+Status CheckRegularFile(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return Status::Error(MissingText(path));
+  if (!S_ISREG(st.st_mode)) return Status::Error(path + ": not a regular file (" + KindOf(st.st_mode) + ")");
+  return Status::Ok();
+}
+
+bool IsAtomicTemporaryName(std::string_view name) {
+  if (name.size() < 2 || name[0] != '.') return false;
+  const size_t marker = name.rfind(kTempMarker);
+  if (marker == std::string_view::npos || marker < 1) return false;
+  const std::string_view rest = name.substr(marker + std::strlen(kTempMarker));
+  const size_t dash = rest.find('-');
+  return dash != std::string_view::npos && IsDigits(rest.substr(0, dash)) && IsDigits(rest.substr(dash + 1));
+}
+
+int RemoveUnlockedLeftovers(const std::string& folder, const std::function<bool(std::string_view)>& isOurs) {
+  const std::string where = FolderForCalls(folder);
+  DIR* dir = ::opendir(where.c_str());
+  if (!dir) return 0;
+  const int dirFd = ::dirfd(dir);
+  std::vector<std::string> folders;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!isOurs(entry->d_name)) continue;
+    const int raw = ::openat(dirFd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (raw < 0) continue;
+    Fd fd(raw);
+    struct stat held, named;
+    // Ours, not held by a running writer, and still under that name.
+    if (::fstat(fd.get(), &held) != 0 || held.st_uid != ::geteuid()) continue;
+    if (!S_ISREG(held.st_mode) && !S_ISDIR(held.st_mode)) continue;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_ino != held.st_ino ||
+        named.st_dev != held.st_dev)
+      continue;
+    if (S_ISDIR(held.st_mode)) {
+      folders.push_back(JoinPath(where, entry->d_name));
+    } else if (::unlinkat(dirFd, entry->d_name, 0) == 0) {
+      ++removed;
+    }
   }
-  if (raw < 0) return Status::Error(ErrnoText("cannot create", temp));
-  Fd fd(raw);
+  ::closedir(dir);
+  for (const std::string& f : folders) {
+    std::error_code ec;
+    std::filesystem::remove_all(f, ec);  // does not follow links
+    if (!ec) ++removed;
+  }
+  return removed;
+}
+
+int RemoveStaleTemporaries(const std::string& folder) {
+  return RemoveUnlockedLeftovers(folder, [](std::string_view name) { return IsAtomicTemporaryName(name); });
+}
+
+Result<TLockedFolder> TLockedFolder::Create(const std::string& prefix, unsigned mode) {
+  std::random_device rd;
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    const std::string path = prefix + std::to_string(rd() % 1000000000);
+    if (::mkdir(path.c_str(), mode) != 0) {
+      if (errno == EEXIST) continue;
+      return Status::Error(ErrnoText(path, "cannot create the folder"));
+    }
+    const int raw = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (raw < 0) continue;
+    struct stat mine, named;
+    // As with temporaries: a cleaner may have taken it before the lock.
+    if (::flock(raw, LOCK_EX) != 0 || ::fstat(raw, &mine) != 0 || ::lstat(path.c_str(), &named) != 0 ||
+        mine.st_ino != named.st_ino || mine.st_dev != named.st_dev) {
+      ::close(raw);
+      continue;
+    }
+    return TLockedFolder(path, raw);
+  }
+  return Status::Error(prefix + ": cannot create a new folder");
+}
+
+TLockedFolder::TLockedFolder(TLockedFolder&& other) noexcept
+    : FPath(std::move(other.FPath)), FFd(std::exchange(other.FFd, -1)) {}
+
+TLockedFolder& TLockedFolder::operator=(TLockedFolder&& other) noexcept {
+  if (this != &other) {
+    if (FFd >= 0) ::close(FFd);
+    FPath = std::move(other.FPath);
+    FFd = std::exchange(other.FFd, -1);
+  }
+  return *this;
+}
+
+TLockedFolder::~TLockedFolder() {
+  if (FFd >= 0) ::close(FFd);
+}
+
+Status SyncFolder(const std::string& folder) {
+  const std::string where = FolderForCalls(folder);
+  Fd fd(::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) return Status::Error(ErrnoText(where, "cannot open the folder"));
+  // Some file systems cannot sync a folder; that is no failure of the write.
+  if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+    return Status::Error(ErrnoText(where, "cannot flush the folder"));
+  return Status::Ok();
+}
+
+Status WriteFileAtomic(const std::string& path, const void* data, size_t size) {
+  auto resolved = FinalTarget(path);
+  if (!resolved.ok()) return resolved.status();
+  const std::string& target = *resolved;
+  RemoveStaleTemporaries(FolderOf(target));
+
+  struct stat old;
+  const bool replacing = ::stat(target.c_str(), &old) == 0;
+  if (replacing && !S_ISREG(old.st_mode))
+    return Status::Error(target + ": not a regular file (" + KindOf(old.st_mode) + ")");
+  // Private until the old file's permissions are copied onto it.
+  std::string temp;
+  auto created = CreateTemporary(target, replacing ? 0600 : 0666, temp);
+  if (!created.ok()) return created.status();
+  Fd fd(*created);
+  auto fail = [&](const std::string& message) {
+    ::unlink(temp.c_str());
+    return Status::Error(message);
+  };
   const auto* p = static_cast<const uint8_t*>(data);
   size_t done = 0;
   while (done < size) {
     ssize_t n = ::write(fd.get(), p + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      Status s = Status::Error(ErrnoText("cannot write", temp));
-      ::unlink(temp.c_str());
-      return s;
+      return fail(ErrnoText(temp, "cannot write"));
     }
     done += static_cast<size_t>(n);
   }
-  if (::fsync(fd.get()) != 0 || ::close(fd.Release()) != 0) {
-    Status s = Status::Error(ErrnoText("cannot write", temp));
-    ::unlink(temp.c_str());
-    return s;
+  if (replacing) {
+    // Owner and group where permitted (a plain user can set only the group,
+    // and only to one of its own); then the mode, which chown may clear.
+    if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0)
+      (void)!::fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid);
+    if (::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail(ErrnoText(temp, "cannot set the mode"));
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    Status s = Status::Error(ErrnoText("cannot replace", path));
-    ::unlink(temp.c_str());
-    return s;
-  }
-  return Status::Ok();
+  if (::fsync(fd.get()) != 0) return fail(ErrnoText(temp, "cannot write"));
+  if (::rename(temp.c_str(), target.c_str()) != 0) return fail(ErrnoText(target, "cannot replace"));
+  // Closed (and unlocked) only after the rename: a cleaner never sees the
+  // temporary unlocked.
+  if (::close(fd.Release()) != 0) return Status::Error(ErrnoText(target, "cannot write"));
+  return SyncFolder(FolderOf(target));
 }
 
 bool FileExists(const std::string& path) {

@@ -1,5 +1,9 @@
 #include "base/Text.h"
 
+#include <iconv.h>
+
+#include <cerrno>
+
 namespace tessaro {
 
 namespace {
@@ -109,6 +113,70 @@ std::string Utf16ToUtf8(const char16_t* units, size_t count) {
     }
     AppendUtf8(out, u);
   }
+  return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  size_t i = 0;
+  const size_t n = bytes.size();
+  while (i < n) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    int more = 0;
+    char32_t cp = 0, min = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1, cp = c & 0x1F, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2, cp = c & 0x0F, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3, cp = c & 0x07, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (n - i <= static_cast<size_t>(more)) return false;
+    for (int k = 1; k <= more; ++k) {
+      const unsigned char t = static_cast<unsigned char>(bytes[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (t & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += more + 1;
+  }
+  return true;
+}
+
+std::string DecodeLegacyText(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  std::string out;
+  iconv_t cd = iconv_open("UTF-8", "GBK");
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // No GBK converter: keep the ASCII and mark the rest.
+    for (char c : bytes)
+      AppendUtf8(out, static_cast<unsigned char>(c) < 0x80 ? char32_t(c) : char32_t(0xFFFD));
+    return out;
+  }
+  std::string in(bytes);
+  char* inPtr = in.data();
+  size_t inLeft = in.size();
+  char buffer[256];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof(buffer);
+    const size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, outPtr - buffer);
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      // An undecodable byte (or a sequence cut at the end): one U+FFFD, then
+      // go on after it.
+      AppendUtf8(out, 0xFFFD);
+      ++inPtr;
+      --inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
   return out;
 }
 

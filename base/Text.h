@@ -24,5 +24,13 @@ char32_t NextCodePoint(std::string_view text, size_t& pos);
 void AppendUtf8(std::string& out, char32_t cp);
 // UTF-16 (either byte order) to UTF-8; unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(const char16_t* units, size_t count);
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or
+// code points above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+// Text stored by programs for the Chinese Windows code page (package channel
+// names, alpha-channel names of older layered documents): the bytes as they
+// are when they are valid UTF-8, else decoded as GBK (code page 936) to
+// UTF-8. Bytes GBK cannot decode either become U+FFFD each.
+std::string DecodeLegacyText(std::string_view bytes);
 
 }  // namespace tessaro

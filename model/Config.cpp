@@ -117,8 +117,15 @@ void LoadConfig(const std::string& path, TAppSettings& settings, TSizeList& size
 Status SaveConfig(const std::string& path, const TAppSettings& settings, const TSizeList& sizeList) {
   const std::string folder = WithoutTrailingSeparator(FolderOf(path));
   if (!folder.empty() && !MakeDirectories(folder, 0700))
-    return Status::Error("cannot create the configuration folder " + folder);
+    return Status::Error(folder + ": cannot create the configuration folder");
   return WriteFileAtomic(path, std::string_view(SaveConfigToIni(settings, sizeList).Serialize()));
+}
+
+Status SaveConfigAndTell(const std::string& path, const TAppSettings& settings, const TSizeList& sizeList,
+                         TDialogService& dialogs) {
+  Status s = SaveConfig(path, settings, sizeList);
+  if (!s.ok()) dialogs.ShowInfo(std::string(kConfigNotSavedText) + s.message());
+  return s;
 }
 
 }  // namespace tessaro

@@ -10,6 +10,7 @@
 #include "base/Status.h"
 #include "model/Ini.h"
 #include "model/Records.h"
+#include "model/Views.h"
 
 namespace tessaro {
 
@@ -54,5 +55,19 @@ void LoadConfig(const std::string& path, TAppSettings& settings, TSizeList& size
 // (a temporary file renamed over it), so a crash never leaves a truncated or
 // missing configuration.
 Status SaveConfig(const std::string& path, const TAppSettings& settings, const TSizeList& sizeList);
+
+}  // namespace tessaro
+
+namespace tessaro {
+
+// Shown when the configuration cannot be saved at shutdown, followed by the
+// reason (which names the file): the settings and custom sizes of this
+// session are lost, and the user should know.
+inline constexpr const char* kConfigNotSavedText = "配置文件保存失败，本次的设置未能保存：";
+
+// SaveConfig, telling the user through `dialogs` (ShowInfo, kConfigNotSavedText
+// and the reason) when it fails. Returns SaveConfig's status.
+Status SaveConfigAndTell(const std::string& path, const TAppSettings& settings, const TSizeList& sizeList,
+                         TDialogService& dialogs);
 
 }  // namespace tessaro

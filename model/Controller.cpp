@@ -43,7 +43,7 @@ void TMainController::Start() {
 bool TMainController::FormCloseQuery() { return AskBeforeLeavingSet(/*yesWithoutSetLeaves=*/true); }
 
 void TMainController::Shutdown() {
-  SaveConfig(FPaths.ConfigFile, Settings, SizeList);
+  SaveConfigAndTell(FPaths.ConfigFile, Settings, SizeList, FViews.Dialogs);
   SizeList.clear();
   ReleaseAllSets(SetList);
   CurSet = CurTemp = CurSlot = -1;

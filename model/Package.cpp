@@ -27,7 +27,8 @@ std::string Nth(const char* what, size_t i) { return std::string(what) + " " + s
 
 }  // namespace
 
-Result<std::unique_ptr<TTempNode>> ParseDescriptorBody(std::span<const uint8_t> body, int templateIndex) {
+Result<std::unique_ptr<TTempNode>> ParseDescriptorBody(std::span<const uint8_t> body, int templateIndex,
+                                                       const TDescriptorLimits& limits) {
   ByteReader in(body);
   auto temp = std::make_unique<TTempNode>();
   int32_t slotCount = 0;
@@ -36,6 +37,10 @@ Result<std::unique_ptr<TTempNode>> ParseDescriptorBody(std::span<const uint8_t> 
   if (slotCount < 0) return Status::Error("negative slot count " + std::to_string(slotCount));
   if (!in.CanHold(static_cast<uint64_t>(slotCount), kMinSlotBytes))
     return Status::Error("slot count " + std::to_string(slotCount) + " is more than the body holds");
+  if (slotCount > limits.MaxSlots)
+    return Status::Error("slot count " + std::to_string(slotCount) +
+                         " is more than a template can show (at most " + std::to_string(limits.MaxSlots) +
+                         ")");
   temp->Slots.reserve(static_cast<size_t>(slotCount));
   for (int32_t i = 0; i < slotCount; ++i) {
     auto slot = std::make_unique<TSlotNode>();
@@ -67,6 +72,9 @@ Result<std::unique_ptr<TTempNode>> ParseDescriptorBody(std::span<const uint8_t> 
     uint8_t tag = 0;
     in.U8(tag);
     if (tag != kPlacementTag) break;
+    if (placementNumber >= static_cast<size_t>(std::max(limits.MaxPlacements, 0)))
+      return Status::Error("more than " + std::to_string(limits.MaxPlacements) +
+                           " placements, more than a template can show");
     auto placement = std::make_unique<TPlacement>();
     int32_t nameLength = 0;
     if (!in.CanHold(1, kPlacementFixedBytes) || !in.I32LE(placement->SlotNumber) || !in.I32LE(nameLength))
@@ -84,9 +92,13 @@ Result<std::unique_ptr<TTempNode>> ParseDescriptorBody(std::span<const uint8_t> 
     TPlacementRect& r = placement->Rect;
     if (!in.F32LE(r.Left) || !in.F32LE(r.Top) || !in.F32LE(r.Right) || !in.F32LE(r.Bottom))
       return Status::Error("body ends inside the rectangle of " + Nth("placement", placementNumber));
-    InsertPlacement(*temp, std::move(placement));
+    temp->Placements.push_back(std::move(placement));
     ++placementNumber;
   }
+  // By slot number, file order kept within a slot (what InsertPlacement
+  // gives one by one, without its quadratic cost).
+  std::stable_sort(temp->Placements.begin(), temp->Placements.end(),
+                   [](const auto& a, const auto& b) { return a->SlotNumber < b->SlotNumber; });
   return temp;
 }
 
@@ -104,9 +116,8 @@ Result<std::unique_ptr<TTempNode>> DecodeDescriptor(std::span<const uint8_t> fil
 }
 
 Result<std::unique_ptr<TTempNode>> ReadDescriptorFile(const std::string& path, int templateIndex) {
-  if (!FileExists(path)) return Status::Error(path + ": no such file");
   auto bytes = ReadWholeFile(path, kMaxDescriptorBytes);
-  if (!bytes.ok()) return Status::Error(bytes.message());
+  if (!bytes.ok()) return bytes.status();
   auto temp = DecodeDescriptor(*bytes, templateIndex);
   if (!temp.ok()) return Status::Error(path + ": " + temp.message());
   (*temp)->Folder = FolderOf(path);

@@ -13,6 +13,10 @@
 //       float32 left, top, right, bottom },
 //   filler up to the end of the body (its first byte is not 0x43).
 // Placements are kept sorted by slot number; equal numbers keep file order.
+// A template has at most kMaxTemplateSlots slots and kMaxTemplatePlacements
+// placements: more than any real page shows (ten slot buttons; a template
+// document holds one alpha channel per placement), and a bound on what a
+// descriptor, and a set file naming it many times, can make the reader build.
 //
 // Template images (brivanto_a.jpg, brivanto_b.jpg): the first 480 bytes are
 // enciphered with TDES under the same key, the rest is plain; a file shorter
@@ -50,13 +54,24 @@ inline constexpr uint8_t kPlacementTag = 0x43;
 // The marker byte EncodeDescriptor writes; readers ignore its value.
 inline constexpr uint8_t kDescriptorMarker = 0x01;
 inline constexpr int32_t kMaxChannelNameBytes = 255;
+inline constexpr int32_t kMaxTemplateSlots = 256;
+inline constexpr int32_t kMaxTemplatePlacements = 1024;
+
+// Caps of the descriptor reader; tests and benchmarks may raise them.
+struct TDescriptorLimits {
+  int32_t MaxSlots = kMaxTemplateSlots;
+  int32_t MaxPlacements = kMaxTemplatePlacements;
+};
 
 // Parses a deciphered body. Every slot gets TempIndex = templateIndex,
 // PhotoIndex -1, offsets and scales -1, angle 0, no flips; the template gets
 // no size (width, height -1, unit -1) and an empty Folder. A body that ends
 // inside a field, a negative count, a count larger than the bytes left could
-// hold, or a name length outside 0..255 is an error naming what is wrong.
-Result<std::unique_ptr<TTempNode>> ParseDescriptorBody(std::span<const uint8_t> body, int templateIndex);
+// hold, a name length outside 0..255, or more slots or placements than the
+// limits allow is an error naming what is wrong. Time O(n log n) in the
+// number of placements.
+Result<std::unique_ptr<TTempNode>> ParseDescriptorBody(std::span<const uint8_t> body, int templateIndex,
+                                                       const TDescriptorLimits& limits = {});
 // Deciphers the bytes of a descriptor file (marker byte and body) and parses
 // the body. A body whose length is not a multiple of 8, or that TDES
 // refuses, is an error.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "base/ByteReader.h"
@@ -15,7 +16,7 @@ namespace tessaro {
 namespace {
 
 // A set file holds texts and numbers only; one this large is not a set file.
-constexpr uint64_t kMaxSetFileBytes = 256u << 20;
+constexpr uint64_t kMaxSetFileBytes = 64u << 20;
 // Smallest template record: three empty counted texts, six numbers, no slots.
 constexpr uint64_t kMinTemplateRecordBytes = 36;
 
@@ -48,7 +49,8 @@ class TSetFileParser {
   bool Text(const std::string& what, size_t maxBytes, std::string& out) {
     int32_t length = 0;
     if (!FIn.I32LE(length)) return Fail("file ends inside " + what);
-    if (length < 0 || static_cast<uint64_t>(length) > maxBytes)
+    if (length < 0) return Fail(what + " has a negative length " + std::to_string(length));
+    if (static_cast<uint64_t>(length) > maxBytes)
       return Fail(what + " has length " + std::to_string(length) + ", more than " + std::to_string(maxBytes) +
                   " bytes");
     std::span<const uint8_t> bytes;
@@ -120,7 +122,7 @@ Status WriteTemplates(ByteWriter& out, const std::vector<std::unique_ptr<TTempNo
   out.I32LE(static_cast<int32_t>(temps.size()));
   for (const auto& t : temps) {
     if (!WriteText(out, t->Folder, kMaxSetPathBytes))
-      return Status::Error("folder path too long: " + t->Folder);
+      return Status::Error(t->Folder + ": folder path too long for a set file");
     out.F32LE(t->Width);
     out.F32LE(t->Height);
     out.I32LE(t->SizeUnit);
@@ -173,6 +175,72 @@ int ApplyRecord(TTempNode& temp, const TTemplateRecord& r, int photoCount) {
   return placed;
 }
 
+// The memory a copy of a template takes, roughly: its records, the list
+// entries owning them, and heap texts.
+uint64_t WorkOf(const TTempNode& temp) {
+  constexpr uint64_t kPerAllocation = 16;  // allocator overhead and owning pointer
+  uint64_t work = sizeof(TTempNode) + temp.Folder.size() +
+                  temp.Slots.size() * (sizeof(TSlotNode) + kPerAllocation) +
+                  temp.Placements.size() * (sizeof(TPlacement) + kPerAllocation);
+  for (const auto& slot : temp.Slots) {
+    work += slot->Effects.size() * (sizeof(TEffectNode) + kPerAllocation);
+    for (const auto& e : slot->Effects) work += e->Params.size() * sizeof(float);
+  }
+  for (const auto& p : temp.Placements) work += p->ChannelName.size();
+  return work;
+}
+
+std::unique_ptr<TTempNode> CopyTemplate(const TTempNode& from, int templateIndex) {
+  auto temp = std::make_unique<TTempNode>();
+  temp->Folder = from.Folder;
+  temp->PlacedCount = from.PlacedCount;
+  temp->Width = from.Width;
+  temp->Height = from.Height;
+  temp->SizeUnit = from.SizeUnit;
+  temp->Spread = from.Spread;
+  temp->SizeName = from.SizeName;
+  temp->HeaderValue = from.HeaderValue;
+  temp->ImportStamp = from.ImportStamp;
+  temp->Slots.reserve(from.Slots.size());
+  for (const auto& s : from.Slots) {
+    auto slot = std::make_unique<TSlotNode>();
+    slot->TempIndex = templateIndex;
+    slot->PhotoType = s->PhotoType;
+    slot->PhotoIndex = s->PhotoIndex;
+    slot->OffsetX = s->OffsetX;
+    slot->OffsetY = s->OffsetY;
+    slot->ScaleX = s->ScaleX;
+    slot->ScaleY = s->ScaleY;
+    slot->Angle = s->Angle;
+    slot->FlipH = s->FlipH;
+    slot->FlipV = s->FlipV;
+    for (const auto& e : s->Effects) slot->Effects.push_back(std::make_unique<TEffectNode>(*e));
+    temp->Slots.push_back(std::move(slot));
+  }
+  temp->Placements.reserve(from.Placements.size());
+  for (const auto& p : from.Placements) temp->Placements.push_back(std::make_unique<TPlacement>(*p));
+  return temp;
+}
+
+std::string SetTooLargeText(uint64_t maxTemplateBytes) {
+  return "its templates need more than " + std::to_string(maxTemplateBytes >> 20) +
+         " MB of memory; no real set is that large";
+}
+
+// Both descriptors of one package as read the first time a set names it.
+struct TPackageRead {
+  std::unique_ptr<TTempNode> Preview, Result;
+  std::string Error;  // why the package cannot be used; empty when it can
+  uint64_t Work = 0;  // of both versions
+};
+
+void Drop(std::vector<std::string>* list, std::vector<std::string>* reasons, const std::string& what,
+          const std::string& why) {
+  if (!list) return;
+  list->push_back(what);
+  reasons->push_back(why);
+}
+
 }  // namespace
 
 Result<TSetFileData> ParseSetFile(std::span<const uint8_t> bytes) { return TSetFileParser(bytes).Parse(); }
@@ -184,11 +252,23 @@ Result<std::vector<uint8_t>> EncodeSetFile(const TSetNode& set) {
   out.I32LE(static_cast<int32_t>(set.Photos.size()));
   for (const auto& p : set.Photos)
     if (!WriteText(out, p->FileName, kMaxSetPathBytes))
-      return Status::Error("photo path too long: " + p->FileName);
+      return Status::Error(p->FileName + ": photo path too long for a set file");
   return out.Take();
 }
 
 bool TDiskSetFileSource::FileExists(const std::string& path) const { return tessaro::FileExists(path); }
+
+Result<std::unique_ptr<TTempNode>> TSetFileSource::ReadDescriptorFile(const std::string& path,
+                                                                      int templateIndex) const {
+  auto temp = ReadDescriptor(path, templateIndex);
+  if (!temp) return Status::Error(path + ": cannot be read");
+  return temp;
+}
+
+Result<std::unique_ptr<TTempNode>> TDiskSetFileSource::ReadDescriptorFile(const std::string& path,
+                                                                          int templateIndex) const {
+  return tessaro::ReadDescriptorFile(path, templateIndex);
+}
 
 std::unique_ptr<TTempNode> TDiskSetFileSource::ReadDescriptor(const std::string& path,
                                                               int templateIndex) const {
@@ -196,28 +276,65 @@ std::unique_ptr<TTempNode> TDiskSetFileSource::ReadDescriptor(const std::string&
 }
 
 std::unique_ptr<TSetNode> BuildSet(const TSetFileData& data, const std::string& fileName,
-                                   const TSetFileSource& source, TSetLoadReport* report) {
+                                   const TSetFileSource& source, TSetLoadReport* report,
+                                   uint64_t maxTemplateBytes) {
   auto set = std::make_unique<TSetNode>();
   set->FileName = fileName;
   const int storedPhotos = static_cast<int>(data.Photos.size());
 
   // Record i of both lists describes one package; a template is kept only
   // when both of its versions can be read, so the lists stay the same length.
+  // Each package is read once; every record naming it gets a copy.
+  std::unordered_map<std::string, TPackageRead> packages;
+  uint64_t work = 0;
+  TSetLoadReport localReport;
+  if (!report) report = &localReport;
+  auto dropTemplate = [&](const std::string& folder, const std::string& why) {
+    Drop(&report->DroppedTemplates, &report->DroppedTemplateReasons, folder, why);
+  };
   const size_t pairs = std::max(data.PreviewTemps.size(), data.ResultTemps.size());
   for (size_t i = 0; i < pairs; ++i) {
     const bool bothStored = i < data.PreviewTemps.size() && i < data.ResultTemps.size();
     const TTemplateRecord& a = i < data.PreviewTemps.size() ? data.PreviewTemps[i] : data.ResultTemps[i];
-    std::unique_ptr<TTempNode> preview, result;
-    if (bothStored && a.Folder == data.ResultTemps[i].Folder &&
-        source.FileExists(JoinPath(a.Folder, kPreviewDescriptorName))) {
-      const int index = static_cast<int>(set->PreviewTemps.size());
-      preview = source.ReadDescriptor(JoinPath(a.Folder, kPreviewDescriptorName), index);
-      if (preview) result = source.ReadDescriptor(JoinPath(a.Folder, kResultDescriptorName), index);
-    }
-    if (!preview || !result) {
-      if (report) report->DroppedTemplates.push_back(a.Folder);
+    if (!bothStored) {
+      dropTemplate(a.Folder, std::string("the set file holds only its ") +
+                                 (i < data.PreviewTemps.size() ? "preview" : "result") + " record");
       continue;
     }
+    if (a.Folder != data.ResultTemps[i].Folder) {
+      dropTemplate(a.Folder, "its result record names another folder, " + data.ResultTemps[i].Folder);
+      continue;
+    }
+    auto [entry, isNew] = packages.try_emplace(a.Folder);
+    TPackageRead& package = entry->second;
+    if (isNew) {
+      const std::string previewPath = JoinPath(a.Folder, kPreviewDescriptorName);
+      if (!source.FileExists(previewPath)) {
+        package.Error = previewPath + ": no such file";
+      } else if (auto preview = source.ReadDescriptorFile(previewPath, 0); !preview.ok()) {
+        package.Error = preview.message();
+      } else if (auto result = source.ReadDescriptorFile(JoinPath(a.Folder, kResultDescriptorName), 0);
+                 !result.ok()) {
+        package.Error = result.message();
+      } else {
+        package.Preview = std::move(*preview);
+        package.Result = std::move(*result);
+        package.Work = WorkOf(*package.Preview) + WorkOf(*package.Result);
+      }
+    }
+    if (!package.Error.empty()) {
+      dropTemplate(a.Folder, package.Error);
+      continue;
+    }
+    if (work + package.Work > maxTemplateBytes) {
+      report->WorkCapReached = true;
+      dropTemplate(a.Folder, SetTooLargeText(maxTemplateBytes));
+      continue;
+    }
+    work += package.Work;
+    const int index = static_cast<int>(set->PreviewTemps.size());
+    auto preview = CopyTemplate(*package.Preview, index);
+    auto result = CopyTemplate(*package.Result, index);
     preview->PlacedCount = ApplyRecord(*preview, a, storedPhotos);
     ApplyRecord(*result, data.ResultTemps[i], storedPhotos);
     set->PreviewTemps.push_back(std::move(preview));
@@ -232,16 +349,22 @@ std::unique_ptr<TSetNode> BuildSet(const TSetFileData& data, const std::string& 
   for (size_t i = 0; i < data.Photos.size(); ++i) {
     const std::string& path = data.Photos[i];
     const int type = ClassifyPhotoFile(ExtensionOf(path));
-    if ((type == kPhotoTypeTransparent || type == kPhotoTypeOpaque) && !kept.count(path) &&
-        source.FileExists(path)) {
-      kept.insert(path);
-      newIndex[i] = static_cast<int>(set->Photos.size());
-      auto photo = std::make_unique<TPhotoInfoNode>();
-      photo->FileName = path;
-      set->Photos.push_back(std::move(photo));
-    } else if (report) {
-      report->DroppedPhotos.push_back(path);
+    std::string why;
+    if (type != kPhotoTypeTransparent && type != kPhotoTypeOpaque)
+      why = "not a picture type";
+    else if (kept.count(path))
+      why = "named twice in the set";
+    else if (!source.FileExists(path))
+      why = "no such file";
+    if (!why.empty()) {
+      Drop(&report->DroppedPhotos, &report->DroppedPhotoReasons, path, why);
+      continue;
     }
+    kept.insert(path);
+    newIndex[i] = static_cast<int>(set->Photos.size());
+    auto photo = std::make_unique<TPhotoInfoNode>();
+    photo->FileName = path;
+    set->Photos.push_back(std::move(photo));
   }
   for (const auto& temp : set->PreviewTemps) {
     for (const auto& slot : temp->Slots) {
@@ -259,12 +382,16 @@ std::unique_ptr<TSetNode> BuildSet(const TSetFileData& data, const std::string& 
 
 Result<std::unique_ptr<TSetNode>> ReadSetFile(const std::string& path, const TSetFileSource& source,
                                               TSetLoadReport* report) {
-  if (!FileExists(path)) return Status::Error(path + ": no such file");
   auto bytes = ReadWholeFile(path, kMaxSetFileBytes);
-  if (!bytes.ok()) return Status::Error(bytes.message());
+  if (!bytes.ok()) return bytes.status();
   auto data = ParseSetFile(*bytes);
   if (!data.ok()) return Status::Error(path + ": " + data.message());
-  return BuildSet(*data, path, source, report);
+  bytes = std::vector<uint8_t>();  // freed before the packages are read
+  TSetLoadReport localReport;
+  auto set = BuildSet(*data, path, source, report ? report : &localReport);
+  if ((report ? report : &localReport)->WorkCapReached)
+    return Status::Error(path + ": " + SetTooLargeText(kMaxSetTemplateBytes));
+  return set;
 }
 
 }  // namespace tessaro

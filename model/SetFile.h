@@ -35,6 +35,11 @@ namespace tessaro {
 // short texts hold at most kShortTextBytes.
 inline constexpr size_t kMaxSetPathBytes = 4096;
 inline constexpr size_t kSlotRecordBytes = 26;
+// The most memory a set may make the loader build for its templates (slots,
+// effects, parameters and placements of every kept template, both versions,
+// as estimated by the loader). A real set needs a few megabytes; a file
+// naming one large package many times could otherwise ask for gigabytes.
+inline constexpr uint64_t kMaxSetTemplateBytes = uint64_t(64) << 20;
 
 struct TSlotRecord {
   int32_t PhotoIndex = -1;
@@ -75,6 +80,10 @@ class TSetFileSource {
   virtual bool FileExists(const std::string& path) const = 0;
   // A descriptor read as ReadDescriptor does; null when it cannot be read.
   virtual std::unique_ptr<TTempNode> ReadDescriptor(const std::string& path, int templateIndex) const = 0;
+  // The same with the reason of a failure ("PATH: what is wrong"). By
+  // default the reason only says that the file cannot be read.
+  virtual Result<std::unique_ptr<TTempNode>> ReadDescriptorFile(const std::string& path,
+                                                                int templateIndex) const;
 };
 
 // The packages and photos on disk.
@@ -82,12 +91,19 @@ class TDiskSetFileSource : public TSetFileSource {
  public:
   bool FileExists(const std::string& path) const override;
   std::unique_ptr<TTempNode> ReadDescriptor(const std::string& path, int templateIndex) const override;
+  Result<std::unique_ptr<TTempNode>> ReadDescriptorFile(const std::string& path,
+                                                        int templateIndex) const override;
 };
 
 // What BuildSet left out, for callers that report it (the inspect tool).
+// Entry i of each reason list says why entry i of the list before it was
+// dropped, in one line.
 struct TSetLoadReport {
   std::vector<std::string> DroppedTemplates;  // package folders
-  std::vector<std::string> DroppedPhotos;     // photo paths
+  std::vector<std::string> DroppedTemplateReasons;
+  std::vector<std::string> DroppedPhotos;  // photo paths
+  std::vector<std::string> DroppedPhotoReasons;
+  bool WorkCapReached = false;  // templates were dropped for kMaxSetTemplateBytes
 };
 
 // Builds the set a file describes, with FileName = fileName:
@@ -100,12 +116,17 @@ struct TSetLoadReport {
 // - a photo is kept when its file exists, its extension is a picture type
 //   (0 or 1) and the path is not yet in the set; slots of a dropped photo
 //   become empty and later indices shift down;
-// - PlacedCount and UsedBy are rebuilt, so the result meets CheckInvariants.
+// - PlacedCount and UsedBy are rebuilt, so the result meets CheckInvariants;
+// - each package's descriptors are read once however often the file names
+//   it; once the kept templates would need more than `maxTemplateBytes`, the
+//   remaining
+//   templates are dropped (WorkCapReached).
 std::unique_ptr<TSetNode> BuildSet(const TSetFileData& data, const std::string& fileName,
-                                   const TSetFileSource& source, TSetLoadReport* report = nullptr);
+                                   const TSetFileSource& source, TSetLoadReport* report = nullptr,
+                                   uint64_t maxTemplateBytes = kMaxSetTemplateBytes);
 
-// Reads and builds a set file. Missing or malformed files are errors naming
-// the file.
+// Reads and builds a set file. Missing or malformed files, and files that ask
+// for more than kMaxSetTemplateBytes, are errors naming the file.
 Result<std::unique_ptr<TSetNode>> ReadSetFile(const std::string& path, const TSetFileSource& source,
                                               TSetLoadReport* report = nullptr);
 

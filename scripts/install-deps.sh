@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev liblcms2-dev zlib1g-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libcli11-dev
   clang clang-format libclang-rt-14-dev
   openssl imagemagick libjpeg-turbo-progs python3
   libgs-common  # the CMYK press profile (default_cmyk.icc) the JPEG tests apply

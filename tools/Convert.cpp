@@ -13,10 +13,12 @@
 namespace tessaro::cli {
 namespace {
 
-int Fail(const std::string& path, const std::string& message) {
-  std::fprintf(stderr, "tessaro-cli: %s: %s\n", path.c_str(), message.c_str());
+int Fail(const std::string& line) {
+  std::fprintf(stderr, "tessaro-cli: %s\n", line.c_str());
   return 1;
 }
+
+int Fail(const std::string& path, const std::string& message) { return Fail(path + ": " + message); }
 
 int Usage() {
   std::fputs("usage: tessaro-cli convert IN OUT [--quality 1-100] [--progressive]\n", stderr);
@@ -53,14 +55,20 @@ int Convert(const Args& args) {
   const std::string& out = paths[1];
   if (OutputFormatOf(out) == ImageFormat::kUnknown)
     return Fail(out, "unknown output format (use " + WritableExtensions() + ")");
-  if (!FileExists(in)) return Fail(in, "no such file");
+  if (Status s = CheckRegularFile(in); !s.ok()) return Fail(s.message());
 
-  Result<DecodedImage> decoded = DecodeImageFile(in);
-  if (!decoded.ok()) return Fail(in, decoded.message());
-  options.ppi = decoded->ppi;
-  options.layerName = StemOf(in);
-  if (Status s = WriteImageFile(out, decoded->pixels, options); !s.ok()) return Fail(out, s.message());
-  return 0;
+  return GuardMemory(in, [&] {
+    Result<DecodedImage> decoded = DecodeImageFile(in);
+    if (!decoded.ok()) return Fail(in, decoded.message());
+    options.ppi = decoded->ppi;
+    options.layerName = StemOf(in);
+    if (Status s = WriteImageFile(out, decoded->pixels, options); !s.ok()) {
+      // Memory runs out because of the input's size, not the output's name.
+      if (s.message().find("out of memory") != std::string::npos) return Fail(in, kNotEnoughMemory);
+      return Fail(out, s.message());
+    }
+    return 0;
+  });
 }
 
 }  // namespace tessaro::cli

@@ -13,15 +13,17 @@ namespace {
 
 nlohmann::json PpiValue(double ppi) { return ppi > 0 ? nlohmann::json(ppi) : nlohmann::json(nullptr); }
 
-int Fail(const std::string& path, const std::string& message) {
-  std::fprintf(stderr, "tessaro-cli: %s: %s\n", path.c_str(), message.c_str());
+int Fail(const std::string& line) {
+  std::fprintf(stderr, "tessaro-cli: %s\n", line.c_str());
   return 1;
 }
+
+int Fail(const std::string& path, const std::string& message) { return Fail(path + ": " + message); }
 
 }  // namespace
 
 int InspectImage(const std::string& path) {
-  if (!FileExists(path)) return Fail(path, "no such file");
+  if (Status s = CheckRegularFile(path); !s.ok()) return Fail(s.message());
   Result<ImageInfo> info = ProbeImageFile(path);
   if (!info.ok()) return Fail(path, info.message());
 
@@ -47,7 +49,7 @@ int InspectImage(const std::string& path) {
 
   if (info->format == ImageFormat::kPsd) {
     Result<std::vector<uint8_t>> bytes = ReadWholeFile(path);
-    if (!bytes.ok()) return Fail(path, bytes.message());
+    if (!bytes.ok()) return Fail(bytes.message());
     Result<PsdInfo> psd = ProbePsd(*bytes);
     if (!psd.ok()) return Fail(path, psd.message());
     out["psb"] = psd->psb;

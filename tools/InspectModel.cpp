@@ -161,7 +161,9 @@ int InspectSet(const std::string& path) {
              {"templates", templates},
              {"photos", photos},
              {"droppedTemplates", report.DroppedTemplates},
-             {"droppedPhotos", report.DroppedPhotos}});
+             {"droppedTemplateReasons", report.DroppedTemplateReasons},
+             {"droppedPhotos", report.DroppedPhotos},
+             {"droppedPhotoReasons", report.DroppedPhotoReasons}});
   return 0;
 }
 

@@ -27,6 +27,10 @@ int Usage() {
 
 }  // namespace
 
+// Checks the description and, given an output folder, builds the package.
+static int Build(const std::string& description, bool checkOnly, const std::string& outFolder,
+                 const std::string& cacheDir);
+
 int Pack(const Args& args) {
   std::vector<std::string> paths;
   std::string cacheDir;
@@ -48,6 +52,12 @@ int Pack(const Args& args) {
   if (paths.size() != (checkOnly ? 1u : 2u)) return Usage();
   const std::string& description = paths[0];
 
+  return GuardMemory(description,
+                     [&] { return Build(description, checkOnly, checkOnly ? "" : paths[1], cacheDir); });
+}
+
+static int Build(const std::string& description, bool checkOnly, const std::string& outFolder,
+                 const std::string& cacheDir) {
   authoring::TCheckedDescription checked = authoring::ReadDescription(description);
   for (const auto& e : checked.Errors)
     std::fprintf(stderr, "%s\n", authoring::FormatError(description, e).c_str());
@@ -56,8 +66,8 @@ int Pack(const Args& args) {
 
   authoring::TBuildOptions options;
   options.CacheDir = cacheDir;
-  options.Name = FileNameOf(WithoutTrailingSeparator(paths[1]));
-  auto errors = authoring::BuildPackage(checked.Template, paths[1], options);
+  options.Name = FileNameOf(WithoutTrailingSeparator(outFolder));
+  auto errors = authoring::BuildPackage(checked.Template, outFolder, options);
   for (const auto& e : errors) std::fprintf(stderr, "%s\n", authoring::FormatError(description, e).c_str());
   return errors.empty() ? 0 : 1;
 }

@@ -223,6 +223,32 @@ TEST(Config, SaveReportsAFolderItCannotCreate) {
   EXPECT_EQ(loaded.Resolution, 254);
 }
 
+TEST(Config, AFailedSaveIsShownWithTheReasonAndASuccessIsSilent) {
+  test::TempFolder dir;
+  testing::WriteText(dir / "taken", "a file where the folder should be");
+  TSizeList sizes;
+  {
+    testing::FakeDialogs dialogs;
+    dialogs.ExpectInfo(std::string("配置文件保存失败，本次的设置未能保存：") + (dir / "taken/Tessaro") +
+                       ": cannot create the configuration folder");
+    EXPECT_FALSE(SaveConfigAndTell(dir / "taken/Tessaro/cfg.ini", TAppSettings{}, sizes, dialogs).ok());
+  }
+  testing::FakeDialogs quiet;  // any box would be unexpected
+  EXPECT_TRUE(SaveConfigAndTell(dir / "cfg/cfg.ini", TAppSettings{}, sizes, quiet).ok());
+}
+
+TEST(Config, SavingKeepsAPrivateFilePrivate) {
+  test::TempFolder dir;
+  const std::string path = dir / "cfg.ini";
+  TSizeList sizes;
+  ASSERT_TRUE(SaveConfig(path, TAppSettings{}, sizes).ok());
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  ASSERT_TRUE(SaveConfig(path, TAppSettings{}, sizes).ok());
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
 TEST(Config, PathFollowsXdgConfigHome) {
   const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
   const std::string saved = oldXdg ? oldXdg : "";

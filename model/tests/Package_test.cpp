@@ -120,6 +120,20 @@ TEST(ParseDescriptorBody, ChannelNameEndsAtAZeroByte) {
   EXPECT_EQ((*t)->Placements[1]->ChannelName, "");
 }
 
+std::vector<uint8_t> ManySlots(int count) {
+  BodyBuilder b;
+  b.I32(0).I32(0).I32(count);
+  for (int i = 0; i < count; ++i) b.I32(i % 2).I32(0);
+  return b.Padded();
+}
+
+std::vector<uint8_t> ManyPlacements(int count) {
+  BodyBuilder b;
+  b.I32(0).I32(0).I32(2).I32(0).I32(0).I32(1).I32(0);
+  for (int i = 0; i < count; ++i) b.Placement(2 - i % 2, "c", 0, 0, 1, 1);
+  return b.Padded();
+}
+
 struct MalformedCase {
   const char* name;
   std::vector<uint8_t> body;
@@ -171,7 +185,51 @@ INSTANTIATE_TEST_SUITE_P(
                       "placement 1"},
         MalformedCase{"ends inside a rectangle",
                       BodyBuilder().I32(0).I32(0).I32(0).Byte(0x43).I32(1).I32(0).F32(1).F32(2).F32(3).Raw(),
-                      "placement 1"}));
+                      "placement 1"},
+        MalformedCase{"more slots than a template shows", ManySlots(kMaxTemplateSlots + 1),
+                      "more than a template can show (at most 256)"},
+        MalformedCase{"20000 slots", ManySlots(20000), "slot count 20000 is more than a template can show"},
+        MalformedCase{"more placements than a template shows", ManyPlacements(kMaxTemplatePlacements + 1),
+                      "more than 1024 placements, more than a template can show"}));
+
+TEST(ParseDescriptorBody, AsManySlotsAndPlacementsAsATemplateShowsAreRead) {
+  auto slots = ParseDescriptorBody(ManySlots(kMaxTemplateSlots), 0);
+  ASSERT_TRUE(slots.ok()) << slots.message();
+  EXPECT_EQ((*slots)->Slots.size(), 256u);
+  auto placements = ParseDescriptorBody(ManyPlacements(kMaxTemplatePlacements), 0);
+  ASSERT_TRUE(placements.ok()) << placements.message();
+  EXPECT_EQ((*placements)->Placements.size(), 1024u);
+}
+
+// Placements in a scattered slot order, far more than the default limit:
+// sorted by slot number, file order kept within a slot.
+TEST(ParseDescriptorBody, ManyPlacementsAreSortedStably) {
+  constexpr int kCount = 160000, kSlots = 200;
+  BodyBuilder b;
+  b.I32(0).I32(0).I32(kSlots);
+  for (int i = 0; i < kSlots; ++i) b.I32(1).I32(0);
+  auto slotOf = [](int i) { return 1 + (i * 7919 + i / 3) % kSlots; };
+  for (int i = 0; i < kCount; ++i) b.Placement(slotOf(i), std::to_string(i), 0, 0, 1, 1);
+  TDescriptorLimits limits;
+  limits.MaxPlacements = kCount;
+  auto t = ParseDescriptorBody(b.Padded(), 0, limits);
+  ASSERT_TRUE(t.ok()) << t.message();
+  const auto& placements = (*t)->Placements;
+  ASSERT_EQ(placements.size(), size_t(kCount));
+  std::vector<int> lastIndexOfSlot(kSlots + 1, -1);
+  for (size_t k = 0; k < placements.size(); ++k) {
+    const TPlacement& p = *placements[k];
+    if (k > 0) {
+      ASSERT_LE(placements[k - 1]->SlotNumber, p.SlotNumber) << k;
+    }
+    const int index = std::stoi(p.ChannelName);
+    ASSERT_EQ(slotOf(index), p.SlotNumber);
+    ASSERT_GT(index, lastIndexOfSlot[p.SlotNumber]) << "file order within slot " << p.SlotNumber;
+    lastIndexOfSlot[p.SlotNumber] = index;
+  }
+  limits.MaxPlacements = kCount - 1;
+  EXPECT_FALSE(ParseDescriptorBody(b.Padded(), 0, limits).ok());
+}
 
 TEST(ParseDescriptorBody, EveryTruncationOfAValidBodyFailsOrStopsCleanly) {
   BodyBuilder b;

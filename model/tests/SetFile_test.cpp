@@ -26,6 +26,7 @@ class MemorySource : public TSetFileSource {
     return false;
   }
   std::unique_ptr<TTempNode> ReadDescriptor(const std::string& path, int templateIndex) const override {
+    ++Reads;
     if (Unreadable.count(path)) return nullptr;
     for (const auto& [folder, types] : Packages) {
       if (path != JoinPath(folder, "brivanto_a.dll") && path != JoinPath(folder, "brivanto_b.dll")) continue;
@@ -40,6 +41,7 @@ class MemorySource : public TSetFileSource {
   }
   std::map<std::string, std::vector<int>> Packages;
   std::set<std::string> Files, Unreadable;
+  mutable int Reads = 0;
 };
 
 TSlotRecord Slot(int photo, float offsetX = 0.25f) {
@@ -214,6 +216,66 @@ TEST_F(BuildSetTest, NonFiniteNumbersCountAsUnset) {
   EXPECT_EQ(set->PreviewTemps[0]->Slots[0]->Angle, 0.0f);
 }
 
+TEST_F(BuildSetTest, EachPackageIsReadOnceHoweverOftenTheSetNamesIt) {
+  std::vector<TTemplateRecord> records;
+  for (int i = 0; i < 50; ++i) records.push_back(Record(i % 5 == 4 ? "/pkg/b/" : "/pkg/a/", {Slot(i % 2)}));
+  auto set = BuildSet(Data(records, {"/p/1.jpg", "/p/2.jpg"}), "", FSource);
+  EXPECT_EQ(FSource.Reads, 4) << "two descriptors of each of two packages";
+  ASSERT_EQ(CheckInvariants(*set), "");
+  ASSERT_EQ(set->PreviewTemps.size(), 50u);
+  for (int i = 0; i < 50; ++i) {
+    const TTempNode& t = *set->PreviewTemps[i];
+    EXPECT_EQ(t.Folder, i % 5 == 4 ? "/pkg/b/" : "/pkg/a/");
+    EXPECT_EQ(t.Slots.size(), i % 5 == 4 ? 2u : 3u);
+    EXPECT_EQ(t.Slots[0]->TempIndex, i);
+    EXPECT_EQ(t.Slots[0]->PhotoIndex, i % 2) << "each copy gets its own record";
+    EXPECT_NE(t.Slots[0].get(), set->ResultTemps[i]->Slots[0].get());
+  }
+  EXPECT_EQ(set->Photos[0]->UsedBy.size(), 25u);
+}
+
+TEST_F(BuildSetTest, TemplatesBeyondTheMemoryCapAreDroppedAndSaySo) {
+  FSource.Packages["/pkg/wide/"] = std::vector<int>(200, 1);
+  std::vector<TTemplateRecord> records(40, Record("/pkg/wide/", {}));
+  TSetLoadReport report;
+  // Each record costs at least its 400 slots: room for at most ten.
+  const uint64_t perTemplate = 2 * 200 * sizeof(TSlotNode);
+  auto set = BuildSet(Data(records, {}), "", FSource, &report, perTemplate * 10);
+  ASSERT_EQ(CheckInvariants(*set), "");
+  EXPECT_TRUE(report.WorkCapReached);
+  EXPECT_GT(set->PreviewTemps.size(), 0u);
+  EXPECT_LE(set->PreviewTemps.size(), 10u);
+  ASSERT_EQ(report.DroppedTemplates.size(), 40u - set->PreviewTemps.size());
+  for (const std::string& reason : report.DroppedTemplateReasons)
+    EXPECT_NE(reason.find("no real set is that large"), std::string::npos) << reason;
+
+  TSetLoadReport plenty;
+  EXPECT_EQ(BuildSet(Data(records, {}), "", FSource, &plenty)->PreviewTemps.size(), 40u);
+  EXPECT_FALSE(plenty.WorkCapReached);
+}
+
+TEST_F(BuildSetTest, EveryDroppedTemplateAndPhotoHasItsReason) {
+  FSource.Unreadable.insert("/pkg/b/brivanto_b.dll");
+  TSetFileData d = Data({Record("/pkg/moved/", {}), Record("/pkg/b/", {}), Record("/pkg/a/", {}),
+                         Record("/pkg/a/", {}), Record("/pkg/a/", {})},
+                        {"/p/1.jpg", "/p/notes.txt", "/p/1.jpg", "/p/gone.jpg"});
+  d.ResultTemps[2].Folder = "/pkg/b/";
+  d.ResultTemps.pop_back();
+  TSetLoadReport report;
+  auto set = BuildSet(d, "", FSource, &report);
+  ASSERT_EQ(CheckInvariants(*set), "");
+  EXPECT_EQ(set->PreviewTemps.size(), 1u);
+  EXPECT_EQ(report.DroppedTemplates,
+            (std::vector<std::string>{"/pkg/moved/", "/pkg/b/", "/pkg/a/", "/pkg/a/"}));
+  const std::vector<std::string> templateReasons = {
+      "/pkg/moved/brivanto_a.dll: no such file", "/pkg/b/brivanto_b.dll: cannot be read",
+      "its result record names another folder, /pkg/b/", "the set file holds only its preview record"};
+  EXPECT_EQ(report.DroppedTemplateReasons, templateReasons);
+  EXPECT_EQ(report.DroppedPhotos, (std::vector<std::string>{"/p/notes.txt", "/p/1.jpg", "/p/gone.jpg"}));
+  EXPECT_EQ(report.DroppedPhotoReasons,
+            (std::vector<std::string>{"not a picture type", "named twice in the set", "no such file"}));
+}
+
 // The layout written byte by byte, independently of the encoder.
 TEST(ParseSetFile, ReadsTheLayout) {
   ByteWriter w;
@@ -305,14 +367,17 @@ TEST_P(HostileSetFileTest, IsRefusedBeforeAllocating) {
 
 INSTANTIATE_TEST_SUITE_P(
     Counts, HostileSetFileTest,
-    ::testing::Values(HostileCase{"template count", {0x7fffffff}, "more than the file holds"},
-                      HostileCase{"negative template count", {-1}, "negative"},
-                      HostileCase{"photo count", {0, 0, 0x40000000}, "more than the file holds"},
-                      HostileCase{"slot count", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0x7ffffff0}, "slot record count"},
-                      HostileCase{"folder length", {1, 5000}, "more than 4096"},
-                      HostileCase{"negative folder length", {1, -4}, "length -4"},
-                      HostileCase{"size name length", {1, 0, 0, 0, 0, 0, 256}, "more than 255"},
-                      HostileCase{"photo path length", {0, 0, 1, 0x7fffffff}, "more than 4096"}));
+    ::testing::Values(
+        HostileCase{"template count", {0x7fffffff}, "more than the file holds"},
+        HostileCase{"negative template count", {-1}, "negative"},
+        HostileCase{"photo count", {0, 0, 0x40000000}, "more than the file holds"},
+        HostileCase{"slot count", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0x7ffffff0}, "slot record count"},
+        HostileCase{"folder length", {1, 5000}, "more than 4096"},
+        HostileCase{
+            "negative folder length", {1, -4}, "folder of preview template 1 has a negative length -4"},
+        HostileCase{"negative photo path length", {0, 0, 1, -7}, "photo 1 has a negative length -7"},
+        HostileCase{"size name length", {1, 0, 0, 0, 0, 0, 256}, "more than 255"},
+        HostileCase{"photo path length", {0, 0, 1, 0x7fffffff}, "more than 4096"}));
 
 TEST(ParseSetFile, TrailingBytesAreIgnored) {
   std::vector<uint8_t> bytes(12, 0);

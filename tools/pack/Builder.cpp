@@ -1,9 +1,14 @@
 #include "tools/pack/Builder.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "base/FileIo.h"
@@ -347,10 +352,121 @@ bool IsEmptyFolder(const std::string& path) {
   return fs::is_directory(path, ec) && fs::is_empty(path, ec);
 }
 
-Status WriteBytes(const std::string& folder, const std::string& name, const std::vector<uint8_t>& bytes) {
-  const std::string path = JoinPath(folder, name);
-  if (Status s = WriteFileAtomic(path, bytes); !s.ok()) return Status::Error(path + ": " + s.message());
-  return Status::Ok();
+struct TFile {
+  std::string Name;
+  std::vector<uint8_t> Bytes;
+};
+
+// Names of the folders a build of `name` works with beside it:
+// ".NAME.tessaro-partial-N" (the new package being written, locked while
+// the build runs; after the swap, the old package on its way out) and
+// ".NAME.tessaro-old-N" (the old package set aside where the file system
+// cannot swap two folders).
+std::string PartialPrefix(const std::string& name) { return "." + name + ".tessaro-partial-"; }
+std::string OldPrefix(const std::string& name) { return "." + name + ".tessaro-old-"; }
+
+bool HasDigitsAfter(std::string_view entry, std::string_view prefix) {
+  if (entry.size() <= prefix.size() || entry.substr(0, prefix.size()) != prefix) return false;
+  for (char c : entry.substr(prefix.size()))
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Leftovers of builds of `target` that were killed: an old package set aside
+// goes back when no package is at the target, everything else of ours that
+// no running build holds is removed. Folders named "NAME.partial-PID" and
+// "NAME.old-PID" by earlier versions are removed once that process is gone.
+void CleanLeftovers(const std::string& target) {
+  const std::string parent = FolderOf(target);
+  const std::string name = FileNameOf(target);
+  std::error_code ec;
+  if (!fs::exists(target, ec)) {
+    for (const auto& e : fs::directory_iterator(parent.empty() ? "." : parent, ec)) {
+      const std::string entry = e.path().filename().string();
+      if (HasDigitsAfter(entry, OldPrefix(name)) && e.is_directory(ec) && !e.is_symlink(ec) &&
+          FileExists(JoinPath(e.path().string(), kPreviewDescriptorName))) {
+        if (std::rename(e.path().c_str(), target.c_str()) == 0) break;
+      }
+    }
+  }
+  RemoveUnlockedLeftovers(parent, [&](std::string_view entry) {
+    if (HasDigitsAfter(entry, PartialPrefix(name)) || HasDigitsAfter(entry, OldPrefix(name))) return true;
+    for (const std::string legacy : {name + ".partial-", name + ".old-"}) {
+      if (!HasDigitsAfter(entry, legacy)) continue;
+      const long pid = std::strtol(std::string(entry.substr(legacy.size())).c_str(), nullptr, 10);
+      return pid > 0 && pid <= INT32_MAX && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    }
+    return false;
+  });
+}
+
+// Exchanges two folders in one step; false (errno set) where the file system
+// cannot.
+bool ExchangeFolders(const std::string& a, const std::string& b) {
+  return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+}
+
+// Writes the files into a new folder beside `target` and puts it in place.
+// An existing package is exchanged with the new one in one step, so the
+// target always holds a whole package, even when the build is killed.
+Status ReplacePackage(const std::string& target, const std::vector<TFile>& files) {
+  CleanLeftovers(target);
+  const std::string parent = FolderOf(target);
+  const std::string name = FileNameOf(target);
+  if (!parent.empty() && !MakeDirectories(WithoutTrailingSeparator(parent)))
+    return Status::Error(parent + ": cannot create the folder");
+  auto partial = TLockedFolder::Create(parent + PartialPrefix(name), 0777);
+  if (!partial.ok()) return partial.status();
+  const std::string folder = partial->Path();
+  std::error_code ec;
+  for (const TFile& f : files) {
+    const std::string path = JoinPath(folder, f.Name);
+    if (Status s = WriteFileAtomic(path, f.Bytes); !s.ok()) {
+      fs::remove_all(folder, ec);
+      return s;
+    }
+  }
+  if (!fs::exists(target, ec)) {
+    if (std::rename(folder.c_str(), target.c_str()) != 0) {
+      fs::remove_all(folder, ec);
+      return Status::Error(target + ": cannot move the package into place (" + std::strerror(errno) + ")");
+    }
+    return SyncFolder(parent);
+  }
+  if (ExchangeFolders(folder, target)) {
+    // The old package now sits under the partial name: make the exchange
+    // durable first, then remove it.
+    Status synced = SyncFolder(parent);
+    fs::remove_all(folder, ec);
+    return synced;
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+    const int error = errno;
+    fs::remove_all(folder, ec);
+    return Status::Error(target + ": cannot replace the package (" + std::strerror(error) + ")");
+  }
+  // No exchange here: set the old package aside, move the new one in. A
+  // build killed in between leaves the old package aside, and the next build
+  // puts it back before anything else.
+  auto old = TLockedFolder::Create(parent + OldPrefix(name), 0700);
+  if (!old.ok()) {
+    fs::remove_all(folder, ec);
+    return old.status();
+  }
+  const std::string aside = old->Path();
+  if (::rmdir(aside.c_str()) != 0 || std::rename(target.c_str(), aside.c_str()) != 0) {
+    fs::remove_all(folder, ec);
+    return Status::Error(target + ": cannot replace the package (" + std::strerror(errno) + ")");
+  }
+  if (std::rename(folder.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    std::rename(aside.c_str(), target.c_str());
+    fs::remove_all(folder, ec);
+    return Status::Error(target + ": cannot move the package into place (" + std::strerror(error) + ")");
+  }
+  Status synced = SyncFolder(parent);
+  fs::remove_all(aside, ec);
+  return synced;
 }
 
 }  // namespace
@@ -376,8 +492,10 @@ std::unique_ptr<TTempNode> DescriptorOf(const TTemplateDesc& desc, const TVersio
     placement->ChannelName = p.Channel;
     placement->Rect =
         TPlacementRect{float(p.Rect.left), float(p.Rect.top), float(p.Rect.right), float(p.Rect.bottom)};
-    InsertPlacement(*temp, std::move(placement));
+    temp->Placements.push_back(std::move(placement));
   }
+  std::stable_sort(temp->Placements.begin(), temp->Placements.end(),
+                   [](const auto& a, const auto& b) { return a->SlotNumber < b->SlotNumber; });
   return temp;
 }
 
@@ -412,10 +530,6 @@ std::vector<TDescriptionError> BuildPackage(const TTemplateDesc& desc, const std
   }
   pictures.Prefetch();
 
-  struct TFile {
-    std::string Name;
-    std::vector<uint8_t> Bytes;
-  };
   std::vector<TFile> files;
   TVersionBuild previewBuild;
   for (int which = 0; which < 2; ++which) {
@@ -457,29 +571,7 @@ std::vector<TDescriptionError> BuildPackage(const TTemplateDesc& desc, const std
   files.push_back({kSampleName, std::move(*sample)});
 
   // Write into a fresh folder beside the target, then swap it in.
-  const std::string suffix = std::to_string(::getpid());
-  const std::string partial = target + ".partial-" + suffix;
-  const std::string old = target + ".old-" + suffix;
-  std::error_code ec;
-  fs::remove_all(partial, ec);
-  if (!MakeDirectories(partial)) return fail("cannot create the folder " + partial);
-  for (const TFile& f : files) {
-    if (Status s = WriteBytes(partial, f.Name, f.Bytes); !s.ok()) {
-      fs::remove_all(partial, ec);
-      return fail(s.message());
-    }
-  }
-  const bool replacing = fs::exists(target);
-  if (replacing && std::rename(target.c_str(), old.c_str()) != 0) {
-    fs::remove_all(partial, ec);
-    return fail("cannot replace " + target);
-  }
-  if (std::rename(partial.c_str(), target.c_str()) != 0) {
-    if (replacing) std::rename(old.c_str(), target.c_str());
-    fs::remove_all(partial, ec);
-    return fail("cannot move the package into " + target);
-  }
-  if (replacing) fs::remove_all(old, ec);
+  if (Status s = ReplacePackage(target, files); !s.ok()) return fail(s.message());
   return errors;
 }
 

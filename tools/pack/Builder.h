@@ -14,9 +14,13 @@
 // The preview version's rectangles are stored in reference-page pixels, the
 // result version's in result-document pixels (each version's own pixels).
 //
-// The package is written into a fresh folder beside the target and renamed
-// into place, so an interrupted build never leaves half a package; an
-// existing package at the target is replaced as a whole.
+// The package is written into a fresh folder beside the target (every file
+// flushed to disk) and renamed into place, so an interrupted build never
+// leaves half a package; an existing package at the target is exchanged with
+// the new one in one step (renameat2 RENAME_EXCHANGE; where the file system
+// lacks it, set aside and put back by the next build if killed between), so
+// the target always holds a whole package. Each build first removes what
+// killed builds of the same target left beside it.
 //
 // Thread-safety: one build per call; the pixel work uses the process-wide
 // pool and SVG rendering runs rsvg-convert processes side by side.

@@ -9,6 +9,8 @@
 #include "base/FileIo.h"
 #include "base/Text.h"
 #include "imaging/codecs/Codecs.h"
+#include "model/Effects.h"
+#include "model/Package.h"
 #include "tools/pack/Svg.h"
 
 namespace tessaro::authoring {
@@ -38,57 +40,9 @@ std::string Key(const std::string& parent, const std::string& key) {
 }
 std::string Index(const std::string& parent, size_t i) { return parent + "[" + std::to_string(i) + "]"; }
 
-// What one parameter of an effect may hold.
-struct TParamSpec {
-  const char* Name;
-  double Min, Max;  // Min > Max: any value
-  bool Whole;
-};
-
-constexpr double kAny = 1, kNone = 0;  // a range with Min > Max accepts anything
-
-const std::vector<TParamSpec>* EffectParamSpecs(int32_t kind) {
-  static const std::vector<TParamSpec> k0 = {{"blend selector", kAny, kNone, true},
-                                             {"opacity", 0, 100, false}};
-  static const std::vector<TParamSpec> k5 = {{"blend selector", 0, 2, true},
-                                             {"red", 0, 255, true},
-                                             {"green", 0, 255, true},
-                                             {"blue", 0, 255, true},
-                                             {"scale", 1, 1000, true}};
-  static const std::vector<TParamSpec> k7 = {{"channel", 0, 3, true},        {"input start", 0, 253, true},
-                                             {"gamma", 0.1, 9.99, false},    {"input end", 2, 255, true},
-                                             {"output start", 0, 255, true}, {"output end", 0, 255, true},
-                                             {"opacity", 0, 100, true}};
-  static const std::vector<TParamSpec> k10 = {
-      {"brightness", -100, 100, true}, {"contrast", -50, 100, true}, {"opacity", 0, 100, true}};
-  static const std::vector<TParamSpec> k11 = {{"unused value", kAny, kNone, false},
-                                              {"unused value", kAny, kNone, false},
-                                              {"unused value", kAny, kNone, false},
-                                              {"opacity", 0, 100, false}};
-  static const std::vector<TParamSpec> k12 = [] {
-    std::vector<TParamSpec> v;
-    for (int i = 0; i < 12; ++i) v.push_back({"mixer value", -200, 200, true});
-    v.push_back({"monochrome switch", 0, 1, true});
-    v.push_back({"opacity", 0, 100, false});
-    return v;
-  }();
-  switch (kind) {
-    case 0:
-      return &k0;
-    case 5:
-      return &k5;
-    case 7:
-      return &k7;
-    case 10:
-      return &k10;
-    case 11:
-      return &k11;
-    case 12:
-      return &k12;
-    default:
-      return nullptr;
-  }
-}
+// The effect kinds and their parameter ranges: the model's catalogue.
+using TParamSpec = TEffectParamSpec;
+const TEffectKindSpec* EffectParamSpecs(int32_t kind) { return FindEffectKind(kind); }
 
 class TChecker {
  public:
@@ -230,6 +184,11 @@ class TChecker {
       Error("slots", "must be a list");
       return;
     }
+    if (slots.size() > static_cast<size_t>(kMaxTemplateSlots)) {
+      Error("slots", "has " + std::to_string(slots.size()) + " slots; a template shows at most " +
+                         std::to_string(kMaxTemplateSlots));
+      return;
+    }
     for (size_t i = 0; i < slots.size(); ++i) {
       const std::string loc = Index("slots", i);
       TSlotDesc slot;
@@ -288,7 +247,7 @@ class TChecker {
       const std::string ploc = Key(loc, "params");
       if (!e.contains("params")) {
         Error(loc, "\"params\" is missing (effect kind " + Num(kindValue) + " takes " +
-                       std::to_string(specs->size()) + " parameters)");
+                       std::to_string(specs->Params.size()) + " parameters)");
         continue;
       }
       const Json& params = e["params"];
@@ -296,14 +255,14 @@ class TChecker {
         Error(ploc, "must be a list of numbers");
         continue;
       }
-      if (params.size() != specs->size()) {
-        Error(ploc, "effect kind " + Num(kindValue) + " takes " + std::to_string(specs->size()) +
+      if (params.size() != specs->Params.size()) {
+        Error(ploc, "effect kind " + Num(kindValue) + " takes " + std::to_string(specs->Params.size()) +
                         " parameters, not " + std::to_string(params.size()));
         continue;
       }
       bool good = true;
       for (size_t p = 0; p < params.size(); ++p) {
-        const TParamSpec& spec = (*specs)[p];
+        const TParamSpec& spec = specs->Params[p];
         const std::string loc2 = Index(ploc, p);
         auto v = Number(params[p], loc2);
         if (!v) {
@@ -492,6 +451,11 @@ class TChecker {
                        TVersionDesc& version) {
     if (!v.is_array()) {
       Error(location, "must be a list");
+      return;
+    }
+    if (v.size() > static_cast<size_t>(kMaxTemplatePlacements)) {
+      Error(location, "has " + std::to_string(v.size()) + " placements; a template shows at most " +
+                          std::to_string(kMaxTemplatePlacements));
       return;
     }
     std::set<std::string> names;
@@ -754,11 +718,6 @@ bool TPictureRef::IsSvg() const { return AsciiLower(ExtensionOf(Path)) == ".svg"
 
 std::string FormatError(const std::string& fileLabel, const TDescriptionError& error) {
   return fileLabel + ": " + (error.Location.empty() ? "" : error.Location + ": ") + error.Message;
-}
-
-int EffectParamCount(int32_t kind) {
-  const auto* specs = EffectParamSpecs(kind);
-  return specs ? static_cast<int>(specs->size()) : -1;
 }
 
 TCheckedDescription ParseDescription(const std::string& jsonText, const std::string& baseFolder,

@@ -23,6 +23,7 @@
 #include "imaging/BlendMode.h"
 #include "imaging/Image.h"
 #include "imaging/ops/Geometry.h"
+#include "model/Effects.h"
 
 namespace tessaro::authoring {
 
@@ -111,8 +112,9 @@ TCheckedDescription ParseDescription(const std::string& jsonText, const std::str
 // Reads the file and parses it; a file that cannot be read is one error.
 TCheckedDescription ReadDescription(const std::string& path);
 
-// Parameter counts of the effect kinds; -1 for an unknown kind.
-int EffectParamCount(int32_t kind);
+// Parameter counts of the effect kinds; -1 for an unknown kind (the model's
+// catalogue).
+using ::tessaro::EffectParamCount;
 
 // The reference page of the preview version.
 inline int ReferenceWidth(bool spread) { return spread ? 4200 : 2100; }

@@ -2,15 +2,19 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <random>
 #include <regex>
 #include <thread>
 
@@ -41,9 +45,51 @@ std::string Attribute(const std::string& tag, const char* name) {
   return m[2].matched ? m[2].str() : m[3].str();
 }
 
-std::atomic<unsigned> gUnique{0};
+constexpr const char* kRenderPrefix = ".render-";
+constexpr const char* kPrivatePrefix = "tessaro-pack-render-";
 
-std::string UniqueSuffix() { return std::to_string(::getpid()) + "-" + std::to_string(gUnique.fetch_add(1)); }
+// `prefix`, digits, then `suffix` (one of `suffixes`): only names we give.
+bool IsOurName(std::string_view name, std::string_view prefix,
+               std::initializer_list<std::string_view> suffixes) {
+  if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) return false;
+  name.remove_prefix(prefix.size());
+  for (std::string_view suffix : suffixes) {
+    if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix) continue;
+    const std::string_view digits = name.substr(0, name.size() - suffix.size());
+    if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return true;
+  }
+  return false;
+}
+
+// A new file in `folder`, never through a link, locked while we hold it.
+Result<int> CreateNewFile(const std::string& folder, const std::string& suffix, std::string& path) {
+  std::random_device rd;
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    path = JoinPath(folder, kRenderPrefix + std::to_string(rd() % 1000000000) + suffix);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::flock(fd, LOCK_EX);
+      return fd;
+    }
+    if (errno != EEXIST) return Status::Error(path + ": cannot create (" + std::strerror(errno) + ")");
+  }
+  return Status::Error(folder + ": cannot create a new file");
+}
+
+// A cache folder we may write through: ours, and nobody else can add or
+// replace entries in it.
+Status CheckOwnFolder(const std::string& folder) {
+  struct stat st;
+  if (::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_uid != ::geteuid())
+    return Status::Error(folder + ": the cache folder is a link of another user; refused");
+  if (::stat(folder.c_str(), &st) != 0) return Status::Error(folder + ": cannot create the cache folder");
+  if (!S_ISDIR(st.st_mode)) return Status::Error(folder + ": the cache folder is not a folder");
+  if (st.st_uid != ::geteuid())
+    return Status::Error(folder + ": the cache folder belongs to another user; refused");
+  if ((st.st_mode & 022) != 0)
+    return Status::Error(folder + ": the cache folder can be changed by other users; refused");
+  return Status::Ok();
+}
 
 }  // namespace
 
@@ -109,70 +155,131 @@ std::string TSvgRenderer::CachePath(const std::string& path, int width, int heig
                   Sha1Hex(*bytes) + "_" + std::to_string(width) + "x" + std::to_string(height) + ".png");
 }
 
-Status TSvgRenderer::RenderToFile(const std::string& path, int width, int height,
-                                  const std::string& target) const {
+struct TSvgRenderer::TRendering {
+  std::string Path;
+  int Fd = -1;  // holds the lock
+  ~TRendering() {
+    if (Fd >= 0) ::close(Fd);
+  }
+};
+
+TSvgRenderer::~TSvgRenderer() {
+  if (FPrivateFolder) {
+    std::error_code ec;
+    std::filesystem::remove_all(FPrivateFolder->Path(), ec);
+  }
+}
+
+Result<std::string> TSvgRenderer::WorkFolder() const {
+  std::lock_guard<std::mutex> hold(FFolderLock);
+  if (!FFolderReady) {
+    FFolderReady = true;
+    if (!FCacheDir.empty()) {
+      if (!DirectoryExists(FCacheDir) && !MakeDirectories(FCacheDir, 0700))
+        FFolderError = Status::Error(FCacheDir + ": cannot create the cache folder");
+      else
+        FFolderError = CheckOwnFolder(FCacheDir);
+      if (FFolderError.ok())
+        RemoveUnlockedLeftovers(FCacheDir, [](std::string_view name) {
+          return IsOurName(name, kRenderPrefix, {".png", ".err"});
+        });
+    } else {
+      std::error_code ec;
+      const std::string temp = std::filesystem::temp_directory_path(ec).string();
+      const std::string parent = ec ? "/tmp" : temp;
+      RemoveUnlockedLeftovers(parent,
+                              [](std::string_view name) { return IsOurName(name, kPrivatePrefix, {""}); });
+      auto folder = TLockedFolder::Create(JoinPath(parent, kPrivatePrefix), 0700);
+      if (folder.ok())
+        FPrivateFolder = std::make_unique<TLockedFolder>(std::move(*folder));
+      else
+        FFolderError = folder.status();
+    }
+  }
+  if (!FFolderError.ok()) return FFolderError;
+  return FPrivateFolder ? FPrivateFolder->Path() : FCacheDir;
+}
+
+Result<std::unique_ptr<TSvgRenderer::TRendering>> TSvgRenderer::RenderToFile(const std::string& path,
+                                                                             int width, int height) const {
+  auto folder = WorkFolder();
+  if (!folder.ok()) return folder.status();
+  auto out = std::make_unique<TRendering>();
+  auto outFd = CreateNewFile(*folder, ".png", out->Path);
+  if (!outFd.ok()) return outFd.status();
+  out->Fd = *outFd;
+  std::string errPath;
+  auto errFd = CreateNewFile(*folder, ".err", errPath);
+  if (!errFd.ok()) {
+    RemoveFile(out->Path);
+    return errFd.status();
+  }
+  ::unlink(errPath.c_str());  // read through the descriptor only
+  struct TClose {
+    int Fd;
+    ~TClose() { ::close(Fd); }
+  } errHold{*errFd};
+
+  // The picture goes to standard output, which is the file opened above:
+  // rsvg-convert opens nothing for writing itself.
   const std::string program = RsvgConvertProgram();
-  const std::string errFile = target + ".err";
-  std::vector<std::string> args = {program, "-w", std::to_string(width), "-h", std::to_string(height), "-o",
-                                   target,  path};
+  std::vector<std::string> args = {program, "-w", std::to_string(width), "-h", std::to_string(height), path};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out->Fd, 1);
+  posix_spawn_file_actions_adddup2(&actions, *errFd, 2);
   pid_t pid = 0;
   const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
-    RemoveFile(errFile);
+    RemoveFile(out->Path);
     return Status::Error("cannot run " + program + " (install librsvg2-bin)");
   }
   ++FRenderCount;
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  std::string message;
-  if (auto err = ReadWholeFile(errFile, 4096); err.ok()) message.assign(err->begin(), err->end());
-  RemoveFile(errFile);
+  std::string message(4096, '\0');
+  const ssize_t n = ::pread(*errFd, message.data(), message.size(), 0);
+  message.resize(n > 0 ? static_cast<size_t>(n) : 0);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
   if (const size_t nl = message.find('\n'); nl != std::string::npos) message.resize(nl);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !FileExists(target)) {
-    RemoveFile(target);
+  struct stat st;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || ::fstat(out->Fd, &st) != 0 || st.st_size == 0) {
+    RemoveFile(out->Path);
     return Status::Error("rsvg-convert could not render it" + (message.empty() ? "" : " (" + message + ")"));
   }
-  return Status::Ok();
+  return out;
 }
 
 Result<Image> TSvgRenderer::Render(const std::string& path, int width, int height) const {
   if (width <= 0 || height <= 0)
     return Status::Error("cannot render at " + std::to_string(width) + " x " + std::to_string(height));
+  if (auto folder = WorkFolder(); !folder.ok()) return folder.status();
   std::string file = CachePath(path, width, height);
-  std::string scratch;
+  std::unique_ptr<TRendering> scratch;
   if (file.empty() || !FileExists(file)) {
-    std::string folder = FCacheDir;
-    if (folder.empty()) {
-      folder = (std::filesystem::temp_directory_path() / "tessaro-pack-render").string();
-    }
-    if (!MakeDirectories(folder)) return Status::Error("cannot create the folder " + folder);
-    const std::string temp = JoinPath(folder, ".render-" + UniqueSuffix() + ".png");
-    if (Status s = RenderToFile(path, width, height, temp); !s.ok()) return s;
+    auto made = RenderToFile(path, width, height);
+    if (!made.ok()) return made.status();
     if (file.empty()) {
-      scratch = file = temp;
-    } else if (std::rename(temp.c_str(), file.c_str()) != 0) {
-      RemoveFile(temp);
-      return Status::Error("cannot write the rendering to " + file);
+      scratch = std::move(*made);
+      file = scratch->Path;
+    } else if (std::rename((*made)->Path.c_str(), file.c_str()) != 0) {
+      RemoveFile((*made)->Path);
+      return Status::Error(file + ": cannot write the rendering");
     }
   }
   auto decoded = DecodeImageFile(file);
-  if (!scratch.empty()) RemoveFile(scratch);
+  if (scratch) RemoveFile(scratch->Path);
   if (!decoded.ok()) {
-    if (scratch.empty()) RemoveFile(file);  // a damaged cache entry is made again next time
+    if (!scratch) RemoveFile(file);  // a damaged cache entry is made again next time
     return Status::Error("the rendering cannot be read (" + decoded.message() + ")");
   }
   if (decoded->pixels.width() != width || decoded->pixels.height() != height) {
-    if (scratch.empty()) RemoveFile(file);
+    if (!scratch) RemoveFile(file);
     return Status::Error("rsvg-convert rendered " + std::to_string(decoded->pixels.width()) + " x " +
                          std::to_string(decoded->pixels.height()) + " instead of " + std::to_string(width) +
                          " x " + std::to_string(height));
@@ -183,8 +290,8 @@ Result<Image> TSvgRenderer::Render(const std::string& path, int width, int heigh
 std::vector<Status> TSvgRenderer::Prefetch(const std::vector<TRequest>& requests, int threads) const {
   std::vector<Status> results(requests.size());
   if (FCacheDir.empty()) return results;
-  if (!MakeDirectories(FCacheDir)) {
-    for (auto& r : results) r = Status::Error("cannot create the cache folder " + FCacheDir);
+  if (auto folder = WorkFolder(); !folder.ok()) {
+    for (auto& r : results) r = folder.status();
     return results;
   }
   std::atomic<size_t> next{0};
@@ -197,11 +304,12 @@ std::vector<Status> TSvgRenderer::Prefetch(const std::vector<TRequest>& requests
         continue;
       }
       if (FileExists(file)) continue;
-      const std::string temp = JoinPath(FCacheDir, ".render-" + UniqueSuffix() + ".png");
-      results[i] = RenderToFile(r.Path, r.Width, r.Height, temp);
-      if (results[i].ok() && std::rename(temp.c_str(), file.c_str()) != 0) {
-        RemoveFile(temp);
-        results[i] = Status::Error("cannot write the rendering to " + file);
+      auto made = RenderToFile(r.Path, r.Width, r.Height);
+      if (!made.ok()) {
+        results[i] = made.status();
+      } else if (std::rename((*made)->Path.c_str(), file.c_str()) != 0) {
+        RemoveFile((*made)->Path);
+        results[i] = Status::Error(file + ": cannot write the rendering");
       }
     }
   };

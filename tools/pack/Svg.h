@@ -5,14 +5,26 @@
 // code change does not rasterise its art again. Drawings are expected to be
 // self-contained (the key does not cover files an SVG might link to).
 //
+// rsvg-convert writes to a file we open (O_CREAT|O_EXCL|O_NOFOLLOW) in a
+// folder only this user can change: a cache folder must belong to this user
+// and not be writable by others (a new one is made with mode 0700), and
+// without one the renderings go to a private folder made for this renderer
+// (mode 0700, random name under $TMPDIR) and removed with it. A shared
+// folder another user could plant links in is never used. Leftovers of
+// killed runs (private folders, unfinished renderings in the cache) are
+// removed on first use.
+//
 // Thread-safety: Render and RenderAll may run on several threads and in
 // several processes sharing one cache folder (entries appear by rename).
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/FileIo.h"
 #include "base/Status.h"
 #include "imaging/Image.h"
 
@@ -35,6 +47,9 @@ class TSvgRenderer {
   // `cacheDir` empty: no cache (renderings go through a private temporary
   // folder).
   explicit TSvgRenderer(std::string cacheDir) : FCacheDir(std::move(cacheDir)) {}
+  ~TSvgRenderer();
+  TSvgRenderer(const TSvgRenderer&) = delete;
+  TSvgRenderer& operator=(const TSvgRenderer&) = delete;
 
   // The drawing stretched to width x height pixels (straight alpha).
   Result<Image> Render(const std::string& path, int width, int height) const;
@@ -55,10 +70,19 @@ class TSvgRenderer {
   int RenderCount() const { return FRenderCount; }
 
  private:
-  Status RenderToFile(const std::string& path, int width, int height, const std::string& target) const;
+  struct TRendering;
+  // The folder renderings are made in (see above), made or checked once.
+  Result<std::string> WorkFolder() const;
+  // Renders into a new file of the work folder, held locked until the
+  // returned value goes away.
+  Result<std::unique_ptr<TRendering>> RenderToFile(const std::string& path, int width, int height) const;
 
   std::string FCacheDir;
   mutable std::atomic<int> FRenderCount{0};
+  mutable std::mutex FFolderLock;
+  mutable bool FFolderReady = false;
+  mutable Status FFolderError;
+  mutable std::unique_ptr<TLockedFolder> FPrivateFolder;
 };
 
 // Lowercase hex SHA-1 of the bytes.

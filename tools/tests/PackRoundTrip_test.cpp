@@ -165,7 +165,8 @@ TEST_F(PackTest, RoundTripOfEveryFeature) {
   for (const char* f : {kPreviewDescriptorName, kResultDescriptorName, kPreviewTemplateDocument,
                         kResultTemplateDocument, kPreviewTemplateImage, kResultTemplateImage, kSampleName})
     EXPECT_TRUE(FileExists(JoinPath(Package(), f))) << f;
-  EXPECT_FALSE(fs::exists(Package() + ".partial-" + std::to_string(::getpid())));
+  for (const auto& e : fs::directory_iterator(FDir + "/out"))
+    EXPECT_NE(e.path().filename().string().front(), '.') << "left beside the package: " << e.path();
 
   // ---- Descriptors ----
   auto a = ReadDescriptor(JoinPath(Package(), kPreviewDescriptorName), 3);
@@ -380,8 +381,9 @@ TEST_F(PackTest, UsageMistakesExitWithTwo) {
   EXPECT_EQ(Cli("pack only-one-argument.json").Code, 2);
   const CliRun r = Cli("pack a.json b --frobnicate");
   EXPECT_EQ(r.Code, 2);
-  EXPECT_NE(r.Err.find("unknown option '--frobnicate'"), std::string::npos) << r.Err;
-  EXPECT_NE(r.Err.find("usage: tessaro-cli pack"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("--frobnicate"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("--help"), std::string::npos) << r.Err;
+  EXPECT_EQ(Cli("pack --help").Code, 0);
 }
 
 TEST_F(PackTest, ReplacesAPackageButNeverAnotherFolder) {

@@ -2,6 +2,7 @@
 # convert of pictures are in cli_image.cmake) and the demo resources.
 tessaro_test(tools_pack_test
   SOURCES tests/Description_test.cpp tests/Raster_test.cpp tests/PackRoundTrip_test.cpp
+          tests/PackSafety_test.cpp
   LIBS tessaro_authoring tessaro_model tessaro_testing)
 if(TARGET tools_pack_test)
   add_dependencies(tools_pack_test tessaro-cli)

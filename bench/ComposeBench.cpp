@@ -1,0 +1,120 @@
+// Composition through `tessaro-cli compose` on a set file (default: the demo
+// set the build makes), measured in one run:
+//  - wall time, CPU time and peak memory of the tool with --jobs 1 and with
+//    --jobs 2 (each run in its own process, figures from wait4);
+//  - the baseline: single-threaded time to decode every photo each template
+//    uses and its background picture, and to encode pages of the written
+//    sizes at the result quality;
+//  - the ratios: jobs 2 / jobs 1, and jobs 1 / baseline.
+// Run: build/bench/tessaro_compose_bench [SET.cys]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/FileIo.h"
+#include "imaging/codecs/Codecs.h"
+#include "model/Package.h"
+#include "model/SetFile.h"
+
+namespace fs = std::filesystem;
+using namespace tessaro;
+
+namespace {
+
+struct RunFigures {
+  double wall = 0, cpu = 0;
+  long peakKb = 0;
+  int code = -1;
+};
+
+RunFigures RunTool(const std::string& cli, const std::vector<std::string>& args) {
+  RunFigures f;
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(cli.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    freopen("/dev/null", "w", stdout);
+    freopen("/dev/null", "w", stderr);
+    execv(cli.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage = {};
+  wait4(pid, &status, 0, &usage);
+  f.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  f.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+          usage.ru_stime.tv_usec / 1e6;
+  f.peakKb = usage.ru_maxrss;
+  f.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string binary = TESSARO_BINARY_DIR;
+  const std::string setPath = argc > 1 ? argv[1] : binary + "/resources/demo/demo.cys";
+  const std::string cli = binary + "/tools/tessaro-cli";
+  const fs::path out = fs::temp_directory_path() / ("tessaro_compose_bench_" + std::to_string(getpid()));
+
+  Result<std::unique_ptr<TSetNode>> set = ReadSetFile(setPath, TDiskSetFileSource());
+  if (!set.ok()) {
+    std::fprintf(stderr, "%s\n", set.message().c_str());
+    return 1;
+  }
+  const int templates = int((*set)->PreviewTemps.size());
+
+  RunFigures runs[2];
+  for (int jobs : {1, 2}) {
+    fs::remove_all(out);
+    runs[jobs - 1] =
+        RunTool(cli, {"compose", setPath, "--out", out.string(), "--jobs", std::to_string(jobs)});
+  }
+
+  // Baseline, single-threaded: decode what each template uses, encode pages
+  // of the sizes written.
+  const auto start = std::chrono::steady_clock::now();
+  for (const auto& temp : (*set)->PreviewTemps) {
+    for (const auto& slot : temp->Slots)
+      if (slot->PhotoIndex >= 0) (void)DecodeImageFile((*set)->Photos[slot->PhotoIndex]->FileName);
+    const std::string background = (out / "background.jpg").string();
+    if (DecipherTemplateImage(temp->Folder + "brivanto_b.jpg", background).ok())
+      (void)DecodeImageFile(background);
+  }
+  double decodeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double encodeSeconds = 0;
+  for (const auto& e : fs::recursive_directory_iterator(out)) {
+    if (!e.is_regular_file() || e.path().filename() == "background.jpg") continue;
+    Result<DecodedImage> page = DecodeImageFile(e.path().string());
+    if (!page.ok()) continue;
+    JpegEncodeOptions options;
+    options.quality = 98;
+    options.subsampleChroma = false;
+    const auto t0 = std::chrono::steady_clock::now();
+    (void)EncodeJpeg(page->pixels, options);
+    encodeSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  }
+  fs::remove_all(out);
+
+  std::printf("set: %s (%d templates), %d hardware threads\n", setPath.c_str(), templates,
+              int(std::thread::hardware_concurrency()));
+  for (int j = 0; j < 2; ++j)
+    std::printf("compose --jobs %d: wall %.2f s, cpu %.2f s, peak %.0f MB, exit %d\n", j + 1, runs[j].wall,
+                runs[j].cpu, runs[j].peakKb / 1024.0, runs[j].code);
+  const double baseline = decodeSeconds + encodeSeconds;
+  std::printf("baseline (decode %.2f s + encode %.2f s, one thread): %.2f s\n", decodeSeconds, encodeSeconds,
+              baseline);
+  std::printf("ratio jobs 2 / jobs 1 (wall): %.2f\n", runs[1].wall / runs[0].wall);
+  std::printf("ratio jobs 1 / baseline (wall): %.2f\n", runs[0].wall / baseline);
+  return runs[0].code == 0 && runs[1].code == 0 ? 0 : 1;
+}

@@ -1,0 +1,499 @@
+#include "engine/CreateTemp.h"
+
+#include <cmath>
+#include <optional>
+
+#include "base/FileIo.h"
+#include "base/Text.h"
+#include "engine/Effects.h"
+#include "model/Package.h"
+#include "model/func.h"
+
+namespace tessaro {
+
+namespace au = automation;
+
+void ScaleRect(int32_t oldW, int32_t oldH, int32_t newW, int32_t newH, TSlotRect& rect) {
+  if (oldW == 0 || oldH == 0) return;
+  auto sx = [&](int32_t v) { return RoundToInt32(double(newW) * v / oldW); };
+  auto sy = [&](int32_t v) { return RoundToInt32(double(newH) * v / oldH); };
+  rect = {sx(rect.Left), sy(rect.Top), sx(rect.Right), sy(rect.Bottom)};
+}
+
+Result<au::ArtLayerRef> FindVisibleLayer(au::Document& document, bool fromTop) {
+  Result<std::shared_ptr<au::ArtLayers>> layers = document.ArtLayers();
+  if (!layers.ok()) return layers.status();
+  Result<int> count = (*layers)->Count();
+  if (!count.ok()) return count.status();
+  for (int k = 0; k < *count; ++k) {
+    Result<au::ArtLayerRef> layer = (*layers)->Item(fromTop ? k + 1 : *count - k);
+    if (!layer.ok()) return layer.status();
+    Result<bool> visible = (*layer)->Visible();
+    if (!visible.ok()) return visible.status();
+    if (*visible) return layer;
+  }
+  return Status::Error("the document has no visible layer");
+}
+
+TPoint WatermarkCorner(int32_t orient, double width, double height, double bw, double bh, int32_t marginH,
+                       int32_t marginV) {
+  const int column = orient < 0 ? 0 : orient > 8 ? 2 : orient % 3;
+  const int row = orient < 0 ? 0 : orient > 8 ? 2 : orient / 3;
+  // The centred positions divide whole pixels (truncating, as an integer
+  // division does); the far-side positions round the difference.
+  const int64_t w = RoundToInt32(width), h = RoundToInt32(height);
+  const int64_t bwi = RoundToInt32(bw), bhi = RoundToInt32(bh);
+  TPoint p;
+  p.X = column == 0 ? marginH : column == 1 ? double((w - bwi) / 2) : RoundToInt32(width - marginH - bw);
+  p.Y = row == 0 ? marginV : row == 1 ? double((h - bhi) / 2) : RoundToInt32(height - marginV - bh);
+  return p;
+}
+
+std::string SavedFilePath(const std::string& path, bool psd) {
+  const std::string ext = ExtensionOf(path);
+  const std::string lower = AsciiLower(ext);
+  const bool known = psd ? (lower == ".psd" || lower == ".pdd" || lower == ".psb")
+                         : (lower == ".jpg" || lower == ".jpeg" || lower == ".jpe");
+  if (!known) return path + (psd ? ".psd" : ".jpg");
+  return path.substr(0, path.size() - ext.size()) + lower;
+}
+
+Result<au::ChannelRef> FindSlotChannel(au::Document& document, const std::string& storedName) {
+  Result<std::shared_ptr<au::Channels>> channels = document.Channels();
+  if (!channels.ok()) return channels.status();
+  const std::string wanted = DecodeLegacyText(storedName);
+  Result<au::ChannelRef> exact = (*channels)->Item(wanted);
+  if (exact.ok()) return exact;
+  // The document may keep a name as stored bytes: compare decoded texts.
+  Result<int> count = (*channels)->Count();
+  if (!count.ok()) return count.status();
+  for (int i = 4; i <= *count; ++i) {
+    Result<au::ChannelRef> channel = (*channels)->Item(i);
+    if (!channel.ok()) continue;
+    Result<std::string> name = (*channel)->Name();
+    if (name.ok() && DecodeLegacyText(*name) == wanted) return channel;
+  }
+  return exact.status();
+}
+
+namespace {
+
+#define TRY_ASSIGN(var, expr)                         \
+  auto var##Result = (expr);                          \
+  if (!var##Result.ok()) return var##Result.status(); \
+  auto var = std::move(var##Result).value()
+#define TRY(expr)                          \
+  do {                                     \
+    Status tryStatus = (expr);             \
+    if (!tryStatus.ok()) return tryStatus; \
+  } while (0)
+
+// One run of the procedure; its steps return the first error.
+class TComposer {
+ public:
+  TComposer(const TComposeEnvironment& env, const TComposeJob& job) : FEnv(env), FJob(job), FApp(*env.App) {}
+
+  TComposeReport Run();
+
+ private:
+  bool Cancelled() const { return FEnv.CancelFlag && FEnv.CancelFlag->load(std::memory_order_relaxed); }
+  Status CheckCancel() const { return Cancelled() ? Status::Cancelled() : Status::Ok(); }
+  void Progress(int percent) {
+    if (FEnv.ReportProgress) FEnv.ReportProgress(percent);
+  }
+  void Queue(const std::string& text) {
+    if (FEnv.QueueMessage) FEnv.QueueMessage(text);
+  }
+
+  Status CloseAllDocuments();
+  Status Compose();
+  Status PlacePhoto(const TPlacement& placement, const TSlotNode& slot);
+  Status RaiseOverlays();
+  Status AddWatermark();
+  Status Save();
+  Status SaveJpeg(const std::string& path, int quality, std::string& written);
+  void RestoreUnits();
+  void CleanUp(bool removeOutputs);
+
+  const TComposeEnvironment& FEnv;
+  const TComposeJob& FJob;
+  au::Application& FApp;
+  const TTempNode* FA = nullptr;  // preview version: slots, page size
+  const TTempNode* FB = nullptr;  // result version: the placement count
+  const TPSGUIDNode* FVersion = nullptr;
+  std::shared_ptr<au::Preferences> FPrefs;
+  std::optional<int> FRulerUnits, FTypeUnits;
+  bool FUnitsChanged = false;
+  bool FBackgroundFailed = false;
+  au::DocumentRef FDoc;
+  int32_t FW0 = 0, FH0 = 0;  // template document as stored
+  int32_t FO = 0, FP = 0;    // composed size
+  double FK = 1;             // distance factor of Translate
+  TComposeReport FReport;
+};
+
+Status TComposer::CloseAllDocuments() {
+  TRY_ASSIGN(documents, FApp.Documents());
+  TRY_ASSIGN(count, documents->Count());
+  for (int i = count; i >= 1; --i) {
+    TRY_ASSIGN(doc, documents->Item(i));
+    TRY(doc->Close(au::kDoNotSaveChanges));
+  }
+  return Status::Ok();
+}
+
+void TComposer::RestoreUnits() {
+  if (!FUnitsChanged || !FPrefs) return;
+  if (FRulerUnits) (void)FPrefs->SetRulerUnits(*FRulerUnits);
+  if (FTypeUnits) (void)FPrefs->SetTypeUnits(*FTypeUnits);
+  FUnitsChanged = false;
+}
+
+Status TComposer::Compose() {
+  const TTempNode& a = *FA;
+  // Step 2: a clean editor.
+  TRY(CloseAllDocuments());
+  // Step 3.
+  const std::string imageName = FJob.PreviewMode ? "brivanto_a" : "brivanto_b";
+  // Step 4: pixels for both unit preferences, restored at the end.
+  TRY_ASSIGN(prefs, FApp.Preferences());
+  FPrefs = prefs;
+  TRY_ASSIGN(ruler, prefs->RulerUnits());
+  TRY_ASSIGN(type, prefs->TypeUnits());
+  FRulerUnits = ruler;
+  FTypeUnits = type;
+  FUnitsChanged = true;
+  TRY(prefs->SetRulerUnits(au::kUnitPixels));
+  TRY(prefs->SetTypeUnits(au::kTypeUnitPixels));
+  Progress(10);
+
+  // Step 5: the job's own working file.
+  const std::string& work = FEnv.WorkFile;
+  if (FileExists(work)) RemoveFile(work);
+  if (!DirectoryExists(FolderOf(work))) MakeDirectories(FolderOf(work), 0700);
+  // The template document and the first photo are read ahead while the
+  // background is deciphered.
+  const std::string documentPath = a.Folder + imageName + ".psd";
+  FApp.Prefetch(documentPath);
+
+  // Step 6: the background picture, deciphered.
+  Status deciphered = DecipherTemplateImage(a.Folder + imageName + ".jpg", work);
+  if (!deciphered.ok()) {
+    // Reported in both modes (a silent stop would read as success).
+    if (FRulerUnits) (void)prefs->SetRulerUnits(*FRulerUnits);
+    Queue(kBackgroundFailedMessage);
+    FBackgroundFailed = true;
+    return Status::Error(std::string(kBackgroundFailedMessage) + ": " + deciphered.message());
+  }
+  TRY(CheckCancel());
+
+  // Step 7: the template document.
+  TRY_ASSIGN(doc, FApp.Load(documentPath));
+  FDoc = doc;
+  TRY_ASSIGN(w0, doc->Width());
+  TRY_ASSIGN(h0, doc->Height());
+  TRY_ASSIGN(r0, doc->Resolution());
+  FW0 = RoundToInt32(w0);
+  FH0 = RoundToInt32(h0);
+
+  // Step 8: the composed size and resolution.
+  if (a.SizeUnit < kUnitPixel || a.SizeUnit > kUnitMillimetre || !(a.Width > 0) || !(a.Height > 0))
+    return Status::Error("the template has no page size");
+  double resolution = r0;
+  if (FJob.PreviewMode) {
+    const double pageW = a.Spread != 0 ? double(a.Width) * 2 : double(a.Width);
+    FO = FW0;
+    FP = FH0;
+    FitInBox(ToPixels(a.SizeUnit, pageW), ToPixels(a.SizeUnit, a.Height), FO, FP);
+  } else {
+    double w = a.Spread == 1 ? double(a.Width) * 2 : double(a.Width);
+    double h = a.Height;
+    double r = FEnv.Settings->AutoResolution ? -1 : FEnv.Settings->Resolution;
+    if (!PrintPixelSize(FW0, FH0, a.SizeUnit, w, h, r)) return Status::Error("the template has no page size");
+    FO = RoundToInt32(w);
+    FP = RoundToInt32(h);
+    resolution = r;
+  }
+  Progress(20);
+  TRY(doc->ResizeImage(FO, FP, resolution, au::kResampleBicubic));
+  Progress(30);
+
+  // Step 9: the background picture over the template, at the top.
+  {
+    TRY_ASSIGN(bg, FApp.Load(work));
+    TRY_ASSIGN(bgRes, bg->Resolution());
+    TRY(bg->ResizeImage(FO, FP, bgRes, au::kResampleBicubic));
+    TRY_ASSIGN(bgLayers, bg->ArtLayers());
+    TRY_ASSIGN(bgCount, bgLayers->Count());
+    TRY_ASSIGN(bgLayer, bgLayers->Item(bgCount));
+    TRY(bgLayer->Duplicate(doc, au::kPlaceAtBeginning).status());
+    TRY(bg->Close(au::kDoNotSaveChanges));
+    RemoveFile(work);
+  }
+  Progress(40);
+
+  // Step 10.
+  TRY_ASSIGN(resolutionNow, doc->Resolution());
+  FK = FVersion->Scale ? 72.0 / resolutionNow : 1.0;
+
+  // Step 11: the placements, in order.
+  const auto& placements = FJob.PreviewMode ? a.Placements : FB->Placements;
+  const size_t count = FB->Placements.size();
+  if (placements.size() < count)
+    return Status::Error("the preview version has fewer placements than the result");
+  auto photoOf = [&](size_t i) -> const TSlotNode* {
+    const int32_t slot = placements[i]->SlotNumber - 1;
+    if (slot < 0 || slot >= static_cast<int32_t>(a.Slots.size())) return nullptr;
+    return a.Slots[slot].get();
+  };
+  auto prefetchFrom = [&](size_t from) {
+    for (size_t j = from; j < count; ++j) {
+      const TSlotNode* s = photoOf(j);
+      if (s && s->PhotoIndex >= 0 && s->PhotoIndex < static_cast<int32_t>(FJob.SetNode->Photos.size())) {
+        FApp.Prefetch(FJob.SetNode->Photos[s->PhotoIndex]->FileName);
+        return;
+      }
+    }
+  };
+  prefetchFrom(0);
+  for (size_t i = 0; i < count; ++i) {
+    const TSlotNode* slot = photoOf(i);
+    if (!slot)
+      return Status::Error("placement " + std::to_string(i + 1) + " names a slot the template lacks");
+    if (slot->PhotoIndex == -1) continue;
+    prefetchFrom(i + 1);
+    TRY(PlacePhoto(*placements[i], *slot));
+    TRY(CheckCancel());
+    Progress(40 + 5 * static_cast<int>(i));
+  }
+
+  // Step 20.
+  Progress(90);
+  TRY(RaiseOverlays());
+  // Step 21.
+  TRY(AddWatermark());
+  TRY(CheckCancel());
+  // Step 22.
+  TRY(Save());
+  // Step 23.
+  Progress(95);
+  TRY(doc->Close(au::kDoNotSaveChanges));
+  FDoc.reset();
+  RestoreUnits();
+  return Status::Ok();
+}
+
+Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot) {
+  const auto& photos = FJob.SetNode->Photos;
+  if (slot.PhotoIndex < 0 || slot.PhotoIndex >= static_cast<int32_t>(photos.size()))
+    return Status::Error("a slot names a photo the set lacks");
+  const std::string& file = photos[slot.PhotoIndex]->FileName;
+  au::DocumentRef doc = FDoc;
+
+  // Step 12: the photo and its lowest visible layer.
+  TRY_ASSIGN(photo, FApp.Load(file));
+  TRY_ASSIGN(photoW, photo->Width());
+  TRY_ASSIGN(photoH, photo->Height());
+  const int32_t pw = RoundToInt32(photoW), ph = RoundToInt32(photoH);
+  {
+    TRY_ASSIGN(layers, photo->ArtLayers());
+    TRY_ASSIGN(layerCount, layers->Count());
+    if (layerCount > 1) (void)photo->MergeVisibleLayers();  // an error here is ignored
+  }
+  TRY_ASSIGN(l, FindVisibleLayer(*photo, false));
+  TRY(photo->SetActiveLayer(l));
+  TRY_ASSIGN(lb, l->Bounds());
+
+  // Step 13: offset of the picture's centre from the layer's centre.
+  double cx = (photoW - (lb.left + lb.right)) / 2;
+  double cy = (photoH - (lb.top + lb.bottom)) / 2;
+
+  // Step 14: copy and paste.
+  {
+    TRY_ASSIGN(selection, photo->Selection());
+    TRY(selection->SelectAll());
+    if (!l->Copy(true).ok()) TRY(l->Copy(false));
+    TRY(selection->Deselect());
+  }
+  TRY(FApp.SetActiveDocument(doc));
+  TRY(doc->Paste(false).status());
+  TRY(photo->Close(au::kDoNotSaveChanges));
+  TRY(CheckCancel());
+
+  // Step 15: the slot rectangle in composed pixels.
+  TSlotRect r{RoundToInt32(placement.Rect.Left), RoundToInt32(placement.Rect.Top),
+              RoundToInt32(placement.Rect.Right), RoundToInt32(placement.Rect.Bottom)};
+  ScaleRect(FW0, FH0, FO, FP, r);
+  const int32_t sw = r.Right - r.Left, sh = r.Bottom - r.Top;
+  if (sw <= 0 || sh <= 0)
+    return Status::Error("the slot of channel " + placement.ChannelName + " has no area");
+
+  // Step 16: the size.
+  float scaleX = slot.ScaleX, scaleY = slot.ScaleY;
+  if (!slot.IsFitted() && pw > 0 && ph > 0) {
+    // A slot never shown on the preview: the photo covers the slot.
+    const double z = std::max(double(sw) / pw, double(sh) / ph);
+    scaleX = static_cast<float>(z * pw / sw);
+    scaleY = static_cast<float>(z * ph / sh);
+  }
+  if (pw <= 0 || ph <= 0) return Status::Error("the photo has no pixels");
+  const float zx = static_cast<float>(sw) * scaleX / static_cast<float>(pw);
+  const float zy = static_cast<float>(sh) * scaleY / static_cast<float>(ph);
+  const double tw = double(zx) * (lb.right - lb.left);
+  const double th = double(zy) * (lb.bottom - lb.top);
+  cx *= zx;
+  cy *= zy;
+  TRY_ASSIGN(docLayers, doc->ArtLayers());
+  TRY_ASSIGN(top, docLayers->Item(1));
+  TRY(doc->SetActiveLayer(top));
+  TRY_ASSIGN(layer, doc->ActiveLayer());
+  TRY_ASSIGN(n, layer->Bounds());
+  const double nw = n.right - n.left, nh = n.bottom - n.top;
+  if (!(nw > 0) || !(nh > 0)) return Status::Error("the pasted photo is empty");
+  const double hp = 100 * tw / nw * (slot.FlipH ? -1 : 1);
+  const double vp = 100 * th / nh * (slot.FlipV ? -1 : 1);
+  TRY(layer->Resize(hp, vp, au::kAnchorMiddleCenter));
+
+  // Step 17: the picture's centre on the slot centre moved by the offsets.
+  const double sx = (r.Left + r.Right) / 2.0 + (r.Right - r.Left) * double(slot.OffsetX);
+  const double sy = (r.Top + r.Bottom) / 2.0 + (r.Bottom - r.Top) * double(slot.OffsetY);
+  const double dx = sx - (n.left + n.right) / 2;
+  const double dy = sy - (n.top + n.bottom) / 2;
+  TRY(layer->Translate(FK * (dx - cx), FK * (dy - cy)));
+  TRY(CheckCancel());
+
+  // Step 18: effects (errors ignored), then the rotation.
+  if (!FJob.CancelEffects) (void)ApplyEffects(FApp, slot, *layer, *FVersion);
+  TRY(CheckCancel());
+  if (slot.Angle != 0) TRY(layer->Rotate(-double(slot.Angle), au::kAnchorMiddleCenter));
+
+  // Step 19: the mask.
+  TRY_ASSIGN(channel, FindSlotChannel(*doc, placement.ChannelName));
+  TRY_ASSIGN(selection, doc->Selection());
+  TRY(selection->Load(channel, au::kSelectionReplace, false));
+  TRY(AddRevealMask(FApp, *FVersion));
+  if (FJob.PsdOutput) TRY(UnlinkMask(FApp, *FVersion));
+  TRY(selection->Deselect());
+  return Status::Ok();
+}
+
+Status TComposer::RaiseOverlays() {
+  TRY_ASSIGN(layers, FDoc->ArtLayers());
+  TRY_ASSIGN(n, layers->Count());
+  int m = 1;
+  while (n >= m) {
+    TRY_ASSIGN(layer, layers->Item(n));
+    TRY_ASSIGN(name, layer->Name());
+    if (AsciiLower(Trim(name)) == kOverlayLayerName) {
+      TRY_ASSIGN(first, layers->Item(1));
+      TRY(layer->Move(first, au::kPlaceBefore));
+      ++m;
+    } else {
+      --n;
+    }
+  }
+  return Status::Ok();
+}
+
+Status TComposer::AddWatermark() {
+  const TAppSettings& s = *FEnv.Settings;
+  if (!s.ShowWaterMark || !FileExists(s.WaterMarkFile)) return Status::Ok();
+  TRY_ASSIGN(mark, FApp.Load(s.WaterMarkFile));
+  TRY_ASSIGN(markLayer, FindVisibleLayer(*mark, false));
+  TRY(mark->SetActiveLayer(markLayer));
+  TRY(markLayer->Copy(false));
+  TRY(FApp.SetActiveDocument(FDoc));
+  TRY_ASSIGN(layer, FDoc->Paste(false));
+  TRY(mark->Close(au::kDoNotSaveChanges));
+  TRY(FDoc->SetActiveLayer(layer));
+  TRY(layer->SetOpacity(100 - s.WaterMarkTrans));
+  TRY(layer->Resize(s.WaterMarkScale, s.WaterMarkScale, au::kAnchorMiddleCenter));
+  TRY_ASSIGN(b, layer->Bounds());
+  TRY_ASSIGN(width, FDoc->Width());
+  TRY_ASSIGN(height, FDoc->Height());
+  const TPoint p =
+      WatermarkCorner(s.Orient, width, height, b.right - b.left, b.bottom - b.top, s.MarginH, s.MarginV);
+  return layer->Translate(FK * (p.X - b.left), FK * (p.Y - b.top));
+}
+
+Status TComposer::SaveJpeg(const std::string& path, int quality, std::string& written) {
+  TRY_ASSIGN(options, au::CreateObjectAs<au::JPEGSaveOptions>(FApp, FVersion->JPEGSaveOptions));
+  options.Quality = quality;
+  TRY(FDoc->SaveAs(path, options, true, au::kExtensionLowerCase));
+  written = SavedFilePath(path, false);
+  return Status::Ok();
+}
+
+Status TComposer::Save() {
+  if (FJob.PreviewMode) return SaveJpeg(FJob.PreviewFile, kPreviewJpegQuality, FReport.PreviewWritten);
+  if (FJob.PsdOutput) {
+    TRY_ASSIGN(options, au::CreateObjectAs<au::PhotoshopSaveOptions>(FApp, FVersion->PhotoshopSaveOptions));
+    TRY(FDoc->SaveAs(FJob.ResultFile, options, true, au::kExtensionLowerCase));
+    FReport.ResultWritten = SavedFilePath(FJob.ResultFile, true);
+  } else {
+    TRY(SaveJpeg(FJob.ResultFile, kResultJpegQuality, FReport.ResultWritten));
+  }
+  TRY(CheckCancel());
+  TRY_ASSIGN(width, FDoc->Width());
+  TRY_ASSIGN(height, FDoc->Height());
+  TRY_ASSIGN(resolution, FDoc->Resolution());
+  int32_t o = kSmallPreviewWidth, p = kSmallPreviewHeight;
+  FitInBox(RoundToInt32(width), RoundToInt32(height), o, p);
+  TRY(FDoc->ResizeImage(o, p, resolution, au::kResampleBicubic));
+  return SaveJpeg(FJob.PreviewFile, kPreviewJpegQuality, FReport.PreviewWritten);
+}
+
+void TComposer::CleanUp(bool removeOutputs) {
+  // Queries and Close keep working after a cancel request.
+  (void)CloseAllDocuments();
+  FDoc.reset();
+  RestoreUnits();
+  if (FileExists(FEnv.WorkFile)) RemoveFile(FEnv.WorkFile);
+  if (removeOutputs) {
+    if (!FReport.ResultWritten.empty()) RemoveFile(FReport.ResultWritten);
+    if (!FReport.PreviewWritten.empty()) RemoveFile(FReport.PreviewWritten);
+    FReport.ResultWritten.clear();
+    FReport.PreviewWritten.clear();
+  }
+}
+
+TComposeReport TComposer::Run() {
+  // Step 1.
+  const TSetNode* set = FJob.SetNode;
+  const int index = FJob.TemplateIndex;
+  if (!set || !FEnv.App || !FEnv.Versions || !FEnv.Settings || index < 0 ||
+      index >= static_cast<int>(set->PreviewTemps.size()) ||
+      index >= static_cast<int>(set->ResultTemps.size()) || FJob.PSVersionIndex < 0 ||
+      FJob.PSVersionIndex >= static_cast<int>(FEnv.Versions->size())) {
+    FReport.State = TComposeState::NotRun;
+    FReport.Message = "the job names no template or no editor version";
+    return FReport;
+  }
+  FA = set->PreviewTemps[index].get();
+  FB = set->ResultTemps[index].get();
+  FVersion = &(*FEnv.Versions)[FJob.PSVersionIndex];
+
+  Status s = Compose();
+  if (s.ok() && !Cancelled()) {
+    FReport.State = TComposeState::Done;
+    return FReport;
+  }
+  if (Cancelled()) {
+    FReport.State = TComposeState::Cancelled;
+    FReport.Message = "cancelled";
+    CleanUp(true);
+  } else {
+    FReport.State = TComposeState::Failed;
+    FReport.Message = s.message();
+    CleanUp(false);
+  }
+  return FReport;
+}
+
+}  // namespace
+
+TComposeReport ComposeTemplate(const TComposeEnvironment& env, const TComposeJob& job) {
+  return TComposer(env, job).Run();
+}
+
+}  // namespace tessaro

@@ -1,0 +1,231 @@
+#include "engine/Effects.h"
+
+#include <cmath>
+
+#include "model/Effects.h"
+#include "model/func.h"
+
+namespace tessaro {
+
+namespace au = automation;
+
+namespace {
+
+// Builds action objects through the entry's class identifiers and turns
+// four-character codes into ids through the application, as every action of
+// this file does.
+class TActionBuilder {
+ public:
+  TActionBuilder(au::Application& app, const TPSGUIDNode& version) : FApp(app), FVersion(version) {}
+
+  Result<au::TypeId> Id(const char (&code)[5]) { return FApp.CharIDToTypeID(std::string_view(code, 4)); }
+  Result<au::ActionDescriptor> Descriptor() {
+    return au::CreateObjectAs<au::ActionDescriptor>(FApp, FVersion.ActionDescriptor);
+  }
+  Result<au::ActionReference> Reference() {
+    return au::CreateObjectAs<au::ActionReference>(FApp, FVersion.ActionReference);
+  }
+  Result<au::ActionList> List() { return au::CreateObjectAs<au::ActionList>(FApp, FVersion.ActionList); }
+  Status Run(au::TypeId event, const au::ActionDescriptor& d) {
+    return FApp.ExecuteAction(event, d, au::kDialogsNo);
+  }
+
+ private:
+  au::Application& FApp;
+  const TPSGUIDNode& FVersion;
+};
+
+// Each TRY_* leaves the function with the error of a failed call.
+#define TRY_ASSIGN(var, expr)                         \
+  auto var##Result = (expr);                          \
+  if (!var##Result.ok()) return var##Result.status(); \
+  auto var = std::move(var##Result).value()
+#define TRY(expr)                          \
+  do {                                     \
+    Status tryStatus = (expr);             \
+    if (!tryStatus.ok()) return tryStatus; \
+  } while (0)
+
+int Int(float value) { return RoundToInt32(value); }
+
+}  // namespace
+
+Status HueSaturationEffect(au::Application& app, const TPSGUIDNode& version) {
+  TActionBuilder b(app, version);
+  TRY_ASSIGN(d, b.Descriptor());
+  TRY_ASSIGN(clrz, b.Id("Clrz"));
+  d.putBoolean(clrz, false);
+  TRY_ASSIGN(a, b.Descriptor());
+  TRY_ASSIGN(h, b.Id("H   "));
+  TRY_ASSIGN(strt, b.Id("Strt"));
+  TRY_ASSIGN(lght, b.Id("Lght"));
+  a.putInteger(h, 30);
+  a.putInteger(strt, -18);
+  a.putInteger(lght, 16);
+  TRY_ASSIGN(list, b.List());
+  TRY_ASSIGN(hst2, b.Id("Hst2"));
+  list.putObject(hst2, a);
+  TRY_ASSIGN(adjs, b.Id("Adjs"));
+  d.putList(adjs, list);
+  TRY_ASSIGN(hstr, b.Id("HStr"));
+  return b.Run(hstr, d);
+}
+
+Status ColorFillEffect(au::Application& app, const TPSGUIDNode& version, int blend, int red, int green,
+                       int blue, int scale) {
+  TActionBuilder b(app, version);
+  TRY_ASSIGN(d, b.Descriptor());
+  TRY_ASSIGN(ref, b.Reference());
+  TRY_ASSIGN(prpr, b.Id("Prpr"));
+  TRY_ASSIGN(lefx, b.Id("Lefx"));
+  TRY_ASSIGN(lyr, b.Id("Lyr "));
+  TRY_ASSIGN(ordn, b.Id("Ordn"));
+  TRY_ASSIGN(trgt, b.Id("Trgt"));
+  ref.putProperty(prpr, lefx);
+  ref.putEnumerated(lyr, ordn, trgt);
+  TRY_ASSIGN(null, b.Id("null"));
+  d.putReference(null, ref);
+
+  TRY_ASSIGN(e, b.Descriptor());
+  TRY_ASSIGN(scl, b.Id("Scl "));
+  TRY_ASSIGN(prc, b.Id("#Prc"));
+  e.putUnitDouble(scl, prc, scale);
+
+  TRY_ASSIGN(f, b.Descriptor());
+  TRY_ASSIGN(enab, b.Id("enab"));
+  f.putBoolean(enab, true);
+  TRY_ASSIGN(md, b.Id("Md  "));
+  TRY_ASSIGN(blnm, b.Id("BlnM"));
+  const char* modeCode = blend == 0 ? "Ovrl" : blend == 1 ? "SftL" : blend == 2 ? "Clr " : nullptr;
+  if (modeCode) {
+    TRY_ASSIGN(mode, app.CharIDToTypeID(std::string_view(modeCode, 4)));
+    f.putEnumerated(md, blnm, mode);
+  }
+  // Other selectors leave the mode out; the editor then refuses the action
+  // and the slot keeps the effects applied before it.
+  TRY_ASSIGN(opct, b.Id("Opct"));
+  f.putUnitDouble(opct, prc, 48);
+
+  TRY_ASSIGN(g, b.Descriptor());
+  TRY_ASSIGN(rd, b.Id("Rd  "));
+  TRY_ASSIGN(grn, b.Id("Grn "));
+  TRY_ASSIGN(bl, b.Id("Bl  "));
+  g.putDouble(rd, red);
+  g.putDouble(grn, green);
+  g.putDouble(bl, blue);
+
+  TRY_ASSIGN(clr, b.Id("Clr "));
+  TRY_ASSIGN(rgbc, b.Id("RGBC"));
+  f.putObject(clr, rgbc, g);
+  TRY_ASSIGN(sofi, b.Id("SoFi"));
+  e.putObject(sofi, sofi, f);
+  TRY_ASSIGN(t, b.Id("T   "));
+  d.putObject(t, lefx, e);
+  TRY_ASSIGN(setd, b.Id("setd"));
+  return b.Run(setd, d);
+}
+
+Status AddRevealMask(au::Application& app, const TPSGUIDNode& version) {
+  TActionBuilder b(app, version);
+  TRY_ASSIGN(d, b.Descriptor());
+  TRY_ASSIGN(nw, b.Id("Nw  "));
+  TRY_ASSIGN(chnl, b.Id("Chnl"));
+  d.putClass(nw, chnl);
+  TRY_ASSIGN(ref, b.Reference());
+  TRY_ASSIGN(msk, b.Id("Msk "));
+  ref.putEnumerated(chnl, chnl, msk);
+  TRY_ASSIGN(at, b.Id("At  "));
+  d.putReference(at, ref);
+  TRY_ASSIGN(usng, b.Id("Usng"));
+  TRY_ASSIGN(usrm, b.Id("UsrM"));
+  TRY_ASSIGN(rvls, b.Id("RvlS"));
+  d.putEnumerated(usng, usrm, rvls);
+  TRY_ASSIGN(mk, b.Id("Mk  "));
+  return b.Run(mk, d);
+}
+
+Status UnlinkMask(au::Application& app, const TPSGUIDNode& version) {
+  TActionBuilder b(app, version);
+  TRY_ASSIGN(d, b.Descriptor());
+  TRY_ASSIGN(ref, b.Reference());
+  TRY_ASSIGN(lyr, b.Id("Lyr "));
+  TRY_ASSIGN(ordn, b.Id("Ordn"));
+  TRY_ASSIGN(trgt, b.Id("Trgt"));
+  ref.putEnumerated(lyr, ordn, trgt);
+  TRY_ASSIGN(null, b.Id("null"));
+  d.putReference(null, ref);
+  TRY_ASSIGN(e, b.Descriptor());
+  TRY_ASSIGN(usrs, b.Id("Usrs"));
+  e.putBoolean(usrs, false);
+  TRY_ASSIGN(t, b.Id("T   "));
+  d.putObject(t, lyr, e);
+  TRY_ASSIGN(setd, b.Id("setd"));
+  return b.Run(setd, d);
+}
+
+Status ApplyEffects(au::Application& app, const TSlotNode& slot, au::ArtLayer& layer,
+                    const TPSGUIDNode& version) {
+  for (const std::unique_ptr<TEffectNode>& effect : slot.Effects) {
+    const std::vector<float>& p = effect->Params;
+    // A kind outside the catalogue, or a list too short for what its kind
+    // reads, is passed over.
+    if (EffectParamCount(effect->Kind) < 0 || p.size() < static_cast<size_t>(EffectParamCount(effect->Kind)))
+      continue;
+    switch (effect->Kind) {
+      case kEffectBlend: {
+        const int selector = Int(p[0]);
+        const int mode = selector == 0   ? au::kBlendNormal
+                         : selector == 1 ? au::kBlendOverlay
+                         : selector == 2 ? au::kBlendSoftLight
+                         : selector == 3 ? au::kBlendColor
+                                         : 0;
+        if (mode) TRY(layer.SetBlendMode(mode));
+        TRY(layer.SetOpacity(p[1]));
+        break;
+      }
+      case kEffectColorFill:
+        TRY(ColorFillEffect(app, version, Int(p[0]), Int(p[1]), Int(p[2]), Int(p[3]), Int(p[4])));
+        break;
+      case kEffectLevels: {
+        TRY_ASSIGN(doc, app.ActiveDocument());
+        TRY_ASSIGN(channels, doc->Channels());
+        std::vector<au::ChannelRef> active;
+        const int selector = Int(p[0]);
+        if (selector == 0) {
+          for (int c = 1; c <= 3; ++c) {
+            TRY_ASSIGN(ch, channels->Item(c));
+            active.push_back(ch);
+          }
+        } else {
+          TRY_ASSIGN(ch, channels->Item(selector));
+          active.push_back(ch);
+        }
+        TRY(doc->SetActiveChannels(active));
+        TRY(layer.AdjustLevels(Int(p[1]), Int(p[3]), p[2], Int(p[4]), Int(p[5])));
+        TRY(layer.SetOpacity(Int(p[6])));
+        break;
+      }
+      case kEffectBrightnessContrast:
+        TRY(layer.AdjustBrightnessContrast(Int(p[0]), Int(p[1])));
+        TRY(layer.SetOpacity(Int(p[2])));
+        break;
+      case kEffectHueSaturation:
+        TRY(HueSaturationEffect(app, version));
+        TRY(layer.SetOpacity(p[3]));
+        break;
+      case kEffectChannelMixer: {
+        std::vector<std::vector<double>> rows(3);
+        for (int r = 0; r < 3; ++r)
+          for (int c = 0; c < 4; ++c) rows[r].push_back(Int(p[r * 4 + c]));
+        TRY(layer.MixChannels(rows, Int(p[12]) != 0));
+        TRY(layer.SetOpacity(p[13]));
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return Status::Ok();
+}
+
+}  // namespace tessaro
