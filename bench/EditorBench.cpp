@@ -3,7 +3,7 @@
 // run, their ratios, and the peak memory of each part (each part runs in a
 // process of its own, so that its peak is its own). Nothing here is a test.
 //
-//   tessaro_editor_bench [all|prepare|resize|place|save|spread|cancel][+tuned] [work folder]
+//   bench_editor [all|prepare|resize|place|save|spread|cancel][+tuned] [work folder]
 //
 // "+tuned" first calls TuneMemoryForLargeImages (editor/Editor.h).
 //

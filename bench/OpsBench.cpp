@@ -3,8 +3,8 @@
 // measured in the same run (all cores against one core; against a plain
 // copy of the same bytes), so the numbers compare across machines.
 //
-//   tessaro_ops_bench            all timings
-//   tessaro_ops_bench peak       peak memory of reducing one 24-megapixel photo
+//   bench_ops            all timings
+//   bench_ops peak       peak memory of reducing one 24-megapixel photo
 #include <sys/resource.h>
 
 #include <chrono>

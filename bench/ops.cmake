@@ -1,4 +1,4 @@
 # ops: timing of resampling, affine drawing, compositing and adjustments, and
-# the peak memory of reducing a 24-megapixel photo ("tessaro_ops_bench peak").
-add_executable(tessaro_ops_bench ${CMAKE_CURRENT_SOURCE_DIR}/OpsBench.cpp)
-target_link_libraries(tessaro_ops_bench PRIVATE tessaro_imaging)
+# the peak memory of reducing a 24-megapixel photo ("bench_ops peak").
+add_executable(bench_ops OpsBench.cpp)
+target_link_libraries(bench_ops PRIVATE tessaro_imaging)

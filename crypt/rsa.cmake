@@ -24,12 +24,12 @@ target_sources(crypt PRIVATE $<TARGET_OBJECTS:crypt_rsa>)
 # routines through the objects; the cross-checks with the openssl command and
 # the export list go through the shared library itself.
 set(_t ${CMAKE_CURRENT_SOURCE_DIR}/tests)
-tessaro_test(crypt_digest_test SOURCES ${_t}/Digest_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt)
+tessaro_test(crypt_digest_test SOURCES ${_t}/Digest_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt tessaro_testing)
 tessaro_test(crypt_core_test SOURCES ${_t}/BigNum_test.cpp ${_t}/Random_test.cpp ${_t}/KeyGen_test.cpp
-             ${_t}/KeyTestUtil.cpp LIBS crypt_rsa)
-tessaro_test(crypt_rsa_test SOURCES ${_t}/Rsa_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt_rsa)
-tessaro_test(crypt_cos_test SOURCES ${_t}/CosKeys_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt_rsa)
-tessaro_test(crypt_openssl_test SOURCES ${_t}/OpenSsl_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt)
+             ${_t}/KeyTestUtil.cpp LIBS crypt_rsa tessaro_testing)
+tessaro_test(crypt_rsa_test SOURCES ${_t}/Rsa_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt_rsa tessaro_testing)
+tessaro_test(crypt_cos_test SOURCES ${_t}/CosKeys_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt_rsa tessaro_testing)
+tessaro_test(crypt_openssl_test SOURCES ${_t}/OpenSsl_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt tessaro_testing)
 tessaro_test(crypt_exports_test SOURCES ${_t}/Exports_test.cpp LIBS crypt ${CMAKE_DL_LIBS})
 if(TARGET crypt_exports_test)
   target_compile_definitions(crypt_exports_test PRIVATE CRYPT_LIBRARY_PATH="$<TARGET_FILE:crypt>")

@@ -10,6 +10,7 @@ PACKAGES=(
   nlohmann-json3-dev libcli11-dev
   clang clang-format libclang-rt-14-dev
   openssl imagemagick libjpeg-turbo-progs python3
+  libgs-common  # the CMYK press profile (default_cmyk.icc) the JPEG tests apply
   librsvg2-bin fonts-dejavu-core fonts-urw-base35
   qt6-base-dev qt6-svg-dev xvfb xauth fonts-wqy-microhei
 )

@@ -7,13 +7,13 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "testing/Corpus.h"
+
 namespace tessaro {
 namespace {
 
-const std::string kCorpus = TESSARO_CORPUS_DIR;
-
 std::string Corpus(const std::string& relative) {
-  std::string path = kCorpus + "/" + relative;
+  std::string path = test::CorpusPath(relative);
   return std::filesystem::exists(path) ? path : std::string();
 }
 
@@ -27,7 +27,7 @@ TEST(FitThumbnail, FitsLikeTheListBox) {
 
 TEST(DecodeThumbnail, LargePhotoIsDecodedSmallAndFitted) {
   std::string photo = Corpus("jpeg/baseline_420_exif_gps_camera_2048x1536.jpg");
-  if (photo.empty()) GTEST_SKIP() << "corpus photo absent";
+  if (photo.empty()) TESSARO_CORPUS_MISSING("a corpus photo");
   QImage thumb = DecodeThumbnail(photo, QSize(140, 120));
   ASSERT_FALSE(thumb.isNull());
   EXPECT_EQ(thumb.size(), QSize(140, 105));
@@ -40,7 +40,7 @@ TEST(DecodeThumbnail, LargePhotoIsDecodedSmallAndFitted) {
 TEST(DecodeThumbnail, OrientationIsApplied) {
   std::string portrait = Corpus("jpeg/exif_orientation/Landscape_6.jpg");
   std::string upright = Corpus("jpeg/exif_orientation/Landscape_1.jpg");
-  if (portrait.empty() || upright.empty()) GTEST_SKIP() << "corpus photos absent";
+  if (portrait.empty() || upright.empty()) TESSARO_CORPUS_MISSING("corpus photos");
   QImage turned = DecodeThumbnail(portrait, QSize(140, 120));
   QImage plain = DecodeThumbnail(upright, QSize(140, 120));
   ASSERT_FALSE(turned.isNull());
@@ -92,7 +92,7 @@ TEST(ThumbnailCache, PrefetchedAndDirectDecodesAgree) {
     std::string f = Corpus(name);
     if (!f.empty()) files.push_back(f);
   }
-  if (files.size() < 2) GTEST_SKIP() << "corpus photos absent";
+  if (files.size() < 2) TESSARO_CORPUS_MISSING("corpus photos");
   files.push_back("/nonexistent/photo.jpg");
   TThumbnailCache cache(2);
   const QSize box(140, 120);

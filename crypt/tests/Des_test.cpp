@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "crypt/Crypt.h"
+#include "testing/TempFolder.h"
 
 namespace {
 
@@ -280,31 +281,12 @@ TEST_P(EveryExport, ConcurrentCallsGiveTheSerialResults) {
   EXPECT_EQ(mismatches, std::vector<int>(kThreads, 0));
 }
 
-// A private temporary folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("tessaro-des-test-" + std::to_string(getpid()) + "-" + std::to_string(rd()));
-    std::filesystem::create_directory(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 bool HaveOpenSsl() { return std::system("command -v openssl >/dev/null 2>&1") == 0; }
 
 // Runs `openssl enc` without padding over input; nullopt when openssl fails (e.g. a missing provider).
-std::optional<Bytes> OpenSslEnc(const TempDir& dir, const char* cipher, const Bytes& key, int32_t mode,
-                                const Bytes& input) {
-  const std::filesystem::path in = dir.path() / "in.bin", out = dir.path() / "out.bin";
+std::optional<Bytes> OpenSslEnc(const tessaro::test::TempFolder& dir, const char* cipher, const Bytes& key,
+                                int32_t mode, const Bytes& input) {
+  const std::filesystem::path in = dir.File("in.bin"), out = dir.File("out.bin");
   std::filesystem::remove(out);
   {
     std::ofstream f(in, std::ios::binary);
@@ -320,7 +302,7 @@ std::optional<Bytes> OpenSslEnc(const TempDir& dir, const char* cipher, const By
 
 TEST_P(EveryExport, AgreesWithOpenSslOnRandomBuffers) {
   if (!HaveOpenSsl()) GTEST_SKIP() << "openssl is not on PATH";
-  const TempDir dir;
+  const tessaro::test::TempFolder dir("tessaro-des-test");
   const Bytes probeKey = Key();
   if (!OpenSslEnc(dir, GetParam().openSslCipher, probeKey, kEncipher, Bytes(8, 0))) {
     GTEST_SKIP() << "openssl cannot run " << GetParam().openSslCipher << " (legacy provider missing?)";

@@ -183,35 +183,6 @@ RSAPublicKey PublicOf(const RSAPrivateKey& key) {
   return pub;
 }
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tessaro-crypt-XXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  FPath = buf.data();
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(FPath, ec);
-}
-
-std::filesystem::path TempDir::Write(const std::string& name, const Bytes& data) const {
-  std::filesystem::path p = FPath / name;
-  std::ofstream out(p, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  return p;
-}
-
-std::filesystem::path TempDir::Write(const std::string& name, const std::string& text) const {
-  return Write(name, Bytes(text.begin(), text.end()));
-}
-
-Bytes TempDir::Read(const std::string& name) const {
-  std::ifstream in(FPath / name, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 int Run(const std::string& command, std::string* output, bool captureErrors) {
   std::string full = command + (captureErrors ? " 2>&1" : " 2>/dev/null");
   FILE* pipe = popen(full.c_str(), "r");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "crypt/CryptRsa.h"
+#include "testing/TempFolder.h"
 
 namespace tessaro::crypttest {
 
@@ -31,23 +32,6 @@ std::string PublicKeyPem(const RSAPublicKey& key);
 std::optional<RSAPrivateKey> PrivateKeyFromOpenSslText(const std::string& text, uint32_t bits);
 
 RSAPublicKey PublicOf(const RSAPrivateKey& key);
-
-// A private folder under the system's temporary folder, removed on
-// destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return FPath; }
-  std::filesystem::path Write(const std::string& name, const Bytes& data) const;
-  std::filesystem::path Write(const std::string& name, const std::string& text) const;
-  Bytes Read(const std::string& name) const;
-
- private:
-  std::filesystem::path FPath;
-};
 
 // True when an `openssl` command can be run.
 bool HaveOpenSsl();

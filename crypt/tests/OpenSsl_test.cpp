@@ -22,7 +22,7 @@ class OpenSsl : public testing::Test {
     FDir.Write("pub.pem", PublicKeyPem(FPub));
   }
 
-  std::string In(const std::string& name) const { return "'" + (FDir.path() / name).string() + "'"; }
+  std::string In(const std::string& name) const { return "'" + FDir.File(name) + "'"; }
 
   // Runs an openssl command line; fails the test when it exits non-zero.
   std::string OpenSslOk(const std::string& args) {
@@ -32,7 +32,7 @@ class OpenSsl : public testing::Test {
     return out;
   }
 
-  TempDir FDir;
+  test::TempFolder FDir{"tessaro-crypt"};
   RSAPrivateKey FPriv{};
   RSAPublicKey FPub{};
 };

@@ -8,31 +8,15 @@
 namespace tessaro::editortest {
 namespace {
 
-const std::string kCorpus = std::string(TESSARO_CORPUS_DIR) + "/psd/";
-
-bool HaveCorpus() { return DirectoryExists(kCorpus); }
+const std::string kCorpus = test::CorpusPath("psd") + "/";
 
 // Mean and largest colour difference where both pictures are visibly
 // painted (alpha 16 and up).
-struct Difference {
-  double mean = 0;
-  int max = 0;
-};
-Difference Compare(const Image& a, const Image& b, const IntRect& area) {
-  Difference d;
-  double sum = 0;
-  size_t n = 0;
-  for (int y = area.top; y < area.bottom; ++y)
-    for (int x = area.left; x < area.right; ++x) {
-      const Rgba8 p = a.At(x, y), q = b.At(x, y);
-      if (p.a < 16 || q.a < 16) continue;
-      const int c = std::max({std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b)});
-      sum += c;
-      d.max = std::max(d.max, c);
-      ++n;
-    }
-  d.mean = n ? sum / double(n) : 0;
-  return d;
+test::ImageDifference Compare(const Image& a, const Image& b, const IntRect& area) {
+  test::DiffOptions o;
+  o.colorMinAlpha = 16;
+  o.area = area;
+  return test::Difference(a, b, o);
 }
 
 Image StoredComposite(const std::string& path) {
@@ -48,7 +32,7 @@ Image StoredComposite(const std::string& path) {
 using CorpusTest = EditorFixture;
 
 TEST_F(CorpusTest, EveryReadableDocumentLoads) {
-  if (!HaveCorpus()) GTEST_SKIP() << "no corpus at " << kCorpus;
+  TESSARO_NEED_CORPUS_FILE("psd");
   int loaded = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(kCorpus)) {
     const std::string path = entry.path().string();
@@ -64,7 +48,7 @@ TEST_F(CorpusTest, EveryReadableDocumentLoads) {
 }
 
 TEST_F(CorpusTest, DamagedDocumentsAreRefusedCleanly) {
-  if (!HaveCorpus()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS_FILE("psd");
   for (const auto& entry : std::filesystem::directory_iterator(kCorpus + "corrupt")) {
     Result<DocumentRef> doc = app->Load(entry.path().string());
     if (doc.ok()) {
@@ -83,7 +67,7 @@ struct Expected {
 };
 
 TEST_F(CorpusTest, LayersAndChannelsAsStored) {
-  if (!HaveCorpus()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS_FILE("psd");
   const Expected cases[] = {
       {"alpha/ps8_rgb_1layer_transparency_alpha1_cat.psd", {"frame 17"}, {"Alpha 1"}},
       {"alpha/ps8_rgb_nolayers_alpha1.psd", {"Background"}, {"Alpha 1"}},
@@ -112,7 +96,7 @@ TEST_F(CorpusTest, LayersAndChannelsAsStored) {
 }
 
 TEST_F(CorpusTest, DocumentFactsAsStored) {
-  if (!HaveCorpus()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS_FILE("psd");
   ASSERT_OK_AND_ASSIGN(DocumentRef spot, app->Load(kCorpus + "alpha/ps8_cmyk_spot_plus_alpha1_nolayers.psd"));
   EXPECT_EQ(*spot->Width(), 3300);
   EXPECT_EQ(*spot->Height(), 5100);
@@ -130,7 +114,7 @@ TEST_F(CorpusTest, DocumentFactsAsStored) {
 }
 
 TEST_F(CorpusTest, FlatteningMatchesTheStoredMergedPicture) {
-  if (!HaveCorpus()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS_FILE("psd");
   const char* files[] = {
       "blend/ps8_rgb_blend_normal.psd",
       "blend/ps8_rgb_blend_multiply.psd",
@@ -158,14 +142,14 @@ TEST_F(CorpusTest, FlatteningMatchesTheStoredMergedPicture) {
     const Image stored = StoredComposite(path);
     ASSERT_FALSE(stored.empty()) << file;
     const Image flat = Flat(doc);
-    const Difference d = Compare(flat, stored, IntRect{0, 0, flat.width(), flat.height()});
-    EXPECT_LE(d.mean, 0.7) << file;
-    EXPECT_LE(d.max, 8) << file;
+    const test::ImageDifference d = Compare(flat, stored, IntRect{0, 0, flat.width(), flat.height()});
+    EXPECT_LE(d.meanColor, 0.7) << file;
+    EXPECT_LE(d.maxColor, 8) << file;
   }
 }
 
 TEST_F(CorpusTest, EveryBlendModeWithAColourOverlayComposesAsStored) {
-  if (!HaveCorpus()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS_FILE("psd");
   // One layer per mode, each with a colour overlay, over a grey layer.
   const std::string path = kCorpus + "blend/ps8_rgb_all_blend_modes_29layers.psd";
   ASSERT_OK_AND_ASSIGN(DocumentRef doc, app->Load(path));
@@ -176,8 +160,9 @@ TEST_F(CorpusTest, EveryBlendModeWithAColourOverlayComposesAsStored) {
     ArtLayerRef l = Layer(doc, i);
     const std::string name = *l->Name();
     const LayerBounds b = BoundsOf(l);
-    const Difference d = Compare(flat, stored, IntRect{int(b.left), int(b.top), int(b.right), int(b.bottom)});
-    EXPECT_LE(d.max, name == "vivid light" ? 8 : 2) << name;
+    const test::ImageDifference d =
+        Compare(flat, stored, IntRect{int(b.left), int(b.top), int(b.right), int(b.bottom)});
+    EXPECT_LE(d.maxColor, name == "vivid light" ? 8 : 2) << name;
     EXPECT_EQ(BlendModeFromCode(*l->BlendMode()).has_value(), true) << name;
   }
 }

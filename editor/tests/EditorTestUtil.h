@@ -1,14 +1,13 @@
-// Shared helpers of the editor tests: a temporary folder, small synthetic
+// Shared helpers of the editor tests (temporary folders, corpus paths and
+// image differences come from the test-support library): small synthetic
 // pictures and layered documents written with the imaging writer, and
 // assertion macros for Status and Result values.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "base/FileIo.h"
@@ -16,6 +15,10 @@
 #include "editor/Editor.h"
 #include "imaging/Image.h"
 #include "imaging/psd/Psd.h"
+#include "testing/Corpus.h"
+#include "testing/ImageDiff.h"
+#include "testing/Reference.h"
+#include "testing/TempFolder.h"
 
 #define EDITOR_TEST_CONCAT_(a, b) a##b
 #define EDITOR_TEST_CONCAT(a, b) EDITOR_TEST_CONCAT_(a, b)
@@ -44,23 +47,8 @@ namespace tessaro::editortest {
 
 using namespace automation;
 
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/tessaro-editor-test-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    FPath = made ? made : "/tmp";
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    if (FPath != "/tmp") std::filesystem::remove_all(FPath, ec);
-  }
-  std::string File(const std::string& name) const { return JoinPath(FPath, name); }
-  const std::string& Path() const { return FPath; }
-
- private:
-  std::string FPath;
-};
+using test::MaxDifference;
+using test::TempFolder;
 
 inline Image Solid(int w, int h, Rgba8 color) {
   Image img;
@@ -124,18 +112,6 @@ inline std::string WritePicture(const TempFolder& folder, const std::string& nam
   return WriteDocument(folder, name, d);
 }
 
-inline int MaxDifference(const Image& a, const Image& b) {
-  if (a.width() != b.width() || a.height() != b.height()) return 256;
-  int worst = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      const Rgba8 p = a.At(x, y), q = b.At(x, y);
-      worst = std::max(
-          {worst, std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b), std::abs(p.a - q.a)});
-    }
-  return worst;
-}
-
 inline Rgba8 Px(const Image& img, int x, int y) { return img.At(x, y); }
 
 // The pixel of a layer at document position (x, y) (transparent outside its
@@ -159,7 +135,7 @@ inline ::testing::AssertionResult SamePixel(Rgba8 actual, Rgba8 expected, int to
 class EditorFixture : public ::testing::Test {
  protected:
   std::shared_ptr<Application> app = CreateEditorApplication();
-  TempFolder folder;
+  TempFolder folder{"tessaro-editor-test"};
 
   DocumentRef Open(const std::string& path) {
     Result<DocumentRef> d = app->Load(path);

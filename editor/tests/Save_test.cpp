@@ -1,9 +1,11 @@
-// Saving: the JPEG quality table, JPEG files, layered files read back by the
+// Saving: the JPEG quality scale, JPEG files, layered files read back by the
 // editor, by the imaging reader and by ImageMagick, and loading photos.
 #include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "editor/DocumentFiles.h"
 #include "editor/tests/EditorTestUtil.h"
@@ -12,16 +14,11 @@
 namespace tessaro::editortest {
 namespace {
 
+// PSNR of opaque pictures over R, G, B.
 double Psnr(const Image& a, const Image& b) {
-  double sum = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      const Rgba8 p = a.At(x, y), q = b.At(x, y);
-      sum +=
-          double(p.r - q.r) * (p.r - q.r) + double(p.g - q.g) * (p.g - q.g) + double(p.b - q.b) * (p.b - q.b);
-    }
-  const double mse = sum / (3.0 * a.width() * a.height());
-  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+  test::DiffOptions colourOnly;
+  colourOnly.withAlpha = false;
+  return test::Psnr(a, b, colourOnly);
 }
 
 // A photo-like picture: smooth gradients with some texture and a sharp edge.
@@ -37,19 +34,6 @@ Image PhotoLike(int w, int h) {
     }
   return img;
 }
-
-int RunCommand(const std::string& command) {
-  const int rc = std::system((command + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-bool HaveImageMagick() { return FileExists("/usr/bin/convert") && FileExists("/usr/bin/identify"); }
 
 class SaveTest : public EditorFixture {
  protected:
@@ -90,11 +74,68 @@ class SaveTest : public EditorFixture {
   }
 };
 
-TEST(JpegQualityTableTest, MapsTheAutomationScaleToEncoderQuality) {
-  const int expected[13] = {10, 20, 30, 40, 50, 60, 68, 75, 82, 88, 92, 95, 98};
+// What a JPEG file says about how it was encoded, read from its markers.
+struct JpegFacts {
+  std::vector<int> luminance;  // quantisation table 0, in file (zigzag) order
+  int lumaSampling = 0;        // first component's sampling byte: 0x11 full, 0x22 4:2:0
+};
+std::optional<JpegFacts> ReadJpegFacts(const std::vector<uint8_t>& b) {
+  JpegFacts f;
+  for (size_t i = 2; i + 4 <= b.size() && b[i] == 0xFF;) {
+    const int marker = b[i + 1];
+    const size_t length = size_t(b[i + 2]) << 8 | b[i + 3];
+    if (marker == 0xDA || i + 2 + length > b.size()) break;
+    if (marker == 0xDB) {
+      for (size_t at = i + 4; at + 65 <= i + 2 + length;) {
+        const bool sixteen = b[at] >> 4;
+        const int table = b[at] & 15;
+        if (table == 0 && !sixteen) f.luminance.assign(b.begin() + at + 1, b.begin() + at + 65);
+        at += 1 + (sixteen ? 128 : 64);
+      }
+    }
+    if ((marker == 0xC0 || marker == 0xC1 || marker == 0xC2) && length >= 11) f.lumaSampling = b[i + 11];
+    i += 2 + length;
+  }
+  if (f.luminance.size() != 64 || f.lumaSampling == 0) return std::nullopt;
+  return f;
+}
+
+// The quality 1..100 whose scaling of the standard luminance table (JPEG
+// Annex K) gives `table`, as libjpeg scales it; 0 when none does.
+int StandardQualityOf(const std::vector<int>& table) {
+  static constexpr int kAnnexK[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+                                      14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+                                      18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+                                      49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+  static constexpr int kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                      12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                      35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                      58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+  for (int quality = 1; quality <= 100; ++quality) {
+    const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
+    bool same = true;
+    for (int k = 0; k < 64 && same; ++k)
+      same = table[k] == std::clamp((kAnnexK[kZigzag[k]] * scale + 50) / 100, 1, 255);
+    if (same) return quality;
+  }
+  return 0;
+}
+
+// The automation scale 0..12 as the saved files show it: standard tables at
+// a quality that rises with every step, and full-resolution colour from 7 up.
+TEST_F(SaveTest, QualityScaleRisesStepByStepAndKeepsFullColourFromSeven) {
+  DocumentRef doc = Open(WritePicture(folder, "p.psd", PhotoLike(64, 48)));
+  int previous = 0;
   for (int q = 0; q <= 12; ++q) {
-    EXPECT_EQ(editor::JpegEncoderQuality(q), expected[q]) << q;
-    EXPECT_EQ(editor::JpegKeepsFullChroma(q), q >= 7) << q;
+    const std::string path = folder.File("t" + std::to_string(q) + ".jpg");
+    ASSERT_OK(doc->SaveAs(path, JPEGSaveOptions{q}, true, kExtensionLowerCase));
+    const std::optional<JpegFacts> facts = ReadJpegFacts(test::ReadBytes(path));
+    ASSERT_TRUE(facts.has_value()) << q;
+    const int quality = StandardQualityOf(facts->luminance);
+    ASSERT_GT(quality, 0) << "setting " << q << " does not use a standard table";
+    EXPECT_GT(quality, previous) << "setting " << q;
+    EXPECT_EQ(facts->lumaSampling, q >= 7 ? 0x11 : 0x22) << "setting " << q;
+    previous = quality;
   }
   EXPECT_EQ(editor::JpegEncoderQuality(-1), -1);
   EXPECT_EQ(editor::JpegEncoderQuality(13), -1);
@@ -243,14 +284,16 @@ TEST_F(SaveTest, LayeredSaveHoldsTheMergedPictureForOtherReaders) {
 }
 
 TEST_F(SaveTest, LayeredSaveOpensInImageMagickAndLooksLikeTheJpeg) {
-  if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+  TESSARO_NEED_IMAGEMAGICK();
   DocumentRef doc = OpenDocument("rich.psd", RichDocument());
   const std::string psd = folder.File("saved.psd"), jpg = folder.File("saved.jpg"),
                     png = folder.File("im.png");
   ASSERT_OK(doc->SaveAs(psd, PhotoshopSaveOptions{}, true, kExtensionLowerCase));
   ASSERT_OK(doc->SaveAs(jpg, JPEGSaveOptions{12}, true, kExtensionLowerCase));
-  ASSERT_EQ(RunCommand("/usr/bin/identify " + Quote(psd)), 0);
-  ASSERT_EQ(RunCommand("/usr/bin/convert " + Quote(psd + "[0]") + " -colorspace sRGB " + Quote(png)), 0);
+  ASSERT_EQ(test::RunCommand("/usr/bin/identify " + test::ShellQuote(psd)), 0);
+  ASSERT_EQ(test::RunCommand("/usr/bin/convert " + test::ShellQuote(psd + "[0]") + " -colorspace sRGB " +
+                             test::ShellQuote(png)),
+            0);
   const Image magick = Decode(png);
   const Image jpeg = Decode(jpg);
   ASSERT_EQ(magick.width(), 48);

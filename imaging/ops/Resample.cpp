@@ -337,25 +337,57 @@ Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
   return Status::Ok();
 }
 
-// Reference: weights of one destination pixel on one axis computed directly
-// over a generous window; (source index, weight) pairs, merged by clamping or
+// The reference's own kernels and axis mapping, written apart from
+// ResampleKernel, TapWeight and MapAxis so that a fault in those shows as a
+// difference between the two paths: Catmull-Rom in its textbook piecewise
+// form, the tent, and for the box the overlap of each source pixel with the
+// destination pixel's footprint.
+double ReferenceKernel(ResampleFilter filter, double t) {
+  const double x = t < 0 ? -t : t;
+  if (filter == ResampleFilter::kBilinear) return x < 1 ? 1 - x : 0;
+  if (x < 1) return 1.5 * x * x * x - 2.5 * x * x + 1;
+  if (x < 2) return -0.5 * x * x * x + 2.5 * x * x - 4 * x + 2;
+  return 0;
+}
+
+// One axis: destination pixels [0, destSize) cover source [srcBegin, srcEnd)
+// (reversed when srcEnd < srcBegin).
+struct ReferenceAxis {
+  int sourceSize;
+  double srcBegin, srcEnd;
+  int destSize;
+};
+
+// Weights of destination pixel i on one axis, computed directly over a
+// generous window; (source index, weight) pairs, merged by clamping or
 // dropped for a transparent edge.
-std::vector<std::pair<int, double>> ReferenceWeights(const AxisMapping& m, int i, const ResampleOptions& o) {
-  const double u = m.begin + (i + 0.5) * m.step;
-  const double support = ResampleKernelRadius(o.filter) * m.filterScale;
-  std::vector<std::pair<int, double>> out;
-  double total = 0;
+std::vector<std::pair<int, double>> ReferenceWeights(const ReferenceAxis& a, int i,
+                                                     const ResampleOptions& o) {
+  const double perPixel = (a.srcEnd - a.srcBegin) / a.destSize;
+  const double centre = a.srcBegin + perPixel * (i + 0.5);
+  // Reducing widens the footprint to the whole area a destination pixel covers.
+  const double width = std::max(1.0, std::fabs(perPixel));
+  const int reach = int(std::ceil(2 * width)) + 3;
   std::vector<std::pair<int, double>> raw;
-  for (int j = int(std::floor(u - support)) - 2; j <= int(std::ceil(u + support)) + 2; ++j) {
-    double w = TapWeight(o.filter, m, u, j);
+  double total = 0;
+  for (int j = int(std::floor(centre)) - reach; j <= int(std::floor(centre)) + reach; ++j) {
+    double w;
+    if (o.filter == ResampleFilter::kBox) {
+      const double from = std::max<double>(j, centre - width / 2),
+                   to = std::min<double>(j + 1, centre + width / 2);
+      w = to > from ? to - from : 0;
+    } else {
+      w = ReferenceKernel(o.filter, (j + 0.5 - centre) / width);
+    }
     if (w == 0) continue;
     total += w;
     raw.emplace_back(j, w);
   }
+  std::vector<std::pair<int, double>> out;
   for (auto [j, w] : raw) {
-    if (j < 0 || j >= m.sourceSize) {
+    if (j < 0 || j >= a.sourceSize) {
       if (o.edge == ResampleEdge::kTransparent) continue;
-      j = std::clamp(j, 0, m.sourceSize - 1);
+      j = std::clamp(j, 0, a.sourceSize - 1);
     }
     out.emplace_back(j, w / total);
   }
@@ -368,8 +400,8 @@ Status ResampleReference(const PixelBuffer<typename T::Pixel>& src, const RectF&
   Status s = CheckArguments(src.empty(), dst.empty(), sr, dr);
   if (!s.ok()) return s;
   const IntRect written = Intersect(dr, IntRect{0, 0, dst.width(), dst.height()});
-  const AxisMapping mx = MapAxis(src.width(), sr.left, sr.right, dr.Width());
-  const AxisMapping my = MapAxis(src.height(), sr.top, sr.bottom, dr.Height());
+  const ReferenceAxis mx{src.width(), sr.left, sr.right, dr.Width()};
+  const ReferenceAxis my{src.height(), sr.top, sr.bottom, dr.Height()};
   for (int y = written.top; y < written.bottom; ++y) {
     auto wy = ReferenceWeights(my, y - dr.top, o);
     for (int x = written.left; x < written.right; ++x) {

@@ -15,4 +15,4 @@ tessaro_test(imaging_ops_test
     tests/ops/Affine_test.cpp
     tests/ops/Blend_test.cpp
     tests/ops/Adjust_test.cpp
-  LIBS tessaro_imaging)
+  LIBS tessaro_imaging tessaro_testing)

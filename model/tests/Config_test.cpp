@@ -69,7 +69,7 @@ TEST(IniFile, WritesOneLinePerValueAndReadsItBack) {
 }
 
 TEST(Config, MissingFileGivesDefaults) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   TAppSettings settings;
   settings.Resolution = 1;  // overwritten by the default
   TSizeList sizes;
@@ -139,7 +139,7 @@ TEST(Config, UnreadableNumbersTakeDefaults) {
 }
 
 TEST(Config, SaveAndLoadKeepSettingsAndCustomSizes) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   TAppSettings settings;
   settings.LanguageIndex = 3;
   settings.LanguageName = "简体中文";
@@ -199,7 +199,7 @@ TEST(Config, SaveAndLoadKeepSettingsAndCustomSizes) {
 }
 
 TEST(Config, SavingReplacesTheFileWithoutStaleSections) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   const std::string path = dir / "cfg.ini";
   testing::WriteText(path, "[CustomSize5]\nName=old\n[Stale]\nx=1\n");
   TSizeList sizes;
@@ -213,7 +213,7 @@ TEST(Config, SavingReplacesTheFileWithoutStaleSections) {
 }
 
 TEST(Config, SaveReportsAFolderItCannotCreate) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "taken", "a file where the folder should be");
   TSizeList sizes;
   Status s = SaveConfig(dir / "taken/Tessaro/cfg.ini", TAppSettings{}, sizes);
@@ -224,7 +224,7 @@ TEST(Config, SaveReportsAFolderItCannotCreate) {
 }
 
 TEST(Config, AFailedSaveIsShownWithTheReasonAndASuccessIsSilent) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "taken", "a file where the folder should be");
   TSizeList sizes;
   {
@@ -238,7 +238,7 @@ TEST(Config, AFailedSaveIsShownWithTheReasonAndASuccessIsSilent) {
 }
 
 TEST(Config, SavingKeepsAPrivateFilePrivate) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   const std::string path = dir / "cfg.ini";
   TSizeList sizes;
   ASSERT_TRUE(SaveConfig(path, TAppSettings{}, sizes).ok());

@@ -100,7 +100,7 @@ class ControllerTest : public ::testing::Test {
     return out;
   }
 
-  ScopedTempDir FDir;
+  test::TempFolder FDir;
   FakeRowList FTemps{4}, FPhotos{4}, FSets{2}, FStats{5};
   FakeDialogs FDialogs;
   FakeProgress FProgress;

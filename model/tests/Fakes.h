@@ -17,6 +17,7 @@
 #include "model/Compose.h"
 #include "model/Package.h"
 #include "model/Views.h"
+#include "testing/TempFolder.h"
 
 namespace tessaro::testing {
 
@@ -405,25 +406,6 @@ class FakeClock : public TClock {
  public:
   TDateTime Now() const override { return Time; }
   TDateTime Time{2009, 3, 7, 14, 5, 9};
-};
-
-// A folder under the system temporary folder, removed with everything in it.
-class ScopedTempDir {
- public:
-  ScopedTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tessaro-model-XXXXXX").string();
-    EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-    FPath = pattern;
-  }
-  ~ScopedTempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(FPath, ec);
-  }
-  const std::string& Path() const { return FPath; }
-  std::string operator/(const std::string& name) const { return JoinPath(FPath, name); }
-
- private:
-  std::string FPath;
 };
 
 inline void WriteText(const std::string& path, const std::string& text) {

@@ -45,7 +45,7 @@ TEST(TempDir, TrailingSeparatorOfTheSystemFolderMakesNoDifference) {
 }
 
 TEST(TempDir, IsCreatedPrivate) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   const std::string work = dir / "Brivanto-me/";
   ASSERT_TRUE(EnsureTempDir(work).ok());
   struct stat st;
@@ -58,7 +58,7 @@ TEST(TempDir, IsCreatedPrivate) {
 }
 
 TEST(TempDir, RefusesALinkOrAFileInItsPlace) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "victim/keep.txt", "keep");
   ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "Brivanto-me").c_str()), 0);
   EXPECT_FALSE(EnsureTempDir(dir / "Brivanto-me/").ok());
@@ -70,7 +70,7 @@ TEST(TempDir, RefusesALinkOrAFileInItsPlace) {
 
 TEST(TempDir, RefusesAFolderOfAnotherUser) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a folder owned by another user";
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   const std::string work = dir / "Brivanto-me";
   ASSERT_EQ(::mkdir(work.c_str(), 0777), 0);
   ASSERT_EQ(::chown(work.c_str(), 12345, 12345), 0);
@@ -83,7 +83,7 @@ TEST(TempDir, RefusesAFolderOfAnotherUser) {
 }
 
 TEST(TempDir, RemovalDeletesEverythingInside) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   const std::string work = dir / "w/";
   ASSERT_TRUE(EnsureTempDir(work).ok());
   testing::WriteText(work + "a_2009/preview.jpg", "x");

@@ -13,7 +13,6 @@ namespace tessaro {
 namespace {
 
 using testing::PackageSpec;
-using testing::ScopedTempDir;
 
 // Packages and photos in memory: a package is its folder with the photo types
 // of its slots; `Unreadable` lists descriptor files that exist but fail.
@@ -405,7 +404,7 @@ TEST(EncodeSetFile, CutsShortTextsOnCharacterBoundaries) {
 }
 
 TEST(ReadSetFile, SavedSetLoadsAsTheSameSet) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WritePackage(dir / "pkg/a", testing::SlotsSpec({1, 1, 0}));
   testing::WritePackage(dir / "pkg/b", testing::SlotsSpec({1, 1}));
   testing::WriteText(dir / "p/1.jpg", "x");

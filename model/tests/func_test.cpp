@@ -180,7 +180,7 @@ TEST(ImportStamp, HasLeadingZeros) {
 }
 
 TEST(DeleteFolder, RemovesTreeWithTrailingSeparator) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "t/a/b/c.txt", "x");
   testing::WriteText(dir / "t/d.txt", "y");
   EXPECT_TRUE(DeleteFolder(dir / "t/"));
@@ -189,7 +189,7 @@ TEST(DeleteFolder, RemovesTreeWithTrailingSeparator) {
 }
 
 TEST(DeleteFolder, NeverFollowsLinks) {
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "outside/keep.txt", "keep");
   testing::WriteText(dir / "work/own.txt", "own");
   ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "work/link").c_str()), 0);
@@ -205,7 +205,7 @@ TEST(DeleteFolder, NeverFollowsLinks) {
 
 TEST(DeleteFolder, LeavesAFolderItCannotEmpty) {
   if (::geteuid() == 0) GTEST_SKIP() << "root ignores permissions";
-  testing::ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "t/locked/f.txt", "x");
   ASSERT_EQ(::chmod((dir / "t/locked").c_str(), 0500), 0);
   EXPECT_FALSE(DeleteFolder(dir / "t"));

@@ -12,10 +12,11 @@
 
 #include "base/FileIo.h"
 #include "imaging/codecs/Codecs.h"
-#include "imaging/tests/psd/PsdTestUtil.h"
 #include "model/Package.h"
 #include "model/SetFile.h"
 #include "model/tests/ControllerTestBase.h"
+#include "testing/Reference.h"
+#include "testing/TempFolder.h"
 
 namespace tessaro {
 namespace {
@@ -66,7 +67,8 @@ TEST(DemoLibrary, EverySourceIsPackedAndReadsBack) {
     auto sample = DecodeImageFile(JoinPath(folder, kSampleName));
     ASSERT_TRUE(sample.ok()) << name;
     EXPECT_EQ(std::max(sample->pixels.width(), sample->pixels.height()), 600) << name;
-    const std::string plain = ::testing::TempDir() + "/demo_bg.jpg";
+    const test::TempFolder scratch("tessaro-demo-test");
+    const std::string plain = scratch.File("demo_bg.jpg");
     ASSERT_TRUE(DecipherTemplateImage(JoinPath(folder, kResultTemplateImage), plain).ok()) << name;
     auto bg = ProbeImageFile(plain);
     ASSERT_TRUE(bg.ok()) << name;
@@ -132,13 +134,12 @@ TEST_F(DemoLibraryImport, EveryPackageImportsThroughTheController) {
 }
 
 TEST(DemoLibrary, ImageMagickSeesTheBackgroundAndOverlayLayers) {
-  if (!psdtest::HaveImageMagick()) GTEST_SKIP() << "ImageMagick not installed";
+  TESSARO_NEED_IMAGEMAGICK();
   for (const auto& name : LibraryPackages()) {
     for (const char* doc : {kPreviewTemplateDocument, kResultTemplateDocument}) {
       const std::string path = JoinPath(JoinPath(kLibrary, name), doc);
       std::string listing;
-      ASSERT_EQ(psdtest::RunCommand("/usr/bin/identify -format '%l|' " + psdtest::ShellQuote(path), &listing),
-                0)
+      ASSERT_EQ(test::RunCommand("/usr/bin/identify -format '%l|' " + test::ShellQuote(path), &listing), 0)
           << path;
       EXPECT_NE(listing.find("|Background|"), std::string::npos) << path << ": " << listing;
       EXPECT_NE(listing.find("|brivanto"), std::string::npos) << path << ": " << listing;
@@ -162,11 +163,12 @@ console.log(JSON.stringify(out));
 )JS";
 
 TEST(DemoLibrary, AgPsdSeesTheNamedChannelsAndOverlayLayers) {
-  const std::string module = psdtest::AgPsdModule();
+  const std::string module = test::AgPsdModule();
   if (module.empty()) GTEST_SKIP() << "ag-psd not available (no node, or npm could not install it)";
-  const std::string script = ::testing::TempDir() + "/demo_channels.js";
+  const test::TempFolder scratch("tessaro-demo-test");
+  const std::string script = scratch.File("demo_channels.js");
   ASSERT_TRUE(WriteFileAtomic(script, std::string_view(kAgPsdChannels)).ok());
-  std::string command = "node " + psdtest::ShellQuote(script) + " " + psdtest::ShellQuote(module);
+  std::string command = "node " + test::ShellQuote(script) + " " + test::ShellQuote(module);
   struct Expected {
     std::multiset<std::string> Channels;
     std::string Folder;
@@ -182,11 +184,11 @@ TEST(DemoLibrary, AgPsdSeesTheNamedChannelsAndOverlayLayers) {
       for (const auto& p : t->Placements) e.Channels.insert(p->ChannelName);
       const std::string path = JoinPath(folder, preview ? kPreviewTemplateDocument : kResultTemplateDocument);
       expected[path] = e;
-      command += " " + psdtest::ShellQuote(path);
+      command += " " + test::ShellQuote(path);
     }
   }
   std::string out;
-  ASSERT_EQ(psdtest::RunCommand(command, &out), 0);
+  ASSERT_EQ(test::RunCommand(command, &out), 0);
   const Json j = Json::parse(out, nullptr, false);
   ASSERT_TRUE(j.is_array()) << out;
   ASSERT_EQ(j.size(), expected.size());
@@ -224,7 +226,7 @@ std::vector<std::string> CMakePhotoList() {
 TEST(DemoPhotos, TheBuildAndTheGeneratorListTheSamePhotos) {
   std::string out;
   const std::string generator = std::string(TESSARO_BINARY_DIR) + "/resources/tessaro-demo";
-  ASSERT_EQ(psdtest::RunCommand(psdtest::ShellQuote(generator) + " list", &out), 0);
+  ASSERT_EQ(test::RunCommand(test::ShellQuote(generator) + " list", &out), 0);
   std::string expected;
   for (const auto& name : CMakePhotoList()) expected += name + "\n";
   EXPECT_EQ(out, expected);
@@ -340,8 +342,7 @@ TEST(DemoSet, LoadsWithNothingDropped) {
 TEST(DemoSet, InspectShowsNothingDropped) {
   std::string out;
   const std::string cli = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
-  ASSERT_EQ(psdtest::RunCommand(psdtest::ShellQuote(cli) + " inspect " + psdtest::ShellQuote(kDemoSet), &out),
-            0);
+  ASSERT_EQ(test::RunCommand(test::ShellQuote(cli) + " inspect " + test::ShellQuote(kDemoSet), &out), 0);
   const Json j = Json::parse(out);
   EXPECT_EQ(j["droppedTemplates"], Json::array());
   EXPECT_EQ(j["droppedPhotos"], Json::array());

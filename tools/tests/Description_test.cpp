@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/FileIo.h"
+#include "testing/TempFolder.h"
 
 namespace tessaro::authoring {
 namespace {
@@ -310,15 +311,12 @@ TEST(Description, NumberBeyondDoubleIsAMistakeNotACrash) {
 
 class DescriptionFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FDir = (std::filesystem::temp_directory_path() / ("tessaro-desc-" + std::to_string(::getpid()))).string();
-    MakeDirectories(FDir + "/art");
-  }
-  void TearDown() override { std::filesystem::remove_all(FDir); }
+  void SetUp() override { MakeDirectories(FDir + "/art"); }
   void Write(const std::string& name, const std::string& text) {
     ASSERT_TRUE(WriteFileAtomic(JoinPath(FDir, name), std::string_view(text)).ok());
   }
-  std::string FDir;
+  test::TempFolder FFolder{"tessaro-desc"};
+  std::string FDir = FFolder.Path();
 };
 
 TEST_F(DescriptionFiles, MissingAndUnreadablePicturesAreReported) {

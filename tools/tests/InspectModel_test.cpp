@@ -16,15 +16,13 @@
 namespace tessaro {
 namespace {
 
-using testing::ScopedTempDir;
-
 struct CliRun {
   int Code = -1;
   std::string Out, Err;
 };
 
 // `limit`: a shell line run first (a ulimit).
-CliRun Inspect(const ScopedTempDir& dir, const std::string& path, const std::string& limit = "") {
+CliRun Inspect(const test::TempFolder& dir, const std::string& path, const std::string& limit = "") {
   const std::string cli = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
   const std::string command = (limit.empty() ? "" : limit + "; ") + "'" + cli + "' inspect '" + path +
                               "' >'" + (dir / "out.txt") + "' 2>'" + (dir / "err.txt") + "'";
@@ -41,7 +39,7 @@ CliRun Inspect(const ScopedTempDir& dir, const std::string& path, const std::str
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(InspectCommand, PrintsBothDescriptorsOfAPackage) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::PackageSpec spec = testing::SlotsSpec({0, 1});
   spec.HeaderValue = 4321;
   spec.Spread = 1;
@@ -59,7 +57,7 @@ TEST(InspectCommand, PrintsBothDescriptorsOfAPackage) {
 }
 
 TEST(InspectCommand, MalformedDescriptorNamesTheFileAndTheFault) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WritePackage(dir / "pkg", testing::SlotsSpec({1}));
   testing::WriteText(dir / "pkg/brivanto_b.dll", std::string("\x01"
                                                              "abcdefg",
@@ -79,7 +77,7 @@ TEST(InspectCommand, MalformedDescriptorNamesTheFileAndTheFault) {
 }
 
 TEST(InspectCommand, PrintsASetAsItWouldLoad) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WritePackage(dir / "pkg", testing::SlotsSpec({1, 1}));
   testing::WriteText(dir / "a.jpg", "x");
   // Stored: photo 1 (a.jpg) in both slots, photo 0 no longer on disk.
@@ -117,7 +115,7 @@ TEST(InspectCommand, PrintsASetAsItWouldLoad) {
 }
 
 TEST(InspectCommand, MalformedSetFileNamesTheFileAndTheFault) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WriteText(dir / "bad.cys", std::string("\xff\xff\xff\x7f", 4) + std::string(40, '\0'));
   CliRun r = Inspect(dir, dir / "bad.cys");
   EXPECT_NE(r.Code, 0);
@@ -160,7 +158,7 @@ void WriteSetNaming(const std::string& path, const std::string& folder, int time
 using Json = nlohmann::json;
 
 TEST(InspectCommand, GivesTheReasonForEachDroppedTemplateAndPhoto) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::PackageSpec broken = testing::SlotsSpec({1});
   broken.ResultReadable = false;
   testing::WritePackage(dir / "broken", broken);
@@ -179,7 +177,7 @@ TEST(InspectCommand, GivesTheReasonForEachDroppedTemplateAndPhoto) {
 // A set naming one package 50 times whose descriptors hold 20,000 slots: the
 // package is read once and refused for its slot count.
 TEST(InspectCommand, APackageWithMoreSlotsThanATemplateShowsIsDroppedWithTheReason) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::WritePackage(dir / "huge", testing::SlotsSpec(std::vector<int>(20000, 1)));
   WriteSetNaming(dir / "s.cys", dir / "huge/", 50, {});
   CliRun r = Inspect(dir, dir / "s.cys");
@@ -194,7 +192,7 @@ TEST(InspectCommand, APackageWithMoreSlotsThanATemplateShowsIsDroppedWithTheReas
 // Many records of a package as large as a template may be: the set asks for
 // more memory than any real set and is refused as a whole.
 TEST(InspectCommand, ASetAskingForTooMuchMemoryIsRefused) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   testing::PackageSpec wide = testing::SlotsSpec(std::vector<int>(256, 0));
   for (int i = 0; i < 1024; ++i) wide.Placements.push_back({1 + i % 256, TPlacementRect{0, 0, 1, 1}});
   testing::WritePackage(dir / "wide", wide);
@@ -207,7 +205,7 @@ TEST(InspectCommand, ASetAskingForTooMuchMemoryIsRefused) {
 }
 
 TEST(InspectCommand, InputsThatAreNoFilesSaySo) {
-  ScopedTempDir dir;
+  test::TempFolder dir;
   ASSERT_EQ(::mkfifo((dir / "fifo.cys").c_str(), 0600), 0);
   ASSERT_EQ(::symlink("/dev/zero", (dir / "zero.cys").c_str()), 0);
   ASSERT_EQ(::symlink("gone.cys", (dir / "dangling.cys").c_str()), 0);
@@ -230,7 +228,7 @@ TEST(InspectCommand, OutOfMemoryIsAOneLineErrorNamingTheInput) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
 #endif
-  ScopedTempDir dir;
+  test::TempFolder dir;
   // 40 MB of photo paths: reading and parsing them needs well over the limit.
   std::vector<std::string> photos(10000, "/" + std::string(4000, 'p') + ".jpg");
   WriteSetNaming(dir / "s.cys", dir / "pkg/", 0, photos);

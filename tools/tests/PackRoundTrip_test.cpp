@@ -7,12 +7,14 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "base/FileIo.h"
 #include "imaging/codecs/Codecs.h"
 #include "imaging/psd/Psd.h"
 #include "model/Package.h"
+#include "testing/TempFolder.h"
 #include "tools/pack/Svg.h"
 
 namespace tessaro {
@@ -40,12 +42,12 @@ std::string ReadText(const std::string& path) {
 class PackTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    FDir = (fs::temp_directory_path() / ("tessaro-pack-test-" + std::to_string(::getpid()))).string();
-    fs::remove_all(FDir);
+    FFolder = std::make_unique<test::TempFolder>("tessaro-pack-test");
+    FDir = FFolder->Path();
     MakeDirectories(FDir + "/src/art");
     WriteArt();
   }
-  static void TearDownTestSuite() { fs::remove_all(FDir); }
+  static void TearDownTestSuite() { FFolder.reset(); }
 
   static CliRun Cli(const std::string& args) {
     const std::string cli = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
@@ -135,6 +137,7 @@ class PackTest : public ::testing::Test {
 
   static std::string Package() { return FDir + "/out/测试包"; }
 
+  static inline std::unique_ptr<test::TempFolder> FFolder;
   static inline std::string FDir;
 };
 

@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(Headers, BmpRefusalTest, ::testing::ValuesIn(BadBmps())
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BmpTest, QuestionableCorpusFilesReadAsTheSuiteIntends) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   // The OS/2 2.x, oddly masked, fake-alpha and embedded-PNG variants show
   // the same picture as the plain file of their kind.
   const std::pair<const char*, const char*> same[] = {
@@ -273,7 +273,7 @@ TEST(BmpTest, QuestionableCorpusFilesReadAsTheSuiteIntends) {
     Result<DecodedImage> d = DecodeImageFile(test::CorpusPath(rel));
     Result<DecodedImage> good = DecodeImageFile(test::CorpusPath(plain));
     ASSERT_TRUE(d.ok() && good.ok()) << rel << ": " << d.message();
-    test::Difference diff = test::Compare(d->pixels, good->pixels);
+    test::ImageDifference diff = test::Difference(d->pixels, good->pixels);
     ASSERT_TRUE(diff.sameSize) << rel;
     EXPECT_GT(diff.psnr, 30) << rel;
     EXPECT_FALSE(d->info.hasAlpha) << rel;

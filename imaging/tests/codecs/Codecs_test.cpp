@@ -132,22 +132,9 @@ TEST(OrientationTest, LargePictureTurnsLikeTheSmallReference) {
     // Turning back: 6 and 8 undo each other, 5 and 7 undo themselves.
     int inverse = o == 6 ? 8 : o == 8 ? 6 : o;
     ASSERT_TRUE(ApplyOrientation(turned, inverse).ok());
-    EXPECT_EQ(test::Compare(turned, image).maxChannel, 0) << o;
+    EXPECT_EQ(test::MaxDifference(turned, image), 0) << o;
   }
 }
-
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/tessaro-codecs-XXXXXX";
-    FPath = mkdtemp(pattern);
-  }
-  ~TempFolder() { std::filesystem::remove_all(FPath); }
-  std::string Path(const std::string& name) const { return FPath + "/" + name; }
-
- private:
-  std::string FPath;
-};
 
 TEST(DecodeImageTest, RefusesWhatIsNotAnImage) {
   std::vector<uint8_t> text = {'h', 'e', 'l', 'l', 'o'};
@@ -203,8 +190,8 @@ TEST(ProbeImageFileTest, NeedsOnlyTheHeader) {
   while (!(bytes[sos] == 0xFF && bytes[sos + 1] == 0xDA))
     sos += 2 + (size_t(bytes[sos + 2]) << 8 | bytes[sos + 3]);
   bytes.resize(sos + 4);
-  TempFolder folder;
-  std::string path = folder.Path("head.jpg");
+  test::TempFolder folder("tessaro-codecs");
+  std::string path = folder.File("head.jpg");
   ASSERT_TRUE(WriteFileAtomic(path, bytes).ok());
   Result<ImageInfo> info = ProbeImageFile(path);
   ASSERT_TRUE(info.ok()) << info.message();
@@ -225,8 +212,8 @@ TEST(ProbeImageFileTest, ReadsOnlyTheFirstBlocksOfABigFile) {
   Result<std::vector<uint8_t>> jpeg = EncodeJpeg(test::MakeGradient(2400, 1600, false), options);
   ASSERT_TRUE(jpeg.ok());
   ASSERT_GT(jpeg->size(), 300000u);
-  TempFolder folder;
-  std::string path = folder.Path("big.jpg");
+  test::TempFolder folder("tessaro-codecs");
+  std::string path = folder.File("big.jpg");
   ASSERT_TRUE(WriteFileAtomic(path, *jpeg).ok());
   codecs::FileSource source;
   ASSERT_TRUE(source.Open(path).ok());
@@ -237,7 +224,7 @@ TEST(ProbeImageFileTest, ReadsOnlyTheFirstBlocksOfABigFile) {
 }
 
 TEST(ProbeImageFileTest, AgreesWithProbingTheBytes) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   for (const char* rel : {"jpeg/baseline_444_photoshop_srgb_icc.jpg", "png/icc_profile.png",
                           "tiff/strips_deflate_rgb8_photoshop_icc.tif", "gif/static_transparent.gif",
                           "bmp/pal8v5.bmp", "tga/gimp_200x32_rgba_tl_rle.tga"}) {
@@ -255,7 +242,7 @@ TEST(ProbeImageFileTest, AgreesWithProbingTheBytes) {
 }
 
 TEST(ProbeImageTest, ReportsHeaderFactsOfCorpusFiles) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   struct Expect {
     const char* rel;
     ImageFormat format;
@@ -295,18 +282,18 @@ TEST(ProbeImageTest, ReportsHeaderFactsOfCorpusFiles) {
 }
 
 TEST(WriteImageFileTest, ChoosesTheEncoderByExtension) {
-  TempFolder folder;
+  test::TempFolder folder("tessaro-codecs");
   Image image = test::MakeGradient(64, 48, true);
   WriteImageOptions options;
   options.ppi = 150;
-  ASSERT_TRUE(WriteImageFile(folder.Path("a.PNG"), image, options).ok());
-  ASSERT_TRUE(WriteImageFile(folder.Path("a.jpeg"), image, options).ok());
-  Result<DecodedImage> png = DecodeImageFile(folder.Path("a.PNG"));
-  Result<DecodedImage> jpg = DecodeImageFile(folder.Path("a.jpeg"));
+  ASSERT_TRUE(WriteImageFile(folder.File("a.PNG"), image, options).ok());
+  ASSERT_TRUE(WriteImageFile(folder.File("a.jpeg"), image, options).ok());
+  Result<DecodedImage> png = DecodeImageFile(folder.File("a.PNG"));
+  Result<DecodedImage> jpg = DecodeImageFile(folder.File("a.jpeg"));
   ASSERT_TRUE(png.ok() && jpg.ok());
   EXPECT_EQ(png->info.format, ImageFormat::kPng);
   EXPECT_EQ(jpg->info.format, ImageFormat::kJpeg);
-  EXPECT_EQ(test::Compare(png->pixels, image).maxChannel, 0);  // PNG is lossless, alpha kept
+  EXPECT_EQ(test::MaxDifference(png->pixels, image), 0);  // PNG is lossless, alpha kept
   EXPECT_EQ(png->ppi, 150);
   EXPECT_EQ(jpg->ppi, 150);
 }
@@ -350,24 +337,24 @@ TEST(EncodeJpegTest, CancelAfterTheOutputGrewReleasesEverythingOnce) {
 }
 
 TEST(WriteImageFileTest, UnknownExtensionWritesNothing) {
-  TempFolder folder;
-  Status s = WriteImageFile(folder.Path("a.webp"), test::MakeGradient(4, 4));
+  test::TempFolder folder("tessaro-codecs");
+  Status s = WriteImageFile(folder.File("a.webp"), test::MakeGradient(4, 4));
   ASSERT_FALSE(s.ok());
   EXPECT_NE(s.message().find(".webp"), std::string::npos);
-  EXPECT_FALSE(FileExists(folder.Path("a.webp")));
-  EXPECT_FALSE(WriteImageFile(folder.Path("b.png"), Image()).ok());
+  EXPECT_FALSE(FileExists(folder.File("a.webp")));
+  EXPECT_FALSE(WriteImageFile(folder.File("b.png"), Image()).ok());
 }
 
 TEST(WriteImageFileTest, LayeredDocumentHasOneNamedLayer) {
-  TempFolder folder;
+  test::TempFolder folder("tessaro-codecs");
   Image image = test::MakeGradient(40, 30, true);
   WriteImageOptions options;
   options.layerName = "婚纱 01";
-  Status s = WriteImageFile(folder.Path("a.psd"), image, options);
+  Status s = WriteImageFile(folder.File("a.psd"), image, options);
   if (!s.ok() && s.message().find("not built") != std::string::npos)
     GTEST_SKIP() << "layered-document writer not in this build";
   ASSERT_TRUE(s.ok()) << s.message();
-  Result<std::vector<uint8_t>> bytes = ReadWholeFile(folder.Path("a.psd"));
+  Result<std::vector<uint8_t>> bytes = ReadWholeFile(folder.File("a.psd"));
   ASSERT_TRUE(bytes.ok());
   Result<PsdInfo> info = ProbePsd(*bytes);
   ASSERT_TRUE(info.ok()) << info.message();

@@ -24,19 +24,19 @@ bool MustBeRefused(const std::string& path) {
 
 bool MayBeRefused(const std::string& path) { return path.find("/unsupported/") != std::string::npos; }
 
-// Largest channel difference allowed against the reference decode. JPEG:
-// both sides use libjpeg's integer IDCT, but up-sampling and colour
-// conversion may differ by a few levels.
+// Largest channel difference allowed against the reference decode, a little
+// above what the decoders achieve. JPEG (also inside TIFF): both sides use
+// the same libjpeg with its integer IDCT and up-sampling, and agree exactly
+// (measured 0); YCCK/CMYK ones differ by the rounding of the CMYK formula
+// (measured 1).
 struct Tolerance {
   int maxChannel;
   double minPsnr;
 };
 Tolerance ToleranceFor(const std::string& path) {
-  if (path.rfind("jpeg/", 0) == 0) return {12, 38.0};
   // Plain CMYK formula and PNG gamma conversion: ImageMagick computes at 16
   // bits, this decoder at 8.
   if (path.find("cmyk") != std::string::npos || path.find("16.png") != std::string::npos) return {2, 48.0};
-  if (path.rfind("tiff/", 0) == 0 && path.find("jpeg") != std::string::npos) return {12, 38.0};
   return {1, 48.0};
 }
 
@@ -110,15 +110,18 @@ TEST_P(CorpusTest, DecodesLikeReferenceOrIsRefused) {
     ASSERT_TRUE(expected.ok());
     reference = std::move(expected->pixels);
   } else {
-    reference = test::ReferenceDecode(path, probed->colorMode == "CMYK", probed->format == ImageFormat::kGif);
+    test::ReferenceOptions o;
+    o.cmykToRgb = probed->colorMode == "CMYK";
+    o.wholeCanvas = probed->format == ImageFormat::kGif;
+    reference = test::ReferenceDecode(path, o);
   }
   if (!reference) GTEST_SKIP() << "no reference decoder";
-  test::Difference d = test::Compare(pixels, *reference);
+  test::ImageDifference d = test::Difference(pixels, *reference);
   ASSERT_TRUE(d.sameSize) << rel << ": " << pixels.width() << "x" << pixels.height() << " vs "
                           << reference->width() << "x" << reference->height();
   Tolerance t = ToleranceFor(rel);
-  EXPECT_LE(d.maxChannel, t.maxChannel) << rel << " psnr " << d.psnr;
-  EXPECT_GE(d.psnr, t.minPsnr) << rel << " max " << d.maxChannel;
+  EXPECT_LE(d.maxDiff, t.maxChannel) << rel << " psnr " << d.psnr;
+  EXPECT_GE(d.psnr, t.minPsnr) << rel << " max " << d.maxDiff;
 }
 
 std::vector<std::string> AllPhotoFiles() {

@@ -138,7 +138,7 @@ TEST(ExifTest, ThumbnailOutsideTheBlockIsDropped) {
 }
 
 TEST(ExifTest, RealCameraFilesGiveTheirOrientation) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   for (int k = 1; k <= 8; ++k) {
     std::vector<uint8_t> file =
         test::ReadBytes(test::CorpusPath("jpeg/exif_orientation/Landscape_" + std::to_string(k) + ".jpg"));

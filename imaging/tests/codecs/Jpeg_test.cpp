@@ -34,16 +34,18 @@ bool IsBlue(const Rgba8& p) { return p.b > 200 && p.r < 60; }
 
 TEST(JpegTest, EncodedPictureDecodesClose) {
   Image image = test::MakeGradient(257, 131);
+  test::RoundTripTolerance tolerance;
+  tolerance.maxDiff = 255;  // lossy: judged by PSNR alone
+  tolerance.minPsnr = 40;
   for (bool progressive : {false, true}) {
     JpegEncodeOptions options;
     options.quality = 92;
     options.progressive = progressive;
     options.subsampleChroma = false;
-    Result<DecodedImage> decoded = DecodeImage(Jpeg(image, options));
-    ASSERT_TRUE(decoded.ok()) << decoded.message();
-    test::Difference d = test::Compare(decoded->pixels, image);
-    ASSERT_TRUE(d.sameSize);
-    EXPECT_GT(d.psnr, 40) << "progressive " << progressive;
+    EXPECT_TRUE(test::RoundTrips(
+        image, [&](const Image& i) { return EncodeJpeg(i, options); },
+        [](const std::vector<uint8_t>& bytes) { return DecodeImage(bytes); }, tolerance))
+        << "progressive " << progressive;
   }
 }
 
@@ -58,10 +60,10 @@ TEST(JpegTest, LargePictureDecodesWhileItsPagesAreMappedAhead) {
   for (int round = 0; round < 3; ++round) {
     Result<DecodedImage> d = DecodeImage(bytes);
     ASSERT_TRUE(d.ok());
-    test::Difference diff = test::Compare(d->pixels, image);
+    test::ImageDifference diff = test::Difference(d->pixels, image);
     ASSERT_TRUE(diff.sameSize);
     EXPECT_GT(diff.psnr, 40);
-    EXPECT_LE(diff.maxChannel, 8);
+    EXPECT_LE(diff.maxDiff, 8);
   }
 }
 
@@ -181,19 +183,15 @@ TEST(JpegTest, ThumbnailFromAFileNeedsOnlyItsHead) {
   while (!(bytes[sos] == 0xFF && bytes[sos + 1] == 0xDA))
     sos += 2 + (size_t(bytes[sos + 2]) << 8 | bytes[sos + 3]);
   bytes.resize(sos + 4);
-  char pattern[] = "/tmp/tessaro-thumb-XXXXXX";
-  int fd = mkstemp(pattern);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-  close(fd);
+  test::TempFolder folder("tessaro-thumb");
+  const std::string path = folder.Write("cut.jpg", bytes);
   DecodeOptions options;
   options.minWidth = 100;
   options.minHeight = 60;
   options.allowExifThumbnail = true;
-  Result<DecodedImage> d = DecodeImageFile(pattern, options);
+  Result<DecodedImage> d = DecodeImageFile(path, options);
   options.allowExifThumbnail = false;
-  Result<DecodedImage> withoutThumb = DecodeImageFile(pattern, options);
-  unlink(pattern);
+  Result<DecodedImage> withoutThumb = DecodeImageFile(path, options);
   ASSERT_TRUE(d.ok()) << d.message();
   EXPECT_TRUE(d->fromThumbnail);
   EXPECT_TRUE(IsRed(d->pixels.At(5, 5)));
@@ -228,7 +226,7 @@ TEST(JpegTest, ThumbnailIsTurnedLikeThePhoto) {
 }
 
 TEST(JpegTest, CameraOrientationsAllComeOutUpright) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   Result<DecodedImage> upright = DecodeImageFile(test::CorpusPath("jpeg/exif_orientation/Landscape_1.jpg"));
   ASSERT_TRUE(upright.ok());
   for (int k = 2; k <= 8; ++k) {
@@ -236,7 +234,7 @@ TEST(JpegTest, CameraOrientationsAllComeOutUpright) {
     Result<DecodedImage> d = DecodeImageFile(path);
     ASSERT_TRUE(d.ok()) << k;
     EXPECT_EQ(d->info.orientation, k);
-    test::Difference diff = test::Compare(d->pixels, upright->pixels);
+    test::ImageDifference diff = test::Difference(d->pixels, upright->pixels);
     ASSERT_TRUE(diff.sameSize) << k;
     // Each file was encoded separately: compare as photos, not bytes.
     EXPECT_GT(diff.psnr, 30) << "orientation " << k;
@@ -250,21 +248,25 @@ TEST(JpegTest, CameraOrientationsAllComeOutUpright) {
 }
 
 TEST(JpegTest, AdobeCmykBecomesRgbLikeTheReference) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   for (const char* rel : {"jpeg/cmyk_ycck_photoshop_100x100.jpg", "jpeg/cmyk_ycck_progressive.jpg"}) {
     std::string path = test::CorpusPath(rel);
     Result<DecodedImage> d = DecodeImageFile(path);
     ASSERT_TRUE(d.ok()) << rel;
     EXPECT_EQ(d->info.colorMode, "CMYK");
-    std::optional<Image> reference = test::ReferenceDecode(path, true);
+    test::ReferenceOptions byFormula;
+    byFormula.cmykToRgb = true;
+    std::optional<Image> reference = test::ReferenceDecode(path, byFormula);
     if (!reference) GTEST_SKIP();
-    test::Difference diff = test::Compare(d->pixels, *reference);
-    EXPECT_LE(diff.maxChannel, 12) << rel;
+    test::ImageDifference diff = test::Difference(d->pixels, *reference);
+    // The same libjpeg on both sides; only the CMYK formula's rounding
+    // differs (measured 1).
+    EXPECT_LE(diff.maxDiff, 2) << rel << " " << diff;
   }
 }
 
 TEST(JpegTest, EmbeddedProfileIsHonoured) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   // The profile of this file maps stored R, G, B to G, B, R: only a decoder
   // that applies it shows the intended colours.
   std::string path = test::CorpusPath("jpeg/icc_rgb_to_gbr_rotation.jpg");
@@ -290,18 +292,18 @@ TEST(JpegTest, EmbeddedProfileIsHonoured) {
 }
 
 TEST(JpegTest, SrgbProfileLeavesPixelsAlone) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   std::string path = test::CorpusPath("jpeg/baseline_444_photoshop_srgb_icc.jpg");
   DecodeOptions raw;
   raw.convertToSrgb = false;
   Result<DecodedImage> a = DecodeImageFile(path, raw);
   Result<DecodedImage> b = DecodeImageFile(path);
   ASSERT_TRUE(a.ok() && b.ok());
-  EXPECT_EQ(test::Compare(a->pixels, b->pixels).maxChannel, 0);
+  EXPECT_EQ(test::MaxDifference(a->pixels, b->pixels), 0);
 }
 
 TEST(JpegTest, AdobeRgbProfileChangesSaturatedColours) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   std::string path = test::CorpusPath("jpeg/icc_adobe_rgb_1998_2000x1072.jpg");
   DecodeOptions raw;
   raw.convertToSrgb = false;
@@ -311,9 +313,9 @@ TEST(JpegTest, AdobeRgbProfileChangesSaturatedColours) {
   Result<DecodedImage> a = DecodeImageFile(path, raw);
   Result<DecodedImage> b = DecodeImageFile(path, managed);
   ASSERT_TRUE(a.ok() && b.ok());
-  test::Difference d = test::Compare(a->pixels, b->pixels);
-  EXPECT_GT(d.maxChannel, 10);  // Adobe RGB greens are wider than sRGB's
-  EXPECT_GT(d.psnr, 15);        // but it is still the same picture
+  test::ImageDifference d = test::Difference(a->pixels, b->pixels);
+  EXPECT_GT(d.maxDiff, 10);  // Adobe RGB greens are wider than sRGB's
+  EXPECT_GT(d.psnr, 15);     // but it is still the same picture
 }
 
 TEST(JpegTest, DamagedFilesAreRefusedWithAMessage) {
@@ -375,9 +377,12 @@ std::vector<uint8_t> WithIccProfile(const std::vector<uint8_t>& jpeg, const std:
 }
 
 TEST(JpegTest, CmykProfileSpreadOverSeveralMarkersIsApplied) {
+  TESSARO_NEED_CORPUS();
+  // A press profile larger than one marker holds; package libgs-common
+  // installs it (scripts/install-deps.sh).
   const std::string profilePath = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
   std::vector<uint8_t> profile = test::ReadBytes(profilePath);
-  if (profile.size() < 65520 || !test::CorpusAvailable()) GTEST_SKIP() << "needs a multi-marker CMYK profile";
+  ASSERT_GE(profile.size(), 65520u) << profilePath << " is missing or too small for several markers";
   std::vector<uint8_t> plain = test::ReadBytes(test::CorpusPath("jpeg/cmyk_ycck_photoshop_100x100.jpg"));
   std::vector<uint8_t> managed = WithIccProfile(plain, profile);
   Result<ImageInfo> info = ProbeImage(managed);
@@ -386,10 +391,10 @@ TEST(JpegTest, CmykProfileSpreadOverSeveralMarkersIsApplied) {
   Result<DecodedImage> byFormula = DecodeImage(plain);
   Result<DecodedImage> byProfile = DecodeImage(managed);
   ASSERT_TRUE(byFormula.ok() && byProfile.ok());
-  test::Difference d = test::Compare(byProfile->pixels, byFormula->pixels);
+  test::ImageDifference d = test::Difference(byProfile->pixels, byFormula->pixels);
   // A real press profile moves colours noticeably but keeps the picture;
   // reading the Adobe inverted ink values the wrong way round would not.
-  EXPECT_GT(d.maxChannel, 8);
+  EXPECT_GT(d.maxDiff, 8);
   EXPECT_GT(d.psnr, 16);
   EXPECT_EQ(byProfile->pixels.At(50, 50).a, 255);
 }

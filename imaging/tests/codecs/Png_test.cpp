@@ -111,7 +111,7 @@ TEST(PngTest, EncodeChoosesRgbForOpaqueAndKeepsEveryPixel) {
     EXPECT_EQ(info->xPpi, 200);
     Result<DecodedImage> d = DecodeImage(*png);
     ASSERT_TRUE(d.ok());
-    EXPECT_EQ(test::Compare(d->pixels, *image).maxChannel, 0);
+    EXPECT_EQ(test::MaxDifference(d->pixels, *image), 0);
   }
 }
 

@@ -78,9 +78,8 @@ TEST(RegistryTest, OutputFormatFollowsTheExtension) {
 // Every format that is written carries the resolution of the write options,
 // is known again by its signature and decodes to the picture's size.
 TEST(RegistryTest, EveryWritableFormatCarriesTheResolution) {
-  char pattern[] = "/tmp/tessaro-registry-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string folder = pattern;
+  const test::TempFolder scratch("tessaro-registry");
+  const std::string folder = scratch.Path();
   const Image image = test::MakeGradient(24, 16, false);
   WriteImageOptions options;
   options.ppi = 150;
@@ -102,7 +101,6 @@ TEST(RegistryTest, EveryWritableFormatCarriesTheResolution) {
     ++written;
   }
   EXPECT_EQ(written, 3);
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

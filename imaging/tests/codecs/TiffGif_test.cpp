@@ -122,7 +122,7 @@ TEST(TiffTest, ResolutionInCentimetresBecomesInches) {
 }
 
 TEST(GifTest, FirstFrameSitsOnItsScreenAndTheRestIsClear) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   Result<DecodedImage> d = DecodeImageFile(test::CorpusPath("gif/animated_small.gif"));
   ASSERT_TRUE(d.ok()) << d.message();
   EXPECT_EQ(d->pixels.width(), 30);
@@ -133,7 +133,7 @@ TEST(GifTest, FirstFrameSitsOnItsScreenAndTheRestIsClear) {
 }
 
 TEST(GifTest, MissingColourTableGivesGreys) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   Result<DecodedImage> d = DecodeImageFile(test::CorpusPath("gif/no_colour_table_87a.gif"));
   ASSERT_TRUE(d.ok()) << d.message();
   Rgba8 p = d->pixels.At(0, 0);
@@ -142,7 +142,7 @@ TEST(GifTest, MissingColourTableGivesGreys) {
 }
 
 TEST(GifTest, FrameClaimingMorePixelsThanTheFileHoldsIsRefused) {
-  if (!test::CorpusAvailable()) GTEST_SKIP();
+  TESSARO_NEED_CORPUS();
   Result<DecodedImage> d = DecodeImageFile(test::CorpusPath("gif/corrupt/decompression_bomb.gif"));
   ASSERT_FALSE(d.ok());
   EXPECT_NE(d.message().find("truncated"), std::string::npos);

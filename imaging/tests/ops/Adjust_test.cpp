@@ -11,7 +11,8 @@
 namespace tessaro {
 namespace {
 
-using test_images::ChannelDiff;
+using test::PixelDifference;
+using test::SamePixels;
 using test_images::RandomImage;
 
 Image Pixels(std::initializer_list<Rgba8> values) {
@@ -109,7 +110,7 @@ TEST(MixChannels, DefaultRowsAreTheIdentity) {
   Image img = RandomImage(20, 20, 4);
   Image before = img.Clone();
   ASSERT_TRUE(MixChannels(img, kAll, ChannelMixerParams{}).ok());
-  EXPECT_TRUE(test_images::SameBytes(img, before));
+  EXPECT_TRUE(SamePixels(img, before));
 }
 
 TEST(AdjustHueSaturation, TemplatePhotoEffectOnPureRed) {
@@ -139,7 +140,7 @@ TEST(AdjustHueSaturation, EachControlOnItsOwn) {
   for (const Case& c : cases) {
     Image img = Pixels({c.in});
     ASSERT_TRUE(AdjustHueSaturation(img, kAll, c.hue, c.saturation, c.lightness).ok());
-    EXPECT_LE(ChannelDiff(img.At(0, 0), c.want), 0)
+    EXPECT_LE(PixelDifference(img.At(0, 0), c.want), 0)
         << c.hue << "/" << c.saturation << "/" << c.lightness << " got " << int(img.At(0, 0).r) << ","
         << int(img.At(0, 0).g) << "," << int(img.At(0, 0).b);
   }
@@ -193,7 +194,7 @@ TEST(AdjustHueSaturation, HueShiftMatchesAnHslRoundTrip) {
         RgbOf(std::fmod(h + shift + 360, 360.0), s, l, rgb);
         const Rgba8 want{uint8_t(std::lround(rgb[0] * 255)), uint8_t(std::lround(rgb[1] * 255)),
                          uint8_t(std::lround(rgb[2] * 255)), in.a};
-        ASSERT_LE(ChannelDiff(img.At(x, y), want), 1)
+        ASSERT_LE(PixelDifference(img.At(x, y), want), 1)
             << "shift " << shift << " pixel " << int(in.r) << "," << int(in.g) << "," << int(in.b);
       }
   }
@@ -203,7 +204,7 @@ TEST(AdjustHueSaturation, ZeroSettingsChangeNothing) {
   Image img = RandomImage(30, 30, 12);
   Image before = img.Clone();
   ASSERT_TRUE(AdjustHueSaturation(img, kAll, 0, 0, 0).ok());
-  EXPECT_TRUE(test_images::SameBytes(img, before));
+  EXPECT_TRUE(SamePixels(img, before));
 }
 
 TEST(ApplyColorOverlay, BlendsTheFillOverTheLayerAndKeepsAlpha) {
@@ -221,7 +222,7 @@ TEST(ApplyColorOverlay, BlendsTheFillOverTheLayerAndKeepsAlpha) {
   for (const Case& c : cases) {
     Image img = Pixels({{100, 150, 200, 77}});
     ASSERT_TRUE(ApplyColorOverlay(img, kAll, Rgba8{255, 128, 0, 0}, c.mode, 122).ok());
-    EXPECT_LE(ChannelDiff(img.At(0, 0), c.want), 1) << BlendModeName(c.mode);
+    EXPECT_LE(PixelDifference(img.At(0, 0), c.want), 1) << BlendModeName(c.mode);
     EXPECT_EQ(img.At(0, 0).a, 77);
   }
 }

@@ -12,10 +12,10 @@
 namespace tessaro {
 namespace {
 
-using test_images::MaxDiff;
+using test::MaxDifference;
+using test::SamePixels;
 using test_images::RandomImage;
 using test_images::RandomPlane;
-using test_images::SameBytes;
 
 constexpr Sampling kSamplings[] = {Sampling::kNearest, Sampling::kBilinear, Sampling::kBicubic};
 
@@ -77,12 +77,12 @@ TEST(TransformImage, MirroringEqualsFlippingThePixels) {
     EXPECT_EQ(h->bounds, (IntRect{0, 0, 9, 6}));
     Image flipped = src.Clone();
     FlipHorizontal(flipped);
-    EXPECT_TRUE(SameBytes(h->image, flipped)) << int(s);
+    EXPECT_TRUE(SamePixels(h->image, flipped)) << int(s);
     auto v = TransformImage(src, MirrorAbout(false, true, {4.5, 3}), s);
     ASSERT_TRUE(v.ok());
     flipped = src.Clone();
     FlipVertical(flipped);
-    EXPECT_TRUE(SameBytes(v->image, flipped)) << int(s);
+    EXPECT_TRUE(SamePixels(v->image, flipped)) << int(s);
   }
 }
 
@@ -93,7 +93,7 @@ TEST(TransformImage, AxisAlignedHalfSizeEqualsResizeImage) {
   EXPECT_EQ(placed->bounds, (IntRect{3, 4, 23, 19}));
   auto resized = ResizeImage(src, 20, 15);
   ASSERT_TRUE(resized.ok());
-  EXPECT_LE(MaxDiff(placed->image, *resized), 1);
+  EXPECT_LE(MaxDifference(placed->image, *resized), 1);
 }
 
 TEST(TransformImage, FractionalBoundsGivePartlyCoveredEdges) {
@@ -221,13 +221,13 @@ TEST(DrawTransformed, FastPathMatchesTheReferenceByteForByte) {
           o.opacity = 230;
           ASSERT_TRUE(DrawTransformed(fast, IntRect{2, 1, 69, 58}, src, matrices[k], o).ok());
           ASSERT_TRUE(DrawTransformedReference(ref, IntRect{2, 1, 69, 58}, src, matrices[k], o).ok());
-          ASSERT_TRUE(SameBytes(fast, ref));
+          ASSERT_TRUE(SamePixels(fast, ref));
           Plane psrc = RandomPlane(41, 29, uint32_t(k + 9)), pfast = RandomPlane(70, 60, 3),
                 pref = pfast.Clone();
           o.mode = DrawMode::kCopy;
           ASSERT_TRUE(DrawTransformed(pfast, IntRect{0, 0, 70, 60}, psrc, matrices[k], o).ok());
           ASSERT_TRUE(DrawTransformedReference(pref, IntRect{0, 0, 70, 60}, psrc, matrices[k], o).ok());
-          ASSERT_EQ(MaxDiff(pfast, pref), 0);
+          ASSERT_EQ(MaxDifference(pfast, pref), 0);
         }
 }
 
@@ -243,7 +243,7 @@ TEST(DrawTransformed, ThreadedResultEqualsSingleThreaded) {
     ASSERT_TRUE(DrawTransformed(a, IntRect{0, 0, 600, 450}, src, m, o).ok());
     o.parallel = false;
     ASSERT_TRUE(DrawTransformed(b, IntRect{0, 0, 600, 450}, src, m, o).ok());
-    EXPECT_TRUE(SameBytes(a, b)) << int(s);
+    EXPECT_TRUE(SamePixels(a, b)) << int(s);
   }
 }
 
@@ -352,7 +352,7 @@ TEST(TransformBands, BandHeightDoesNotChangeTheResult) {
       Result<PlacedImage> r = TransformImage(src, c.m, c.sampling, banded);
       ASSERT_TRUE(r.ok()) << c.what;
       EXPECT_EQ(r->bounds, whole->bounds) << c.what;
-      EXPECT_LE(MaxDiff(r->image, whole->image), 1) << c.what << " in bands of " << band;
+      EXPECT_LE(MaxDifference(r->image, whole->image), 1) << c.what << " in bands of " << band;
     }
   }
   Plane plane = RandomPlane(40, 30, 9);
@@ -366,7 +366,7 @@ TEST(TransformBands, BandHeightDoesNotChangeTheResult) {
         TransformPlane(plane, RotationAbout(-20, {20, 15}), Sampling::kBicubic, outside, fiveRows);
     ASSERT_TRUE(whole.ok() && banded.ok());
     EXPECT_EQ(banded->bounds, whole->bounds);
-    EXPECT_LE(MaxDiff(banded->plane, whole->plane), 1);
+    EXPECT_LE(MaxDifference(banded->plane, whole->plane), 1);
     EXPECT_EQ(banded->plane.At(0, 0), outside) << "a rotated corner lies outside the source";
   }
 }

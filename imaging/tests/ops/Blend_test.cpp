@@ -9,9 +9,9 @@
 namespace tessaro {
 namespace {
 
-using test_images::ChannelDiff;
+using test::PixelDifference;
+using test::SamePixels;
 using test_images::RandomImage;
-using test_images::SameBytes;
 
 struct ModeCase {
   BlendMode mode;
@@ -45,8 +45,96 @@ TEST(BlendModes, OpaquePixelsMatchThePublishedFormulas) {
   for (const ModeCase& c : kOpaqueCases) {
     Rgba8 got = CompositePixel(backdrop, source, c.mode);
     // One level of slack: the expectations were rounded from doubles.
-    EXPECT_LE(ChannelDiff(got, c.want), 1)
+    EXPECT_LE(PixelDifference(got, c.want), 1)
         << BlendModeName(c.mode) << " got " << int(got.r) << "," << int(got.g) << "," << int(got.b);
+  }
+}
+
+// Known answers at the ends of the range, where the formulas branch or
+// divide, worked out by hand from the published definitions (b backdrop, s
+// source, both as fractions of 255; x = 128/255 = 0.50196):
+// - colour dodge: a black backdrop stays black even under white (the rule
+//   that b = 0 gives 0 comes before s = 1 gives 1); otherwise b / (1 - s).
+// - colour burn: a white backdrop stays white even under black; otherwise
+//   1 - (1 - b) / s, and s = 0 gives 0.
+// - divide: b / s, with s = 0 giving 0 for a black backdrop and 1 otherwise.
+// - soft light at x: s = 0 gives x - x (1 - x) = x^2 = 0.252 -> 64; s = 1
+//   gives sqrt(x) = 0.7085 -> 181. Overlay at x: x > 1/2, so screen(s, 2x - 1):
+//   s = 0 gives 2x - 1 = 0.0039 -> 1.
+// - difference and exclusion at (x, 1): 1 - x = 0.498 -> 127.
+// Grey pixels only: the non-separable modes then reduce to taking the
+// backdrop (hue, saturation, colour), the source (luminosity) or the darker
+// or lighter of the two.
+struct ExtremeCase {
+  BlendMode mode;
+  // Results for (b, s) = (0, 0), (0, 255), (255, 0), (255, 255), (128, 0), (128, 255).
+  uint8_t want[6];
+};
+constexpr uint8_t kExtremeBackdrop[6] = {0, 0, 255, 255, 128, 128};
+constexpr uint8_t kExtremeSource[6] = {0, 255, 0, 255, 0, 255};
+const ExtremeCase kExtremeCases[] = {
+    {BlendMode::kNormal, {0, 255, 0, 255, 0, 255}},
+    {BlendMode::kDissolve, {0, 255, 0, 255, 0, 255}},
+    {BlendMode::kPassThrough, {0, 255, 0, 255, 0, 255}},
+    {BlendMode::kMultiply, {0, 0, 0, 255, 0, 128}},
+    {BlendMode::kScreen, {0, 255, 255, 255, 128, 255}},
+    {BlendMode::kOverlay, {0, 0, 255, 255, 1, 255}},
+    {BlendMode::kHardLight, {0, 255, 0, 255, 0, 255}},
+    {BlendMode::kSoftLight, {0, 0, 255, 255, 64, 181}},
+    {BlendMode::kDarken, {0, 0, 0, 255, 0, 128}},
+    {BlendMode::kLighten, {0, 255, 255, 255, 128, 255}},
+    {BlendMode::kColorDodge, {0, 0, 255, 255, 128, 255}},
+    {BlendMode::kColorBurn, {0, 0, 255, 255, 0, 128}},
+    {BlendMode::kLinearBurn, {0, 0, 0, 255, 0, 128}},
+    {BlendMode::kLinearDodge, {0, 255, 255, 255, 128, 255}},
+    {BlendMode::kLinearLight, {0, 255, 0, 255, 0, 255}},
+    {BlendMode::kVividLight, {0, 0, 255, 255, 0, 255}},
+    {BlendMode::kPinLight, {0, 255, 0, 255, 0, 255}},
+    {BlendMode::kHardMix, {0, 255, 255, 255, 0, 255}},
+    {BlendMode::kDifference, {0, 255, 255, 0, 128, 127}},
+    {BlendMode::kExclusion, {0, 255, 255, 0, 128, 127}},
+    {BlendMode::kSubtract, {0, 0, 255, 0, 128, 0}},
+    {BlendMode::kDivide, {0, 0, 255, 255, 255, 128}},
+    {BlendMode::kHue, {0, 0, 255, 255, 128, 128}},
+    {BlendMode::kSaturation, {0, 0, 255, 255, 128, 128}},
+    {BlendMode::kColor, {0, 0, 255, 255, 128, 128}},
+    {BlendMode::kLuminosity, {0, 255, 0, 255, 0, 255}},
+    {BlendMode::kDarkerColor, {0, 0, 0, 255, 0, 128}},
+    {BlendMode::kLighterColor, {0, 255, 255, 255, 128, 255}},
+};
+
+TEST(BlendModes, EveryModeHasKnownAnswersAtBlackAndWhite) {
+  ASSERT_EQ(std::size(kExtremeCases), size_t(BlendMode::kLuminosity) + 1) << "a mode without known answers";
+  for (const ExtremeCase& c : kExtremeCases)
+    for (int i = 0; i < 6; ++i) {
+      const uint8_t b = kExtremeBackdrop[i], s = kExtremeSource[i], w = c.want[i];
+      const Rgba8 got = CompositePixel(Rgba8{b, b, b, 255}, Rgba8{s, s, s, 255}, c.mode);
+      EXPECT_LE(PixelDifference(got, Rgba8{w, w, w, 255}), 1)
+          << BlendModeName(c.mode) << " b " << int(b) << " s " << int(s) << " got " << int(got.r);
+    }
+}
+
+TEST(Composite, EveryModeHasKnownAnswersAtBlackAndWhite) {
+  // The same answers through the image compositor (its own vector path).
+  Image base, layer;
+  ASSERT_TRUE(base.Create(6, 1).ok());
+  ASSERT_TRUE(layer.Create(6, 1).ok());
+  for (int i = 0; i < 6; ++i) {
+    const uint8_t b = kExtremeBackdrop[i], s = kExtremeSource[i];
+    layer.At(i, 0) = Rgba8{s, s, s, 255};
+    base.At(i, 0) = Rgba8{b, b, b, 255};
+  }
+  for (const ExtremeCase& c : kExtremeCases) {
+    Image dest = base.Clone();
+    CompositeOptions o;
+    o.mode = c.mode;
+    Composite(dest, IntRect{0, 0, 6, 1}, layer, 0, 0, o);
+    for (int i = 0; i < 6; ++i) {
+      const uint8_t w = c.want[i];
+      EXPECT_LE(PixelDifference(dest.At(i, 0), Rgba8{w, w, w, 255}), 1)
+          << BlendModeName(c.mode) << " b " << int(kExtremeBackdrop[i]) << " s " << int(kExtremeSource[i])
+          << " got " << int(dest.At(i, 0).r);
+    }
   }
 }
 
@@ -74,7 +162,7 @@ TEST(BlendModes, PartlyTransparentBackdropUsesTheGeneralFormula) {
   };
   for (const Case& c : cases) {
     Rgba8 got = CompositePixel(Rgba8{200, 100, 30, 128}, Rgba8{100, 220, 128, 200}, c.mode, 0.6f);
-    EXPECT_LE(ChannelDiff(got, c.want), 1) << BlendModeName(c.mode);
+    EXPECT_LE(PixelDifference(got, c.want), 1) << BlendModeName(c.mode);
   }
 }
 
@@ -188,7 +276,7 @@ TEST(Composite, ImageAgreesWithThePixelFormulaForEveryMode) {
           want =
               CompositePixel(base.At(x, y), layer.At(x - 3, y - 2), mode, 190 / 255.0f * (230 / 255.0f) * mk);
         }
-        worst = std::max(worst, ChannelDiff(dest.At(x, y), want));
+        worst = std::max(worst, PixelDifference(dest.At(x, y), want));
       }
     EXPECT_LE(worst, 1) << BlendModeName(mode);
   }
@@ -218,8 +306,8 @@ TEST(Composite, ImageAgreesWithThePixelFormulaAtEdgeValues) {
     int worst = 0;
     for (int y = 0; y < 3; ++y)
       for (int x = 0; x < n * n; ++x)
-        worst =
-            std::max(worst, ChannelDiff(dest.At(x, y), CompositePixel(base.At(x, y), layer.At(x, y), mode)));
+        worst = std::max(worst,
+                         PixelDifference(dest.At(x, y), CompositePixel(base.At(x, y), layer.At(x, y), mode)));
     EXPECT_LE(worst, 1) << BlendModeName(mode);
   }
 }
@@ -242,7 +330,7 @@ TEST(Composite, DissolveShowsWholePixelsInProportionToAlpha) {
   Image again = Filled(100, 100, Rgba8{0, 0, 0, 255});
   o.parallel = false;
   Composite(again, IntRect{0, 0, 100, 100}, layer, 0, 0, o);
-  EXPECT_TRUE(SameBytes(dest, again)) << "the pattern is fixed";
+  EXPECT_TRUE(SamePixels(dest, again)) << "the pattern is fixed";
 }
 
 TEST(Composite, ThreadedResultEqualsSingleThreaded) {
@@ -256,7 +344,7 @@ TEST(Composite, ThreadedResultEqualsSingleThreaded) {
     Composite(a, IntRect{0, 0, 700, 500}, layer, 20, 10, o);
     o.parallel = false;
     Composite(b, IntRect{0, 0, 700, 500}, layer, 20, 10, o);
-    EXPECT_TRUE(SameBytes(a, b)) << BlendModeName(mode);
+    EXPECT_TRUE(SamePixels(a, b)) << BlendModeName(mode);
   }
 }
 

@@ -10,10 +10,11 @@
 namespace tessaro {
 namespace {
 
-using test_images::MaxDiff;
+using test::MaxDifference;
+using test::PixelDifference;
+using test::SamePixels;
 using test_images::RandomImage;
 using test_images::RandomPlane;
-using test_images::SameBytes;
 
 constexpr ResampleFilter kFilters[] = {ResampleFilter::kBox, ResampleFilter::kBilinear,
                                        ResampleFilter::kBicubic};
@@ -76,7 +77,7 @@ TEST(Resample, SameSizeIsTheIdentityForEveryFilter) {
   for (ResampleFilter f : kFilters) {
     auto out = ResizeImage(src, 37, 23, With(f));
     ASSERT_TRUE(out.ok());
-    EXPECT_EQ(MaxDiff(*out, src), 0) << int(f);
+    EXPECT_EQ(MaxDifference(*out, src), 0) << int(f);
   }
 }
 
@@ -171,7 +172,7 @@ TEST(Resample, MirroredSourceRectangleMirrorsTheResult) {
   for (int y = 0; y < 53; ++y)
     for (int x = 0; x < 17; ++x) {
       Rgba8 p = plain->At(16 - x, 52 - y), q = mirrored.At(x, y);
-      if (p.a || q.a) worst = std::max(worst, test_images::ChannelDiff(p, q));
+      if (p.a || q.a) worst = std::max(worst, PixelDifference(p, q));
     }
   EXPECT_LE(worst, 1);
 }
@@ -222,7 +223,7 @@ TEST(Resample, FastPathAgreesWithTheReference) {
           ResampleOptions o = With(f, e, order);
           ASSERT_TRUE(ResampleRegion(src, c.sourceRect, fast, c.destRect, o).ok());
           ASSERT_TRUE(ResampleRegionReference(src, c.sourceRect, ref, c.destRect, o).ok());
-          EXPECT_LE(MaxDiff(fast, ref), 1);
+          EXPECT_LE(MaxDifference(fast, ref), 1);
 
           Plane psrc = RandomPlane(c.sw, c.sh, uint32_t(c.sh * 17 + c.dh));
           Plane pfast, pref;
@@ -230,7 +231,7 @@ TEST(Resample, FastPathAgreesWithTheReference) {
           ASSERT_TRUE(pref.Create(c.dw, c.dh).ok());
           ASSERT_TRUE(ResampleRegion(psrc, c.sourceRect, pfast, c.destRect, o).ok());
           ASSERT_TRUE(ResampleRegionReference(psrc, c.sourceRect, pref, c.destRect, o).ok());
-          EXPECT_LE(MaxDiff(pfast, pref), 1);
+          EXPECT_LE(MaxDifference(pfast, pref), 1);
         }
 }
 
@@ -252,7 +253,7 @@ TEST(Resample, RandomGeometriesAgreeWithTheReference) {
     ASSERT_TRUE(ref.Create(dw, dh).ok());
     ASSERT_TRUE(ResampleRegion(src, sr, fast, dr, o).ok());
     ASSERT_TRUE(ResampleRegionReference(src, sr, ref, dr, o).ok());
-    EXPECT_LE(MaxDiff(fast, ref), 1);
+    EXPECT_LE(MaxDifference(fast, ref), 1);
   }
 }
 
@@ -264,7 +265,7 @@ TEST(Resample, ThreadedResultEqualsSingleThreaded) {
     auto a = ResizeImage(src, w, h, one);
     auto b = ResizeImage(src, w, h);
     ASSERT_TRUE(a.ok() && b.ok());
-    EXPECT_TRUE(SameBytes(*a, *b)) << w << "x" << h;
+    EXPECT_TRUE(SamePixels(*a, *b)) << w << "x" << h;
   }
 }
 

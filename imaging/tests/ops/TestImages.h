@@ -1,5 +1,5 @@
-// Helpers shared by the pixel-operation tests: deterministic test pictures
-// and comparisons.
+// Deterministic test pictures shared by the pixel-operation tests;
+// comparisons come from the test-support library.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <random>
 
 #include "imaging/Image.h"
+#include "testing/ImageDiff.h"
 
 namespace tessaro::test_images {
 
@@ -47,43 +48,6 @@ inline Image SmoothImage(int w, int h) {
                            uint8_t(inDisc ? 240 : 30), uint8_t(inDisc ? 255 : 128 + (x + y) % 128)};
     }
   return img;
-}
-
-inline int ChannelDiff(Rgba8 a, Rgba8 b) {
-  return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b), std::abs(a.a - b.a)});
-}
-
-// Largest channel difference; colour differences of pixels that both have
-// alpha 0 do not count.
-inline int MaxDiff(const Image& a, const Image& b) {
-  EXPECT_EQ(a.width(), b.width());
-  EXPECT_EQ(a.height(), b.height());
-  int m = 0;
-  for (int y = 0; y < std::min(a.height(), b.height()); ++y)
-    for (int x = 0; x < std::min(a.width(), b.width()); ++x) {
-      Rgba8 p = a.At(x, y), q = b.At(x, y);
-      if (p.a == 0 && q.a == 0) continue;
-      m = std::max(m, ChannelDiff(p, q));
-    }
-  return m;
-}
-
-inline int MaxDiff(const Plane& a, const Plane& b) {
-  EXPECT_EQ(a.width(), b.width());
-  EXPECT_EQ(a.height(), b.height());
-  int m = 0;
-  for (int y = 0; y < std::min(a.height(), b.height()); ++y)
-    for (int x = 0; x < std::min(a.width(), b.width()); ++x)
-      m = std::max(m, std::abs(a.At(x, y) - b.At(x, y)));
-  return m;
-}
-
-inline bool SameBytes(const Image& a, const Image& b) {
-  if (a.width() != b.width() || a.height() != b.height()) return false;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x)
-      if (!(a.At(x, y) == b.At(x, y))) return false;
-  return true;
 }
 
 }  // namespace tessaro::test_images

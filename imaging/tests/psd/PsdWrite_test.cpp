@@ -249,9 +249,9 @@ TEST(PsdWrite, RefusesInconsistentDocuments) {
 // editors in the corpus (all linked, their default) is stored, and set
 // when the mask is unlinked.
 TEST(PsdWrite, MaskLinkFlagFollowsTheEditors) {
-  const std::string corpusFile = psdtest::CorpusPath("layers/ps8_rgb_layer_mask.psd");
+  const std::string corpusFile = test::CorpusPath("psd/layers/ps8_rgb_layer_mask.psd");
   auto corpusBytes = ReadWholeFile(corpusFile);
-  if (!corpusBytes.ok()) GTEST_SKIP();
+  if (!corpusBytes.ok()) TESSARO_CORPUS_MISSING(corpusFile);
   // The mask record as the editor wrote it: length 20, rectangle, default
   // colour 0, flags 0.
   const uint8_t editorMask[] = {0, 0, 0, 20, 0, 0, 0, 7, 0, 0, 0, 12, 0, 0, 0, 172, 0, 0, 0, 189, 0, 0};
@@ -322,19 +322,18 @@ TEST(PsdWrite, LargeDocumentRoundTripsExactly) {
 std::string WriteSample(const char* name, const PsdDocument& doc) {
   auto bytes = WritePsd(doc);
   EXPECT_TRUE(bytes.ok());
-  const std::string path = psdtest::ScratchDir() + "/" + name;
+  const std::string path = psdtest::Scratch().File(name);
   EXPECT_TRUE(WriteFileAtomic(path, *bytes).ok());
   return path;
 }
 
 TEST(PsdWriteExternal, ImageMagickListsLayersAndShowsTheComposite) {
-  if (!psdtest::HaveImageMagick()) GTEST_SKIP() << "ImageMagick not installed";
+  TESSARO_NEED_IMAGEMAGICK();
   const PsdDocument doc = SampleDocument();
   const std::string path = WriteSample("sample_im.psd", doc);
   std::string listing;
-  ASSERT_EQ(psdtest::RunCommand("/usr/bin/identify -format '%w %h %X %Y %l|' " + psdtest::ShellQuote(path),
-                                &listing),
-            0);
+  ASSERT_EQ(
+      test::RunCommand("/usr/bin/identify -format '%w %h %X %Y %l|' " + test::ShellQuote(path), &listing), 0);
   // One entry for the merged image, then one per layer with pixels (group
   // records have none).
   std::vector<std::string> entries;
@@ -356,11 +355,17 @@ TEST(PsdWriteExternal, ImageMagickListsLayersAndShowsTheComposite) {
       EXPECT_NE(entries[i + 1].find(l.name), std::string::npos);
     }
   }
-  const Image reference = psdtest::ImageMagickComposite(path, doc.width, doc.height);
-  ASSERT_FALSE(reference.empty());
-  const psdtest::PixelDiff d = psdtest::Compare(doc.composite, reference, 255 / 32 + 1);
+  test::ReferenceOptions toSrgb;
+  toSrgb.toSrgb = true;
+  const std::optional<Image> reference = test::ReferenceDecode(path, toSrgb);
+  ASSERT_TRUE(reference.has_value());
+  test::DiffOptions o;
+  o.colorMinAlpha = 16;
+  o.threshold = 255 / 32 + 1;
+  const test::ImageDifference d = test::Difference(doc.composite, *reference, o);
+  ASSERT_TRUE(d.sameSize);
   EXPECT_EQ(d.maxAlpha, 0);
-  EXPECT_EQ(d.fractionOver, 0) << "colour within the rounding of the white matte";
+  EXPECT_EQ(d.FractionOver(), 0) << "colour within the rounding of the white matte";
   EXPECT_LE(d.meanColor, 1.0);
 }
 
@@ -390,16 +395,16 @@ console.log(JSON.stringify({ width: psd.width, height: psd.height, channels: psd
 )JS";
 
 TEST(PsdWriteExternal, AgPsdReadsNamesMasksEffectsAndChannels) {
-  const std::string module = psdtest::AgPsdModule();
+  const std::string module = test::AgPsdModule();
   if (module.empty()) GTEST_SKIP() << "ag-psd not available (no node, or npm could not install it)";
   const PsdDocument doc = SampleDocument();
   const std::string path = WriteSample("sample_ag.psd", doc);
-  const std::string script = psdtest::ScratchDir() + "/read_psd.js";
+  const std::string script = psdtest::Scratch().File("read_psd.js");
   ASSERT_TRUE(WriteFileAtomic(script, std::string_view(kAgPsdScript)).ok());
   std::string out;
-  ASSERT_EQ(psdtest::RunCommand("node " + psdtest::ShellQuote(script) + " " + psdtest::ShellQuote(module) +
-                                    " " + psdtest::ShellQuote(path),
-                                &out),
+  ASSERT_EQ(test::RunCommand("node " + test::ShellQuote(script) + " " + test::ShellQuote(module) + " " +
+                                 test::ShellQuote(path),
+                             &out),
             0);
   const nlohmann::json j = nlohmann::json::parse(out, nullptr, false);
   ASSERT_FALSE(j.is_discarded()) << out;
