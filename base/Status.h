@@ -1,5 +1,7 @@
 // Small error values used across module boundaries: a Status is either ok or
-// carries a one-line message; Result<T> is a value or such a message.
+// carries a one-line message; Result<T> is a value or such a message. A
+// cancelled call (base/Cancel.h) is a state of its own: cancelled() is true
+// and the message reads "cancelled" for display.
 // Bad input never throws across a module; broken invariants are asserts.
 #pragma once
 
@@ -20,9 +22,16 @@ class Status {
     if (s.FMessage->empty()) *s.FMessage = "error";
     return s;
   }
+  // The work stopped because its cancel token was raised.
+  static Status Cancelled() {
+    Status s = Error("cancelled");
+    s.FCancelled = true;
+    return s;
+  }
 
   bool ok() const { return !FMessage.has_value(); }
   explicit operator bool() const { return ok(); }
+  bool cancelled() const { return FCancelled; }
   const std::string& message() const {
     static const std::string kEmpty;
     return FMessage ? *FMessage : kEmpty;
@@ -30,6 +39,7 @@ class Status {
 
  private:
   std::optional<std::string> FMessage;
+  bool FCancelled = false;
 };
 
 template <typename T>
@@ -41,6 +51,7 @@ class Result {
   bool ok() const { return FValue.has_value(); }
   explicit operator bool() const { return ok(); }
   const Status& status() const { return FError; }
+  bool cancelled() const { return FError.cancelled(); }
   const std::string& message() const { return FError.message(); }
 
   T& value() & {

@@ -21,7 +21,7 @@
 
 #include "base/FileIo.h"
 #include "base/Parallel.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 extern char** environ;
 
@@ -130,9 +130,8 @@ int main(int argc, char** argv) {
   auto thumb = tessaro::EncodeJpeg(small, thumbOptions);
   tessaro::JpegEncodeOptions options;
   options.quality = 92;
-  options.ppi = 300;
   options.exifThumbnail = *thumb;
-  auto bytes = tessaro::EncodeJpeg(photo, options);
+  auto bytes = tessaro::EncodeJpeg(photo, options, 300);
   if (!bytes.ok() || !tessaro::WriteFileAtomic(path, *bytes).ok()) {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
     return 1;

@@ -32,8 +32,8 @@
 #include "base/Parallel.h"
 #include "editor/Automation.h"
 #include "editor/Editor.h"
-#include "imaging/Codecs.h"
-#include "imaging/Psd.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/psd/Psd.h"
 
 using namespace tessaro;
 using namespace tessaro::automation;
@@ -100,7 +100,7 @@ std::string WriteJpeg(const std::string& name, const Image& img, double ppi, int
   const std::string path = JoinPath(gFolder, name);
   WriteImageOptions o;
   o.jpeg.quality = quality;
-  o.jpeg.ppi = ppi;
+  o.ppi = ppi;
   Must(WriteImageFile(path, img, o), "write jpeg");
   return path;
 }

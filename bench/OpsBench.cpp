@@ -14,10 +14,10 @@
 #include <string>
 
 #include "base/Parallel.h"
-#include "imaging/Adjust.h"
-#include "imaging/Affine.h"
-#include "imaging/Blend.h"
-#include "imaging/Resample.h"
+#include "imaging/ops/Adjust.h"
+#include "imaging/ops/Affine.h"
+#include "imaging/ops/Blend.h"
+#include "imaging/ops/Resample.h"
 
 using namespace tessaro;
 

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "base/Parallel.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 
 using namespace tessaro;
 

@@ -10,7 +10,7 @@
 #include "base/Status.h"
 #include "editor/Automation.h"
 #include "imaging/BlendMode.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 
 namespace tessaro::editor {
 

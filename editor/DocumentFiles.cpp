@@ -6,7 +6,7 @@
 
 #include "base/FileIo.h"
 #include "editor/Raster.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::editor {
 
@@ -166,12 +166,11 @@ Status SaveDocumentJpeg(const DocState& doc, const std::string& path, int qualit
   if (!s.ok()) return s;
   JpegEncodeOptions options;
   options.quality = encoderQuality;
-  options.ppi = doc.resolution;
   options.subsampleChroma = !JpegKeepsFullChroma(quality);
-  options.cancel = cancel.Flag();
-  Result<std::vector<uint8_t>> bytes = EncodeJpeg(flat, options);
+  options.cancel = cancel;
+  Result<std::vector<uint8_t>> bytes = EncodeJpeg(flat, options, doc.resolution);
   if (!bytes.ok()) {
-    if (cancel.Requested()) return Status::Error("cancelled");
+    if (cancel.Requested()) return Status::Cancelled();
     return Status::Error("cannot encode " + FileNameOf(path) + ": " + bytes.message());
   }
   flat.Reset();
@@ -248,14 +247,14 @@ Status SaveDocumentPsd(DocState& doc, const std::string& path, bool withLayers, 
       lent.push_back(Lent{&l, maskLent});
     }
   }
-  Result<std::vector<uint8_t>> bytes = s.ok() ? WritePsd(psd, PsdWriteOptions{cancel.Flag()})
+  Result<std::vector<uint8_t>> bytes = s.ok() ? WritePsd(psd, PsdWriteOptions{cancel})
                                               : Result<std::vector<uint8_t>>(Status::Error(s.message()));
   for (size_t i = 0; i < lent.size(); ++i) {
     lent[i].layer->pixels = std::move(psd.layers[i].pixels);
     if (lent[i].mask) lent[i].layer->mask->plane.pixels = std::move(psd.layers[i].mask->pixels);
   }
   if (!bytes.ok()) {
-    if (cancel.Requested()) return Status::Error("cancelled");
+    if (cancel.Requested()) return Status::Cancelled();
     return Status::Error("cannot write " + FileNameOf(path) + ": " + bytes.message());
   }
   psd = PsdDocument{};

@@ -1,6 +1,6 @@
 // Reading files into the editor's document model and writing documents out:
-// layered documents through imaging/Psd.h, photos and JPEG through the
-// codecs (imaging/Codecs.h).
+// layered documents through imaging/psd/Psd.h, photos and JPEG through the
+// codecs (imaging/codecs/Codecs.h).
 //
 // Reentrant: ReadDocumentFile runs on prefetch threads as well as on the
 // caller's; it touches no application state.
@@ -10,7 +10,7 @@
 
 #include "base/Status.h"
 #include "editor/EditorState.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 
 namespace tessaro::editor {
 

@@ -36,7 +36,7 @@
 //    composited as plain layers.
 //  - Setting the active layer (directly, or by Paste, Duplicate or
 //    MergeVisibleLayers) makes all three colour channels active again.
-//  - Brightness/contrast uses the legacy linear style (imaging/Adjust.h
+//  - Brightness/contrast uses the legacy linear style (imaging/ops/Adjust.h
 //    BrightnessContrastStyle::kLegacy): the automation call takes the classic
 //    -100..100 brightness and contrast of that style.
 //  - Layers, alpha channels, masks and the selection keep only their painted
@@ -54,10 +54,10 @@
 #include <optional>
 
 #include "editor/Automation.h"
-#include "imaging/Affine.h"
 #include "imaging/BlendMode.h"
 #include "imaging/Image.h"
-#include "imaging/Psd.h"
+#include "imaging/ops/Affine.h"
+#include "imaging/psd/Psd.h"
 
 namespace tessaro {
 

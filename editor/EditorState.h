@@ -8,7 +8,7 @@
 // canvas.
 //
 // Threading: these structures belong to one application and are touched only
-// under its mutex (editor/Editor.cpp). The pixel routines they feed use the
+// under its mutex (editor/EditorImpl.h). The pixel routines they feed use the
 // process-wide pool for large work.
 #pragma once
 
@@ -19,28 +19,18 @@
 #include <string>
 #include <vector>
 
+#include "base/Cancel.h"
 #include "base/Status.h"
 #include "editor/MaskPlane.h"
 #include "imaging/BlendMode.h"
 #include "imaging/Image.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 
 namespace tessaro::editor {
 
 // The cancellation flag of an application, checked by long operations
-// between bands of work.
-class CancelToken {
- public:
-  CancelToken() = default;
-  explicit CancelToken(const std::atomic<bool>* flag) : FFlag(flag) {}
-  bool Requested() const { return FFlag && FFlag->load(std::memory_order_relaxed); }
-  Status Check() const { return Requested() ? Status::Error("cancelled") : Status::Ok(); }
-  // The flag itself, for encoders that poll it; may be null.
-  const std::atomic<bool>* Flag() const { return FFlag; }
-
- private:
-  const std::atomic<bool>* FFlag = nullptr;
-};
+// between bands of work: the base cancel token.
+using CancelToken = tessaro::CancelToken;
 
 struct LayerMaskData {
   MaskPlane plane;  // document coordinates; 255 shows the layer

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/Parallel.h"
-#include "imaging/Adjust.h"
-#include "imaging/Blend.h"
-#include "imaging/Resample.h"
+#include "imaging/ops/Adjust.h"
+#include "imaging/ops/Blend.h"
+#include "imaging/ops/Resample.h"
 
 namespace tessaro::editor {
 
@@ -18,7 +18,7 @@ namespace {
 
 TransformOptions BandOptions(const CancelToken& cancel, int bandRows = 0) {
   TransformOptions options;
-  options.cancel = cancel.Flag();
+  options.cancel = cancel;
   options.bandRows = bandRows;
   return options;
 }

@@ -12,9 +12,9 @@
 
 #include "base/Status.h"
 #include "editor/EditorState.h"
-#include "imaging/Affine.h"
-#include "imaging/Geometry.h"
 #include "imaging/Image.h"
+#include "imaging/ops/Affine.h"
+#include "imaging/ops/Geometry.h"
 
 namespace tessaro::editor {
 
@@ -55,7 +55,7 @@ Result<Image> CropImage(const Image& image, const IntRect& rect);
 
 // Adjusts a layer's colour: `adjust` runs on a buffer (in place, over the
 // given region) and its result is taken for the colour channels in
-// `channels` (imaging/Adjust.h AdjustChannel bits), mixed with the old value
+// `channels` (imaging/ops/Adjust.h AdjustChannel bits), mixed with the old value
 // by the selection (everything when `selection` is null). An error from
 // `adjust` leaves the layer unchanged.
 using PixelAdjust = std::function<Status(Image& image, const IntRect& region)>;

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imaging/CodecsInternal.h"
+#include "imaging/codecs/CodecsInternal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> bytes(data, size);

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned mode = unsigned(size * 37u) & 63u;

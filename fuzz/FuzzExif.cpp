@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imaging/Exif.h"
+#include "imaging/codecs/Exif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tessaro::Result<tessaro::ExifInfo> info = tessaro::ParseExif(std::span<const uint8_t>(data, size));

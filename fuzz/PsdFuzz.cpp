@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> bytes(data, size);

@@ -72,6 +72,7 @@ void LoadConfigFromIni(const TIniFile& ini, TAppSettings& settings, TSizeList& s
   settings.MarginV = ini.ReadInteger(kAppSet, "MarginV", 10);
   settings.WaterMarkTrans = ini.ReadInteger(kAppSet, "WaterMarkTrans", 60);
   settings.WaterMarkScale = ini.ReadInteger(kAppSet, "WaterMarkScale", 100);
+  settings.ImageEditor = ini.ReadString(kAppSet, "ImageEditor", "");
 }
 
 TIniFile SaveConfigToIni(const TAppSettings& settings, const TSizeList& sizeList) {
@@ -101,6 +102,7 @@ TIniFile SaveConfigToIni(const TAppSettings& settings, const TSizeList& sizeList
   ini.WriteInteger(kAppSet, "MarginV", settings.MarginV);
   ini.WriteInteger(kAppSet, "WaterMarkTrans", settings.WaterMarkTrans);
   ini.WriteInteger(kAppSet, "WaterMarkScale", settings.WaterMarkScale);
+  ini.WriteString(kAppSet, "ImageEditor", settings.ImageEditor);
   return ini;
 }
 

@@ -29,6 +29,10 @@ struct TAppSettings {
   int32_t MarginV = 10;          // pixels
   int32_t WaterMarkTrans = 60;   // percent
   int32_t WaterMarkScale = 100;  // percent
+  // The user's image editor, for editing a slot's photo: a program, with
+  // arguments if any (the photo is passed last); empty means the desktop's
+  // handler for the file. Key ImageEditor of [AppSet].
+  std::string ImageEditor;
 };
 
 // $XDG_CONFIG_HOME (when absolute), else $HOME/.config, then

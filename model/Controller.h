@@ -15,6 +15,7 @@
 #include <string>
 
 #include "base/Status.h"
+#include "model/Compose.h"
 #include "model/Config.h"
 #include "model/Lifecycle.h"
 #include "model/Photos.h"
@@ -45,6 +46,38 @@ inline constexpr const char* kChooseSlotFirstText = "请先指定需要将该照
 // Shown when a set file cannot be written (the text is followed by the path).
 inline constexpr const char* kSaveFailedText = "套系文件保存失败：";
 inline constexpr const char* kSetFileExtension = ".cys";
+
+// Texts of the composition commands, verbatim. The image editor is named
+// "图像编辑器" where a product name would stand.
+inline constexpr const char* kSelectTemplateToPreviewText = "请先选中要预览的模板！";
+inline constexpr const char* kSelectTemplateText = "请先选中模板！";
+inline constexpr const char* kEmptySlotText = "这个位置没有放置照片";
+inline constexpr const char* kNothingToPreviewText = "当前没有可以预览的模板";
+inline constexpr const char* kNothingToComposeText = "请先选择要自动套版的模板";
+inline constexpr const char* kChooseResultFolderTitle = "请选择保存文件夹（文件重名将被自动覆盖）";
+inline constexpr const char* kSinglePreviewPrefix = "正在单张预览： ";  // the blank belongs to it
+inline constexpr const char* kSingleResultPrefix = "正在单张自动套版：";
+inline constexpr const char* kBatchPreviewPrefix = "正在批量预览：";
+inline constexpr const char* kBatchResultPrefix = "正在批量自动套版：";
+inline constexpr const char* kBatchPreviewDoneText = "批量预览完成";
+inline constexpr const char* kBatchResultDoneText = "批量自动套版完成";
+inline constexpr const char* kJpgResultFilter = "成品文件(*.jpg)|*.jpg";
+inline constexpr const char* kPsdResultFilter = "成品文件(*.psd)|*.psd";
+inline constexpr const char* kEditorStartingText =
+    "正准备打开图像编辑器软件程序，打开后请最小化图像编辑器后再使用本软件。";
+inline constexpr const char* kEditorCannotStartText =
+    "无法打开图像编辑器软件，请确定本机是否已经安装了图像编辑器。";
+inline constexpr const char* kEditorUnsupportedText =
+    "不支持当前版本的图像编辑器！请在本软件所在文件夹的版本配置文件PSCfg.ini中为该版本增加一项。";
+inline constexpr const char* kChoosePhotoToEditText = "请先选择模板中的哪张照片需要在图像编辑器中编辑!";
+inline constexpr const char* kSlotHasNoPhotoText = "该位置还没有增加照片!";
+inline constexpr const char* kPhotoMissingText = "该照片不存在，请重新导入!";
+inline constexpr const char* kPhotoFileMissingText = "该照片不存在，请重新导入。";
+inline constexpr const char* kEditorLaunchFailedText = "无法启动图像编辑器，请在设置中检查图像编辑器的命令。";
+inline constexpr const char* kShutdownSaveFailedText = "当前套系未能保存，已取消自动关机。";
+// Played in a loop while a batch's completion message is open, when present
+// in the program folder.
+inline constexpr const char* kCompletionTuneName = "beep.wav";
 
 // Where the controller keeps its files.
 struct TControllerPaths {
@@ -148,6 +181,37 @@ class TMainController {
   void StatListTextClick(int row, int col);
   void DeletePhoto(int row);
 
+  // ---- Composition (ControllerCompose.cpp) ----
+  // The engine; main thread only. Must be given before a composing command
+  // runs; without it the four composing commands do nothing.
+  void SetComposeService(TComposeService& service) { FCompose = &service; }
+  // The five commands: single preview (Enter), single result (F5), batch
+  // preview (Shift+Enter), batch result (F8), and editing the selected slot's
+  // photo in the user's image editor (F4).
+  void ImageButtonPreviewSingleClick();
+  void ImageButtonSingleCreateResultClick();
+  void ImageButtonBatchPreviewClick();
+  void ImageButtonBatchCreateResultClick();
+  void ImageButtonPhotoShopClick();
+  // The output-format pair and the effects switch (Tag 0/1 of
+  // ButtonCancelEffect); the window draws the buttons from JpgOutput and
+  // CancelEffects.
+  void ImageButtonJpgFormatClick() { JpgOutput = true; }
+  void ImageButtonPSDFormatClick() { JpgOutput = false; }
+  void ButtonCancelEffectClick() { CancelEffects = !CancelEffects; }
+  // The first slot of the template whose PhotoIndex is -1, or -1 (also for a
+  // set or template index that names nothing).
+  int FindEmptySlot(int setIndex, int tempIndex) const;
+  // Checks the composing editor; shows why it is not ready. True when it is
+  // ready and PSVersionIndex names a version table entry.
+  bool CheckPhotoshop();
+  // Runs one job of `set`'s template `tempIndex`: the template's composing
+  // folder is made and its preview.jpg deleted, then the engine composes it
+  // (the progress window shows `prefix` + the package name). A cancelled job
+  // sets JobCancelled.
+  TJobOutcome RunJob(const TSetNode& set, int tempIndex, bool previewMode, const std::string& resultFile,
+                     const std::string& prefix);
+
   // ---- Left panel ----
   void ButtonTempClick();
   void ButtonPhotoClick();
@@ -169,6 +233,10 @@ class TMainController {
   bool Modified = false;
   TAppSettings Settings;
   TMessageQueue MessageQueue;
+  bool JpgOutput = true;       // merged JPEG results; false: layered PSD
+  bool CancelEffects = false;  // every job skips the slots' photo effects
+  int PSVersionIndex = -1;     // entry of the editor version table in use
+  bool JobCancelled = false;   // the last composition command was cancelled
 
  private:
   TPhotoRows Rows();
@@ -189,11 +257,17 @@ class TMainController {
   void DeleteComposingFolder(const TTempNode& temp) const;
   void RenumberRows(TRowList& list, int count);
   TRowList& VisibleList();
+  // Composition helpers (ControllerCompose.cpp).
+  bool SelectEmptySlot();
+  void BatchCompose(bool preview);
+  void StartCommand(int jobTotal, int jobNumber);
+  void CommonEnding(const std::string& resultFile);
 
   TViews FViews;
   TControllerPaths FPaths;
   std::unique_ptr<TSetFileSource> FSource;
   TLeftPage FLeftPage = TLeftPage::Template;
+  TComposeService* FCompose = nullptr;  // not owned
 };
 
 }  // namespace tessaro

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Status.h"
 #include "model/Records.h"
 #include "model/Sizes.h"
 #include "model/func.h"
@@ -75,6 +76,14 @@ class TDialogService {
   virtual TTemplateBrowserResult BrowseTemplates(TSizeNode& currentSize, TSizeList& sizeList) = 0;
   // The custom-size dialog, modal; it adds and deletes custom sizes.
   virtual void EditCustomSizes(TSizeList& sizeList) = 0;
+  // Question box with OK and Cancel buttons and the question icon; true for OK.
+  virtual bool AskOkCancel(const std::string& caption, const std::string& text) = 0;
+  // SavePictureDialog, for a result file: proposed name, default extension
+  // (".jpg") and one filter ("成品文件(*.jpg)|*.jpg"). Empty when cancelled.
+  virtual std::string SaveResultFileName(const std::string& proposedName, const std::string& defaultExtension,
+                                         const std::string& filter) = 0;
+  // A folder picker with a title. Empty when cancelled.
+  virtual std::string ChooseFolder(const std::string& title) = 0;
 };
 
 // The progress window shown while files are imported or a set is read.
@@ -141,6 +150,31 @@ class TWindowService {
   virtual void SetSizeMenu(const std::vector<TSizeMenuItem>& items) = 0;
   // The statistics window's large view: both layers fully transparent.
   virtual void ClearStatLargeView() = 0;
+  // The completion tune: plays the sound file over and over until stopped.
+  // Failures are ignored.
+  virtual void PlayCompletionTune(const std::string& soundFile) = 0;
+  virtual void StopCompletionTune() = 0;
+};
+
+// What the desktop does for the program: file manager and other programs.
+class TDesktopService {
+ public:
+  virtual ~TDesktopService() = default;
+  // Shows a folder in the desktop's file manager. Failures are ignored.
+  virtual void OpenFolder(const std::string& folder) = 0;
+  // Starts the user's image editor on `file` without waiting for it:
+  // `command` is a program (with arguments, if any) from the settings; empty
+  // means the desktop's handler for the file. An error when it cannot start.
+  virtual Status OpenInImageEditor(const std::string& command, const std::string& file) = 0;
+};
+
+// Switching the machine off after a batch (the window's real service; tests
+// never power anything off).
+class TPowerService {
+ public:
+  virtual ~TPowerService() = default;
+  // A forced power-off; an error when the system refuses.
+  virtual Status PowerOff() = 0;
 };
 
 // Local date and time (import stamps, file names of emergency saves).
@@ -167,6 +201,8 @@ struct TViews {
   TPreviewService& Preview;
   TWindowService& Window;
   const TClock& Clock;
+  TDesktopService& Desktop;
+  TPowerService& Power;
 };
 
 }  // namespace tessaro

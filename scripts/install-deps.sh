@@ -11,6 +11,7 @@ PACKAGES=(
   clang clang-format libclang-rt-14-dev
   openssl imagemagick libjpeg-turbo-progs python3
   librsvg2-bin fonts-dejavu-core fonts-urw-base35
+  qt6-base-dev qt6-svg-dev xvfb xauth fonts-wqy-microhei
 )
 
 missing=()

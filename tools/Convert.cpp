@@ -7,7 +7,7 @@
 
 #include "base/FileIo.h"
 #include "base/Text.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "tools/Commands.h"
 
 namespace tessaro::cli {
@@ -53,15 +53,14 @@ int Convert(const Args& args) {
   if (paths.size() != 2) return Usage();
   const std::string& in = paths[0];
   const std::string& out = paths[1];
-  std::string ext = AsciiLower(ExtensionOf(out));
-  if (ext != ".png" && ext != ".jpg" && ext != ".jpeg" && ext != ".jpe" && ext != ".psd")
-    return Fail(out, "unknown output format (use .png, .jpg or .psd)");
+  if (OutputFormatOf(out) == ImageFormat::kUnknown)
+    return Fail(out, "unknown output format (use " + WritableExtensions() + ")");
   if (Status s = CheckRegularFile(in); !s.ok()) return Fail(s.message());
 
   return GuardMemory(in, [&] {
     Result<DecodedImage> decoded = DecodeImageFile(in);
     if (!decoded.ok()) return Fail(in, decoded.message());
-    options.jpeg.ppi = decoded->ppi;
+    options.ppi = decoded->ppi;
     options.layerName = StemOf(in);
     if (Status s = WriteImageFile(out, decoded->pixels, options); !s.ok()) {
       // Memory runs out because of the input's size, not the output's name.

@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include "base/FileIo.h"
-#include "imaging/Codecs.h"
-#include "imaging/Psd.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/psd/Psd.h"
 #include "model/Package.h"
 #include "model/SetFile.h"
 #include "tools/Commands.h"

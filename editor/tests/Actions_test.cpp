@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "editor/tests/EditorTestUtil.h"
-#include "imaging/Adjust.h"
+#include "imaging/ops/Adjust.h"
 
 namespace tessaro::editortest {
 namespace {

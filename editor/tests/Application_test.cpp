@@ -99,6 +99,7 @@ TEST_F(ApplicationTest, CancelledCallsFailAndTheApplicationRecovers) {
   for (const Call& c : calls) {
     Status s = c.run();
     EXPECT_EQ(s.message(), "cancelled") << c.what;
+    EXPECT_TRUE(s.cancelled()) << c.what;
   }
   // Nothing changed; queries and setters still work.
   EXPECT_EQ(*doc->Width(), 20);
@@ -134,6 +135,7 @@ TEST_F(ApplicationTest, ACancelFromAnotherThreadStopsALongResize) {
   worker.join();
   app->ClearCancel();
   EXPECT_EQ(result.message(), "cancelled");
+  EXPECT_TRUE(result.cancelled());
   EXPECT_EQ(*doc->Width(), 2000);
   EXPECT_EQ(BoundsOf(Layer(doc, 1)), (LayerBounds{0, 0, 2000, 2000}));
 }

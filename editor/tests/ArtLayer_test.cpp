@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "editor/tests/EditorTestUtil.h"
-#include "imaging/Adjust.h"
-#include "imaging/Affine.h"
+#include "imaging/ops/Adjust.h"
+#include "imaging/ops/Affine.h"
 
 namespace tessaro::editortest {
 namespace {

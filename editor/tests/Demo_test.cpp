@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "editor/tests/EditorTestUtil.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::editortest {
 namespace {

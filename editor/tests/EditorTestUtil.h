@@ -15,7 +15,7 @@
 #include "editor/Automation.h"
 #include "editor/Editor.h"
 #include "imaging/Image.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 
 #define EDITOR_TEST_CONCAT_(a, b) a##b
 #define EDITOR_TEST_CONCAT(a, b) EDITOR_TEST_CONCAT_(a, b)

@@ -7,7 +7,7 @@
 
 #include "editor/MaskPlane.h"
 #include "editor/tests/EditorTestUtil.h"
-#include "imaging/Blend.h"
+#include "imaging/ops/Blend.h"
 
 namespace tessaro::editor {
 namespace {
@@ -95,7 +95,9 @@ TEST(FlattenTest, BandsGiveThePerPixelComposite) {
 TEST(FlattenTest, StopsWhenCancelled) {
   std::atomic<bool> flag{true};
   Image out;
-  EXPECT_EQ(FlattenArea(MixedDocument(), {0, 0, 37, 29}, out, CancelToken(&flag)).message(), "cancelled");
+  Status s = FlattenArea(MixedDocument(), {0, 0, 37, 29}, out, CancelToken(&flag));
+  EXPECT_EQ(s.message(), "cancelled");
+  EXPECT_TRUE(s.cancelled());
 }
 
 TEST(MaskPlaneTest, KeepsOnlyTheBoxOfValuesThatDifferFromOutside) {

@@ -7,7 +7,7 @@
 
 #include "editor/DocumentFiles.h"
 #include "editor/tests/EditorTestUtil.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::editortest {
 namespace {
@@ -275,7 +275,7 @@ TEST_F(SaveTest, PhotosLoadAsOneLayerAtTheirResolution) {
   const std::string jpg = folder.File("photo.jpg");
   WriteImageOptions o;
   o.jpeg.quality = 95;
-  o.jpeg.ppi = 300;
+  o.ppi = 300;
   o.jpeg.subsampleChroma = false;
   ASSERT_OK(WriteImageFile(jpg, PhotoLike(64, 48), o));
   ASSERT_OK_AND_ASSIGN(DocumentRef doc, app->Load(jpg));

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "editor/tests/EditorTestUtil.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::editortest {
 namespace {
@@ -35,7 +35,7 @@ class SemanticsTest : public EditorFixture {
     const std::string path = folder.File("tmp.jpg");
     WriteImageOptions o;
     o.jpeg.quality = 95;
-    o.jpeg.ppi = 150;
+    o.ppi = 150;
     EXPECT_TRUE(WriteImageFile(path, Solid(300, 200, kPaper), o).ok());
     return path;
   }

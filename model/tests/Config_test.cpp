@@ -86,6 +86,7 @@ TEST(Config, MissingFileGivesDefaults) {
   EXPECT_EQ(settings.MarginV, 10);
   EXPECT_EQ(settings.WaterMarkTrans, 60);
   EXPECT_EQ(settings.WaterMarkScale, 100);
+  EXPECT_EQ(settings.ImageEditor, "") << "the desktop's handler";
   EXPECT_TRUE(sizes.empty());
 }
 
@@ -152,6 +153,7 @@ TEST(Config, SaveAndLoadKeepSettingsAndCustomSizes) {
   settings.MarginV = 2;
   settings.WaterMarkTrans = 30;
   settings.WaterMarkScale = 90;
+  settings.ImageEditor = "gimp --new-instance";
   TSizeList sizes;
   AddBuiltInSizes(sizes);
   AddSize(sizes, "海报", 2, 20, 30, 1, 1);
@@ -185,6 +187,8 @@ TEST(Config, SaveAndLoadKeepSettingsAndCustomSizes) {
   EXPECT_EQ(loaded.MarginV, 2);
   EXPECT_EQ(loaded.WaterMarkTrans, 30);
   EXPECT_EQ(loaded.WaterMarkScale, 90);
+  EXPECT_EQ(loaded.ImageEditor, "gimp --new-instance");
+  EXPECT_NE(saved.find("\nImageEditor=gimp --new-instance\n"), std::string::npos) << saved;
   ASSERT_EQ(again.size(), kBuiltInSizeCount + 2u);
   EXPECT_EQ(again[19]->Width, 20.0f);
   EXPECT_EQ(again[19]->Height, 30.0f);

@@ -14,7 +14,9 @@ namespace tessaro::testing {
 
 class ControllerTest : public ::testing::Test {
  protected:
-  ControllerTest() : FViews{FTemps, FPhotos, FSets, FStats, FDialogs, FProgress, FPreview, FWindow, FClock} {}
+  ControllerTest()
+      : FViews{FTemps,   FPhotos, FSets,  FStats,   FDialogs, FProgress,
+               FPreview, FWindow, FClock, FDesktop, FPower} {}
 
   void SetUp() override {
     MakeDirectories(FDir / "app");
@@ -27,6 +29,7 @@ class ControllerTest : public ::testing::Test {
     FCtl.reset();
     for (FakeRowList* list : {&FTemps, &FPhotos, &FSets, &FStats}) list->Clear();
     FCtl = std::make_unique<TMainController>(FViews, Paths());
+    FCtl->SetComposeService(FCompose);
     FCtl->Start();
     Check();
   }
@@ -104,6 +107,9 @@ class ControllerTest : public ::testing::Test {
   FakePreview FPreview;
   FakeWindow FWindow;
   FakeClock FClock;
+  FakeDesktop FDesktop;
+  FakePower FPower;
+  FakeCompose FCompose;
   TViews FViews;
   std::unique_ptr<TMainController> FCtl;
 };

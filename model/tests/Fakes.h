@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/FileIo.h"
+#include "model/Compose.h"
 #include "model/Package.h"
 #include "model/Views.h"
 
@@ -97,7 +98,19 @@ class FakeRowList : public TRowList {
 // anything unexpected fails the test.
 class FakeDialogs : public TDialogService {
  public:
-  enum class Kind { Info, YesNo, YesNoCancel, SaveName, OpenSets, OpenPictures, Browse, CustomSizes };
+  enum class Kind {
+    Info,
+    YesNo,
+    YesNoCancel,
+    SaveName,
+    OpenSets,
+    OpenPictures,
+    Browse,
+    CustomSizes,
+    OkCancel,
+    SaveResult,
+    Folder
+  };
 
   struct Step {
     Kind What = Kind::Info;
@@ -136,6 +149,19 @@ class FakeDialogs : public TDialogService {
   void ExpectCustomSizes(std::function<void(TSizeNode&, TSizeList&)> action) {
     Push(Kind::CustomSizes).Action = std::move(action);
   }
+  void ExpectOkCancel(const std::string& caption, const std::string& text, bool ok) {
+    Push(Kind::OkCancel, caption, text).Answer = ok ? TAnswer::Yes : TAnswer::Cancel;
+  }
+  // The result save dialog: the proposed name, then "extension|filter". An
+  // empty path answers Cancel.
+  void ExpectSaveResult(const std::string& proposedName, const std::string& extension,
+                        const std::string& filter, const std::string& path) {
+    Push(Kind::SaveResult, proposedName, extension + "|" + filter).Paths = {path};
+  }
+  // An empty path answers Cancel.
+  void ExpectFolder(const std::string& title, const std::string& path) {
+    Push(Kind::Folder, title).Paths = {path};
+  }
 
   void ShowInfo(const std::string& text) override { Next(Kind::Info, kInfoCaption, text); }
   TAnswer AskYesNo(const std::string& caption, const std::string& text) override {
@@ -170,6 +196,19 @@ class FakeDialogs : public TDialogService {
     const Step* s = Next(Kind::CustomSizes, "", "");
     TSizeNode unused;
     if (s && s->Action) s->Action(unused, sizeList);
+  }
+  bool AskOkCancel(const std::string& caption, const std::string& text) override {
+    const Step* s = Next(Kind::OkCancel, caption, text);
+    return s && s->Answer == TAnswer::Yes;
+  }
+  std::string SaveResultFileName(const std::string& proposedName, const std::string& defaultExtension,
+                                 const std::string& filter) override {
+    const Step* s = Next(Kind::SaveResult, proposedName, defaultExtension + "|" + filter);
+    return s ? s->Paths.front() : std::string();
+  }
+  std::string ChooseFolder(const std::string& title) override {
+    const Step* s = Next(Kind::Folder, title, "");
+    return s ? s->Paths.front() : std::string();
   }
 
   std::deque<Step> Script;
@@ -271,12 +310,95 @@ class FakeWindow : public TWindowService {
     ++MenuBuilds;
   }
   void ClearStatLargeView() override { ++LargeViewClears; }
+  void PlayCompletionTune(const std::string& soundFile) override { Tune.push_back("Play " + soundFile); }
+  void StopCompletionTune() override { Tune.push_back("Stop"); }
 
   TLeftPage Page = TLeftPage::Template;
+  std::vector<std::string> Tune;
   std::string SetInfo, SizeCaption;
   std::vector<TSizeMenuItem> Menu;
   int MenuBuilds = 0;
   int LargeViewClears = 0;
+};
+
+class FakeDesktop : public TDesktopService {
+ public:
+  void OpenFolder(const std::string& folder) override { OpenedFolders.push_back(folder); }
+  Status OpenInImageEditor(const std::string& command, const std::string& file) override {
+    EditorLaunches.push_back(command + "|" + file);
+    return LaunchFails ? Status::Error("cannot start " + command) : Status::Ok();
+  }
+  std::vector<std::string> OpenedFolders;
+  std::vector<std::string> EditorLaunches;  // "command|file"
+  bool LaunchFails = false;
+};
+
+// Counts power-offs; never switches anything off.
+class FakePower : public TPowerService {
+ public:
+  Status PowerOff() override {
+    ++PowerOffs;
+    return Status::Ok();
+  }
+  int PowerOffs = 0;
+};
+
+// The engine as a script. Every job is recorded with what the controller
+// had prepared when it started; by default a job writes its preview and its
+// result file (the text "job N") and finishes. Jobs are numbered from 0 in
+// the order they run.
+class FakeCompose : public TComposeService {
+ public:
+  struct Run {
+    TComposeJob Job;
+    std::string Info;
+    std::string Counter;          // "number/total" of the progress window
+    bool FolderExisted = false;   // the preview file's folder
+    bool PreviewExisted = false;  // the preview file itself
+    bool ResultExisted = false;
+  };
+
+  TEditorCheck CheckEditor(int& versionIndex) override {
+    ++Checks;
+    versionIndex = Check == TEditorCheck::Ready ? VersionIndex : -1;
+    return Check;
+  }
+  TJobOutcome RunJob(const TComposeJob& job, const std::string& info) override {
+    const int n = static_cast<int>(Runs.size());
+    Run run;
+    run.Job = job;
+    run.Info = info;
+    run.Counter = std::to_string(Number) + "/" + std::to_string(Total);
+    run.FolderExisted = DirectoryExists(FolderOf(job.PreviewFile));
+    run.PreviewExisted = FileExists(job.PreviewFile);
+    run.ResultExisted = !job.ResultFile.empty() && FileExists(job.ResultFile);
+    Runs.push_back(run);
+    if (n == TickShutdownAt) Shutdown = true;
+    if (n == CancelAt) return TJobOutcome::Cancelled;
+    if (FailingJobs.count(n)) return TJobOutcome::Finished;
+    EXPECT_TRUE(WriteFileAtomic(job.PreviewFile, std::string_view("job " + std::to_string(n))).ok());
+    if (!job.ResultFile.empty()) {
+      EXPECT_TRUE(WriteFileAtomic(job.ResultFile, std::string_view("job " + std::to_string(n))).ok());
+    }
+    return TJobOutcome::Finished;
+  }
+  void SetJobCounter(int total, int number) override {
+    Total = total;
+    Number = number;
+  }
+  void NextJob() override { ++Number; }
+  bool ShutdownChecked() const override { return Shutdown; }
+  void SetShutdownChecked(bool checked) override { Shutdown = checked; }
+
+  TEditorCheck Check = TEditorCheck::Ready;
+  int VersionIndex = 2;
+  int CancelAt = -1;          // this job is cancelled (writes nothing)
+  int TickShutdownAt = -1;    // the operator ticks the shutdown box during this job
+  std::set<int> FailingJobs;  // these jobs write nothing
+  int Checks = 0;
+  int Total = 0, Number = 0;
+  bool Shutdown = false;
+  std::vector<Run> Runs;
 };
 
 class FakeClock : public TClock {

@@ -8,8 +8,8 @@
 
 #include "base/ByteReader.h"
 #include "base/FileIo.h"
-#include "imaging/Codecs.h"
-#include "imaging/Resample.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/ops/Resample.h"
 #include "tools/pack/Scenes.h"
 
 namespace tessaro::demo {
@@ -36,7 +36,6 @@ Image TurnCounterClockwise(const Image& upright) {
 Status WriteJpeg(const std::string& path, const Image& image, int orientation, bool thumbnail) {
   JpegEncodeOptions options;
   options.quality = 90;
-  options.ppi = kPhotoPpi;
   options.orientation = orientation;
   if (thumbnail) {
     const int tw = 160, th = std::max(1, int(160.0 * image.height() / image.width()));
@@ -48,7 +47,7 @@ Status WriteJpeg(const std::string& path, const Image& image, int orientation, b
     if (!bytes.ok()) return bytes.status();
     options.exifThumbnail = std::move(*bytes);
   }
-  auto bytes = EncodeJpeg(image, options);
+  auto bytes = EncodeJpeg(image, options, kPhotoPpi);
   if (!bytes.ok()) return bytes.status();
   return WriteFileAtomic(path, *bytes);
 }
@@ -247,7 +246,7 @@ Status WriteDemoPhoto(const TDemoPhoto& photo, const std::string& folder) {
   if (ext == ".gif") return WriteGif(path, upright);
   if (ext == ".tga") return WriteTga(path, upright);
   WriteImageOptions options;
-  options.jpeg.ppi = kPhotoPpi;
+  options.ppi = kPhotoPpi;
   options.layerName = StemOf(photo.Name);
   return WriteImageFile(path, upright, options);  // .png, .psd
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "base/FileIo.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "model/Package.h"
 #include "model/Photos.h"
 #include "model/SetFile.h"

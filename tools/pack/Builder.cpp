@@ -13,11 +13,11 @@
 
 #include "base/FileIo.h"
 #include "base/Parallel.h"
-#include "imaging/Adjust.h"
-#include "imaging/Blend.h"
-#include "imaging/Codecs.h"
-#include "imaging/Psd.h"
-#include "imaging/Resample.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/ops/Adjust.h"
+#include "imaging/ops/Blend.h"
+#include "imaging/ops/Resample.h"
+#include "imaging/psd/Psd.h"
 #include "model/Package.h"
 #include "tools/pack/Raster.h"
 #include "tools/pack/Scenes.h"
@@ -552,8 +552,7 @@ std::vector<TDescriptionError> BuildPackage(const TTemplateDesc& desc, const std
     if (!psd.ok()) return fail(std::string(isPreview ? "preview" : "result") + " document: " + psd.message());
     JpegEncodeOptions jpeg;
     jpeg.quality = kBackgroundJpegQuality;
-    jpeg.ppi = v.Resolution;
-    auto background = EncodeJpeg(build.Background, jpeg);
+    auto background = EncodeJpeg(build.Background, jpeg, v.Resolution);
     if (!background.ok()) return fail(background.message());
     if (Status s = EncipherImageHead(*background); !s.ok()) return fail(s.message());
 

@@ -8,7 +8,7 @@
 
 #include "base/FileIo.h"
 #include "base/Text.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "model/Package.h"
 #include "tools/pack/Svg.h"
 

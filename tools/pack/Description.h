@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "imaging/BlendMode.h"
-#include "imaging/Geometry.h"
 #include "imaging/Image.h"
+#include "imaging/ops/Geometry.h"
 
 namespace tessaro::authoring {
 

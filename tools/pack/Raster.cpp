@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/Parallel.h"
-#include "imaging/Resample.h"
+#include "imaging/ops/Resample.h"
 
 namespace tessaro::authoring {
 

@@ -2,7 +2,7 @@
 // their windows (anti-aliased shapes, stretched grey mask pictures, feathered
 // edges) and small helpers on pictures.
 //
-// Coordinates follow imaging/Geometry.h: pixel (i, j) covers [i, i + 1) x
+// Coordinates follow imaging/ops/Geometry.h: pixel (i, j) covers [i, i + 1) x
 // [j, j + 1). A channel holds 255 where the photo shows.
 //
 // Thread-safety: pure functions on the buffers they are given; large work is
@@ -10,8 +10,8 @@
 #pragma once
 
 #include "base/Status.h"
-#include "imaging/Geometry.h"
 #include "imaging/Image.h"
+#include "imaging/ops/Geometry.h"
 #include "tools/pack/Description.h"
 
 namespace tessaro::authoring {

@@ -20,7 +20,7 @@
 
 #include "base/FileIo.h"
 #include "crypt/CryptRsa.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 extern char** environ;
 

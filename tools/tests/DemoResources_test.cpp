@@ -11,7 +11,7 @@
 #include <set>
 
 #include "base/FileIo.h"
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "imaging/tests/psd/PsdTestUtil.h"
 #include "model/Package.h"
 #include "model/SetFile.h"

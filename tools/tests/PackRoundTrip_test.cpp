@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include "base/FileIo.h"
-#include "imaging/Codecs.h"
-#include "imaging/Psd.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/psd/Psd.h"
 #include "model/Package.h"
 #include "tools/pack/Svg.h"
 

@@ -2,8 +2,8 @@
 // refusal of malformed headers.
 #include <gtest/gtest.h>
 
-#include "imaging/Codecs.h"
-#include "imaging/CodecsInternal.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/codecs/CodecsInternal.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
 namespace tessaro {

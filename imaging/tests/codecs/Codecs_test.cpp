@@ -1,5 +1,5 @@
 // Format sniffing, dispatch, orientation, file probing and writing.
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "base/FileIo.h"
-#include "imaging/CodecsInternal.h"
-#include "imaging/Psd.h"
+#include "imaging/codecs/CodecsInternal.h"
+#include "imaging/psd/Psd.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
 namespace tessaro {
@@ -196,8 +196,7 @@ TEST(ProbeImageFileTest, NeedsOnlyTheHeader) {
   Image image = test::MakeGradient(640, 480);
   JpegEncodeOptions options;
   options.orientation = 6;
-  options.ppi = 240;
-  Result<std::vector<uint8_t>> jpeg = EncodeJpeg(image, options);
+  Result<std::vector<uint8_t>> jpeg = EncodeJpeg(image, options, 240);
   ASSERT_TRUE(jpeg.ok());
   std::vector<uint8_t> bytes = *jpeg;
   size_t sos = 2;
@@ -299,7 +298,7 @@ TEST(WriteImageFileTest, ChoosesTheEncoderByExtension) {
   TempFolder folder;
   Image image = test::MakeGradient(64, 48, true);
   WriteImageOptions options;
-  options.jpeg.ppi = 150;
+  options.ppi = 150;
   ASSERT_TRUE(WriteImageFile(folder.Path("a.PNG"), image, options).ok());
   ASSERT_TRUE(WriteImageFile(folder.Path("a.jpeg"), image, options).ok());
   Result<DecodedImage> png = DecodeImageFile(folder.Path("a.PNG"));
@@ -319,6 +318,7 @@ TEST(EncodeJpegTest, RaisedCancelFlagStopsTheEncoder) {
   Result<std::vector<uint8_t>> jpeg = EncodeJpeg(test::MakeGradient(64, 64), options);
   ASSERT_FALSE(jpeg.ok());
   EXPECT_EQ(jpeg.message(), "cancelled");
+  EXPECT_TRUE(jpeg.cancelled());
   cancel = false;
   EXPECT_TRUE(EncodeJpeg(test::MakeGradient(64, 64), options).ok());
 }
@@ -345,6 +345,7 @@ TEST(EncodeJpegTest, CancelAfterTheOutputGrewReleasesEverythingOnce) {
   canceller.join();
   if (!jpeg.ok()) {
     EXPECT_EQ(jpeg.message(), "cancelled");
+    EXPECT_TRUE(jpeg.cancelled());
   }
 }
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <map>
 
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
 namespace tessaro {

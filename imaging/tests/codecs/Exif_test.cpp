@@ -1,4 +1,4 @@
-#include "imaging/Exif.h"
+#include "imaging/codecs/Exif.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
 namespace tessaro {
@@ -15,8 +15,8 @@ Image Solid(int w, int h, Rgba8 colour) {
   return image;
 }
 
-std::vector<uint8_t> Jpeg(const Image& image, JpegEncodeOptions options = {}) {
-  Result<std::vector<uint8_t>> bytes = EncodeJpeg(image, options);
+std::vector<uint8_t> Jpeg(const Image& image, JpegEncodeOptions options = {}, double ppi = 72) {
+  Result<std::vector<uint8_t>> bytes = EncodeJpeg(image, options, ppi);
   EXPECT_TRUE(bytes.ok()) << bytes.message();
   return bytes.ok() ? *bytes : std::vector<uint8_t>();
 }
@@ -83,10 +83,9 @@ TEST(JpegTest, TransparencyIsFlattenedOverWhite) {
 
 TEST(JpegTest, EncoderWritesResolutionOrientationAndProgression) {
   JpegEncodeOptions options;
-  options.ppi = 300;
   options.orientation = 8;
   options.progressive = true;
-  Result<ImageInfo> info = ProbeImage(Jpeg(test::MakeGradient(30, 20), options));
+  Result<ImageInfo> info = ProbeImage(Jpeg(test::MakeGradient(30, 20), options, 300));
   ASSERT_TRUE(info.ok());
   EXPECT_EQ(info->xPpi, 300);
   EXPECT_EQ(info->yPpi, 300);

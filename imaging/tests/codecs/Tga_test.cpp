@@ -1,8 +1,8 @@
 // TGA reader: origins, run-length packets, colour maps, alpha rules.
 #include <gtest/gtest.h>
 
-#include "imaging/Codecs.h"
-#include "imaging/CodecsInternal.h"
+#include "imaging/codecs/Codecs.h"
+#include "imaging/codecs/CodecsInternal.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
 namespace tessaro {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "imaging/Codecs.h"
+#include "imaging/codecs/Codecs.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
 namespace tessaro {

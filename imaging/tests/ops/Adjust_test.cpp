@@ -1,4 +1,4 @@
-#include "imaging/Adjust.h"
+#include "imaging/ops/Adjust.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "imaging/Blend.h"
+#include "imaging/ops/Blend.h"
 
 #include <gtest/gtest.h>
 

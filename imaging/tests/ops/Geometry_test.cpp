@@ -1,4 +1,4 @@
-#include "imaging/Geometry.h"
+#include "imaging/ops/Geometry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "imaging/Resample.h"
+#include "imaging/ops/Resample.h"
 
 #include <gtest/gtest.h>
 

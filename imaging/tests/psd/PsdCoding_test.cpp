@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "imaging/PsdInternal.h"
+#include "imaging/psd/PsdInternal.h"
 
 namespace tessaro::psd {
 namespace {

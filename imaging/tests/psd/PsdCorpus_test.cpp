@@ -11,7 +11,7 @@
 #include <set>
 
 #include "base/FileIo.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 #include "imaging/tests/psd/PsdTestUtil.h"
 
 namespace tessaro {

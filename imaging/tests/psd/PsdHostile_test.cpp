@@ -6,7 +6,7 @@
 #include <random>
 
 #include "base/ByteReader.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 #include "imaging/tests/psd/PsdTestUtil.h"
 
 namespace tessaro {

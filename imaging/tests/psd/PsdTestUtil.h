@@ -12,7 +12,7 @@
 
 #include "base/FileIo.h"
 #include "imaging/Image.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 
 namespace tessaro::psdtest {
 

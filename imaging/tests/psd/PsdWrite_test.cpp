@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/FileIo.h"
-#include "imaging/Psd.h"
+#include "imaging/psd/Psd.h"
 #include "imaging/tests/psd/PsdTestUtil.h"
 
 namespace tessaro {
@@ -127,6 +127,7 @@ TEST(PsdWrite, RaisedCancelFlagStopsTheWriter) {
   auto bytes = WritePsd(doc, PsdWriteOptions{&cancel});
   ASSERT_FALSE(bytes.ok());
   EXPECT_EQ(bytes.message(), "cancelled");
+  EXPECT_TRUE(bytes.cancelled());
   cancel = false;
   EXPECT_TRUE(WritePsd(doc, PsdWriteOptions{&cancel}).ok()) << "a lowered flag writes as usual";
 }

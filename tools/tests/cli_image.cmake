@@ -1,0 +1,23 @@
+# Tests of tessaro-cli convert and inspect on a checked-in picture (12 x 8, 300 ppi).
+# Failing commands print their exit status so that the pattern checks it too.
+if(TESSARO_TESTS)
+  set(_cli_data ${CMAKE_CURRENT_SOURCE_DIR}/tests/data/gradient_300ppi.png)
+  set(_cli_out ${CMAKE_BINARY_DIR}/cli_image_test)
+  add_test(NAME cli_inspect_image COMMAND tessaro-cli inspect ${_cli_data})
+  set_tests_properties(cli_inspect_image PROPERTIES PASS_REGULAR_EXPRESSION
+    "\"format\": \"PNG\".*\"width\": 12,.*\"height\": 8,.*\"xPpi\": 300")
+  add_test(NAME cli_convert_to_jpeg COMMAND sh -c
+    "mkdir -p '${_cli_out}' && '$<TARGET_FILE:tessaro-cli>' convert '${_cli_data}' '${_cli_out}/g.jpg' --quality 80 && '$<TARGET_FILE:tessaro-cli>' inspect '${_cli_out}/g.jpg'")
+  set_tests_properties(cli_convert_to_jpeg PROPERTIES PASS_REGULAR_EXPRESSION
+    "\"format\": \"JPEG\".*\"width\": 12,.*\"xPpi\": 300")
+  add_test(NAME cli_inspect_missing_file COMMAND sh -c
+    "'$<TARGET_FILE:tessaro-cli>' inspect /nonexistent/photo.jpg 2>&1; echo exit=$?")
+  set_tests_properties(cli_inspect_missing_file PROPERTIES PASS_REGULAR_EXPRESSION
+    "^tessaro-cli: /nonexistent/photo.jpg: no such file\nexit=1\n$")
+  add_test(NAME cli_convert_unknown_output COMMAND sh -c
+    "'$<TARGET_FILE:tessaro-cli>' convert '${_cli_data}' '${_cli_out}/g.webp' 2>&1; echo exit=$?")
+  set_tests_properties(cli_convert_unknown_output PROPERTIES PASS_REGULAR_EXPRESSION "g.webp: unknown output format.*exit=1")
+  add_test(NAME cli_convert_damaged_input COMMAND sh -c
+    "mkdir -p '${_cli_out}' && head -c 100 '${_cli_data}' > '${_cli_out}/cut.png' && '$<TARGET_FILE:tessaro-cli>' convert '${_cli_out}/cut.png' '${_cli_out}/x.png' 2>&1; echo exit=$?")
+  set_tests_properties(cli_convert_damaged_input PROPERTIES PASS_REGULAR_EXPRESSION "cut.png: [^\n]*truncated[^\n]*\nexit=1")
+endif()
