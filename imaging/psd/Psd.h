@@ -129,6 +129,10 @@ struct PsdReadOptions {
   bool layers = true;         // decode layer records and their pixels
   bool composite = true;      // decode the merged image
   bool alphaChannels = true;  // decode the extra channels after the merged image
+  // Refuse a document, layer or mask of more pixels than this, from the
+  // sizes the file states, before allocating. 0 means
+  // kDefaultDecodePixelLimit (250 megapixels); at most kMaxImagePixels.
+  int64_t maxPixels = 0;
 };
 
 // Header facts read without decoding pixels.
