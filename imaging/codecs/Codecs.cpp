@@ -394,6 +394,7 @@ Status WriteImageFile(const std::string& path, const Image& image, const WriteIm
   if (!entry)
     return Status::Error("unknown output format '" + AsciiLower(ExtensionOf(path)) + "' (use " +
                          WritableExtensions() + ")");
+  if (entry->codec->writeFile) return entry->codec->writeFile(path, image, options);
   Result<std::vector<uint8_t>> bytes = entry->codec->encode(image, options);
   if (!bytes.ok()) return bytes.status();
   return WriteFileAtomic(path, *bytes);

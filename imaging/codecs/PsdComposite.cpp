@@ -107,6 +107,10 @@ Result<std::vector<uint8_t>> EncodeOneLayer(const Image& image, const WriteImage
   return WritePsd(doc);
 }
 
+Status WriteOneLayer(const std::string& path, const Image& image, const WriteImageOptions& options) {
+  return WriteSingleLayerPsdFile(path, image, options.layerName, options.ppi);
+}
+
 }  // namespace
 
 const ImageCodec kPsdCodec = {
@@ -116,6 +120,7 @@ const ImageCodec kPsdCodec = {
     .probe = ProbeLayered,
     .decode = DecodeComposite,
     .encode = EncodeOneLayer,
+    .writeFile = WriteOneLayer,
 };
 
 }  // namespace tessaro::codecs
