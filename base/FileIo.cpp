@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -370,6 +371,89 @@ std::string StemOf(std::string_view path) {
   std::string name = FileNameOf(path);
   size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+Result<TAtomicFileWriter> TAtomicFileWriter::Open(const std::string& path) {
+  auto resolved = FinalTarget(path);
+  if (!resolved.ok()) return resolved.status();
+  TAtomicFileWriter out;
+  out.FTarget = *resolved;
+  RemoveStaleTemporaries(FolderOf(out.FTarget));
+  struct stat old;
+  out.FReplacing = ::stat(out.FTarget.c_str(), &old) == 0;
+  if (out.FReplacing) {
+    if (!S_ISREG(old.st_mode))
+      return Status::Error(out.FTarget + ": not a regular file (" + KindOf(old.st_mode) + ")");
+    out.FMode = old.st_mode & 07777;
+    out.FUid = old.st_uid;
+    out.FGid = old.st_gid;
+  }
+  auto created = CreateTemporary(out.FTarget, out.FReplacing ? 0600 : 0666, out.FTemp);
+  if (!created.ok()) return created.status();
+  out.FFd = *created;
+  return out;
+}
+
+TAtomicFileWriter::TAtomicFileWriter(TAtomicFileWriter&& other) noexcept { *this = std::move(other); }
+
+TAtomicFileWriter& TAtomicFileWriter::operator=(TAtomicFileWriter&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    FTarget = std::move(other.FTarget);
+    FTemp = std::move(other.FTemp);
+    FFd = std::exchange(other.FFd, -1);
+    FSize = std::exchange(other.FSize, 0);
+    FReplacing = other.FReplacing;
+    FMode = other.FMode;
+    FUid = other.FUid;
+    FGid = other.FGid;
+  }
+  return *this;
+}
+
+Status TAtomicFileWriter::WriteAt(uint64_t offset, const void* data, size_t size) {
+  if (FFd < 0) return Status::Error(FTarget + ": cannot write (the file is closed)");
+  const auto* p = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(FFd, p + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Status::Error(ErrnoText(FTemp, "cannot write"));
+    }
+    done += static_cast<size_t>(n);
+  }
+  FSize = std::max<uint64_t>(FSize, offset + size);
+  return Status::Ok();
+}
+
+Status TAtomicFileWriter::Write(const void* data, size_t size) { return WriteAt(FSize, data, size); }
+
+Status TAtomicFileWriter::Commit() {
+  if (FFd < 0) return Status::Error(FTarget + ": cannot write (the file is closed)");
+  auto fail = [&](const std::string& message) {
+    Discard();
+    return Status::Error(message);
+  };
+  if (FReplacing) {
+    // As in WriteFileAtomic: owner and group where permitted, then the mode.
+    if (::fchown(FFd, FUid, FGid) != 0) (void)!::fchown(FFd, static_cast<uid_t>(-1), FGid);
+    if (::fchmod(FFd, FMode) != 0) return fail(ErrnoText(FTemp, "cannot set the mode"));
+  }
+  if (::fsync(FFd) != 0) return fail(ErrnoText(FTemp, "cannot write"));
+  if (::rename(FTemp.c_str(), FTarget.c_str()) != 0) return fail(ErrnoText(FTarget, "cannot replace"));
+  // Closed (and unlocked) only after the rename, as in WriteFileAtomic.
+  const int fd = std::exchange(FFd, -1);
+  FTemp.clear();
+  if (::close(fd) != 0) return Status::Error(ErrnoText(FTarget, "cannot write"));
+  return SyncFolder(FolderOf(FTarget));
+}
+
+void TAtomicFileWriter::Discard() {
+  if (FFd < 0) return;
+  ::unlink(FTemp.c_str());
+  ::close(std::exchange(FFd, -1));
+  FTemp.clear();
 }
 
 }  // namespace tessaro

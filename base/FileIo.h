@@ -112,4 +112,36 @@ std::string ExtensionOf(std::string_view path);
 // File name without folder and extension: "/a/套系_1.cys" -> "套系_1"
 std::string StemOf(std::string_view path);
 
+// A file written in pieces with the guarantees of WriteFileAtomic (the same
+// temporaries and clean-up of stale ones, the old file's mode and owner kept,
+// symbolic links written through, the file and its folder flushed), for
+// output too large to build in memory first. Open creates the temporary,
+// Write appends, WriteAt overwrites bytes already written (lengths known only
+// later), Commit renames the temporary over the path. Until Commit succeeds
+// the old file is untouched; Discard, a failed Commit or destruction removes
+// the temporary. Move-only; not thread-safe.
+class TAtomicFileWriter {
+ public:
+  static Result<TAtomicFileWriter> Open(const std::string& path);
+  TAtomicFileWriter(TAtomicFileWriter&& other) noexcept;
+  TAtomicFileWriter& operator=(TAtomicFileWriter&& other) noexcept;
+  TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+  TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+  ~TAtomicFileWriter() { Discard(); }
+
+  Status Write(const void* data, size_t size);
+  Status WriteAt(uint64_t offset, const void* data, size_t size);
+  uint64_t Size() const { return FSize; }
+  Status Commit();
+  void Discard();
+
+ private:
+  TAtomicFileWriter() = default;
+  std::string FTarget, FTemp;
+  int FFd = -1;
+  uint64_t FSize = 0;
+  bool FReplacing = false;
+  uint32_t FMode = 0, FUid = 0, FGid = 0;
+};
+
 }  // namespace tessaro

@@ -247,21 +247,17 @@ Status SaveDocumentPsd(DocState& doc, const std::string& path, bool withLayers, 
       lent.push_back(Lent{&l, maskLent});
     }
   }
-  Result<std::vector<uint8_t>> bytes = s.ok() ? WritePsd(psd, PsdWriteOptions{cancel})
-                                              : Result<std::vector<uint8_t>>(Status::Error(s.message()));
+  // Written straight to the file, a few bands at a time; a failure or a
+  // cancel leaves the old file as it was.
+  if (s.ok()) s = WritePsdFile(path, psd, PsdWriteOptions{cancel});
   for (size_t i = 0; i < lent.size(); ++i) {
     lent[i].layer->pixels = std::move(psd.layers[i].pixels);
     if (lent[i].mask) lent[i].layer->mask->plane.pixels = std::move(psd.layers[i].mask->pixels);
   }
-  if (!bytes.ok()) {
+  if (!s.ok()) {
     if (cancel.Requested()) return Status::Cancelled();
-    return Status::Error("cannot write " + FileNameOf(path) + ": " + bytes.message());
+    return Status::Error("cannot write " + path + ": " + s.message());
   }
-  psd = PsdDocument{};
-  s = cancel.Check();
-  if (!s.ok()) return s;
-  s = WriteFileAtomic(path, *bytes);
-  if (!s.ok()) return Status::Error("cannot write " + path + ": " + s.message());
   return Status::Ok();
 }
 

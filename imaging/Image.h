@@ -31,6 +31,19 @@ inline constexpr int64_t kMaxImagePixels = int64_t(1) << 31;
 // True when a w x h buffer of `bytesPerPixel` bytes is within the caps.
 bool ImageSizeAllowed(int64_t width, int64_t height, int bytesPerPixel);
 
+// Decoders refuse pictures of more pixels than this unless their caller asks
+// for more: far above any camera (the largest sensors give about 150
+// megapixels, a 48 x 32 inch spread at 300 ppi is 138), yet a small crafted
+// file claiming a bigger size cannot make a decoder take gigabytes.
+inline constexpr int64_t kDefaultDecodePixelLimit = 250'000'000;
+// The limit for a caller's request: `requested` when positive (at most
+// kMaxImagePixels), else kDefaultDecodePixelLimit.
+int64_t DecodePixelLimit(int64_t requested);
+// Ok when a width x height picture is within `limit` pixels and the buffer
+// caps; else "image too large: 30000 x 30000 pixels is more than the
+// 250-megapixel limit" (sizes from a file header, before any allocation).
+Status CheckDecodePixels(int64_t width, int64_t height, int64_t limit);
+
 template <typename Pixel>
 class PixelBuffer {
  public:

@@ -114,15 +114,10 @@ PagePrefetcher::~PagePrefetcher() {
   FState->thread.join();
 }
 
-int64_t PixelCap(const DecodeOptions& options) {
-  return options.maxPixels > 0 ? std::min(options.maxPixels, kMaxImagePixels) : kMaxImagePixels;
-}
+int64_t PixelCap(const DecodeOptions& options) { return DecodePixelLimit(options.maxPixels); }
 
 Status CheckDecodeSize(int64_t width, int64_t height, const DecodeOptions& options) {
-  if (width <= 0 || height <= 0) return Status::Error("image has no pixels (width or height is 0)");
-  if (!ImageSizeAllowed(width, height, 4) || width * height > PixelCap(options))
-    return Status::Error("image too large (" + std::to_string(width) + " x " + std::to_string(height) + ")");
-  return Status::Ok();
+  return CheckDecodePixels(width, height, PixelCap(options));
 }
 
 double TidyPpi(double ppi) {
@@ -399,6 +394,7 @@ Status WriteImageFile(const std::string& path, const Image& image, const WriteIm
   if (!entry)
     return Status::Error("unknown output format '" + AsciiLower(ExtensionOf(path)) + "' (use " +
                          WritableExtensions() + ")");
+  if (entry->codec->writeFile) return entry->codec->writeFile(path, image, options);
   Result<std::vector<uint8_t>> bytes = entry->codec->encode(image, options);
   if (!bytes.ok()) return bytes.status();
   return WriteFileAtomic(path, *bytes);

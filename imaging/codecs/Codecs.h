@@ -82,8 +82,9 @@ struct DecodeOptions {
   bool applyOrientation = true;     // turn the pixels upright by the EXIF/TIFF orientation
   bool allowExifThumbnail = false;  // may answer with the EXIF thumbnail when it is big enough
   bool convertToSrgb = true;        // apply an embedded ICC profile (or PNG gAMA/cHRM) to reach sRGB
-  // Refuse pictures of more pixels than this before allocating anything;
-  // 0 means the global cap (kMaxImagePixels).
+  // Refuse pictures of more pixels than this, from the header, before
+  // allocating anything. 0 means kDefaultDecodePixelLimit (250 megapixels);
+  // callers that need more may ask for up to kMaxImagePixels.
   int64_t maxPixels = 0;
 };
 

@@ -278,9 +278,8 @@ bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int 
   jpeg_read_header(&cinfo, TRUE);
 
   int64_t w = cinfo.image_width, h = cinfo.image_height;
-  if (w <= 0 || h <= 0 || !ImageSizeAllowed(w, h, 4) || w * h > st.pixelCap) {
-    std::snprintf(st.err.message, sizeof st.err.message, "image too large (%lld x %lld)", (long long)w,
-                  (long long)h);
+  if (Status s = CheckDecodePixels(w, h, st.pixelCap); !s.ok()) {
+    std::snprintf(st.err.message, sizeof st.err.message, "%s", s.message().c_str());
     return false;
   }
   // A picture this big cannot come from so few bytes; refusing it early

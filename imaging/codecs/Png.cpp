@@ -108,9 +108,8 @@ bool RunRead(ReadState& st) {
   png_uint_32 width = 0, height = 0;
   int bitDepth = 0, colorType = 0, interlace = 0;
   png_get_IHDR(st.png, st.info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
-  if (int64_t(width) * height > st.pixelCap || !ImageSizeAllowed(width, height, 4)) {
-    std::snprintf(st.message, sizeof st.message, "image too large (%u x %u)", unsigned(width),
-                  unsigned(height));
+  if (Status s = CheckDecodePixels(width, height, st.pixelCap); !s.ok()) {
+    std::snprintf(st.message, sizeof st.message, "%s", s.message().c_str());
     return false;
   }
   FillInfoFromIhdr(st.header, bitDepth, colorType);

@@ -62,6 +62,7 @@ Result<DecodedImage> DecodeComposite(std::span<const uint8_t> bytes, const Decod
   read.layers = false;
   read.alphaChannels = false;
   read.composite = true;
+  read.maxPixels = PixelCap(options);
   Result<PsdDocument> doc = ReadPsd(bytes, read);
   if (!doc.ok()) return doc.status();
   DecodedImage out;
@@ -78,8 +79,6 @@ Result<DecodedImage> DecodeComposite(std::span<const uint8_t> bytes, const Decod
   info.hasIcc = !doc->iccProfile.empty();
   out.pixels = std::move(doc->composite);
   if (out.pixels.empty()) return Status::Error("layered document has no merged image");
-  if (int64_t(out.pixels.width()) * out.pixels.height() > PixelCap(options))
-    return Status::Error("image too large");
   if (options.convertToSrgb && info.hasIcc &&
       (doc->colorMode == PsdColorMode::kRgb || doc->colorMode == PsdColorMode::kGrayscale)) {
     ColorSource source;
@@ -108,6 +107,10 @@ Result<std::vector<uint8_t>> EncodeOneLayer(const Image& image, const WriteImage
   return WritePsd(doc);
 }
 
+Status WriteOneLayer(const std::string& path, const Image& image, const WriteImageOptions& options) {
+  return WriteSingleLayerPsdFile(path, image, options.layerName, options.ppi);
+}
+
 }  // namespace
 
 const ImageCodec kPsdCodec = {
@@ -117,6 +120,7 @@ const ImageCodec kPsdCodec = {
     .probe = ProbeLayered,
     .decode = DecodeComposite,
     .encode = EncodeOneLayer,
+    .writeFile = WriteOneLayer,
 };
 
 }  // namespace tessaro::codecs

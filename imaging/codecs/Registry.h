@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -46,6 +47,10 @@ struct ImageCodec {
   Result<DecodedImage> (*decode)(std::span<const uint8_t> bytes, const DecodeOptions& options) = nullptr;
   // The file's bytes for an image; null when the format is only read.
   Result<std::vector<uint8_t>> (*encode)(const Image& image, const WriteImageOptions& options) = nullptr;
+  // Writes the file itself, atomically, without building it in memory first;
+  // WriteImageFile prefers it to `encode` when set (large layered files).
+  Status (*writeFile)(const std::string& path, const Image& image,
+                      const WriteImageOptions& options) = nullptr;
   // A reduced picture (an embedded thumbnail) read from the source without
   // the rest of the file, when the options allow one; null when the format
   // has none.

@@ -23,4 +23,5 @@ tessaro_test(imaging_codecs_test
     tests/codecs/TiffGif_test.cpp
     tests/codecs/Corpus_test.cpp
     tests/codecs/Registry_test.cpp
+    tests/codecs/PixelLimit_test.cpp
   LIBS tessaro_imaging tessaro_testing)

@@ -129,6 +129,10 @@ struct PsdReadOptions {
   bool layers = true;         // decode layer records and their pixels
   bool composite = true;      // decode the merged image
   bool alphaChannels = true;  // decode the extra channels after the merged image
+  // Refuse a document, layer or mask of more pixels than this, from the
+  // sizes the file states, before allocating. 0 means
+  // kDefaultDecodePixelLimit (250 megapixels); at most kMaxImagePixels.
+  int64_t maxPixels = 0;
 };
 
 // Header facts read without decoding pixels.
@@ -172,5 +176,18 @@ struct PsdWriteOptions {
   CancelToken cancel;
 };
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document, const PsdWriteOptions& options);
+
+// Writes the document to `path` as WritePsd would (the same bytes), without
+// holding the file in memory: the channels are coded a few bands of rows at
+// a time and written out as they are done. The file is replaced atomically
+// (base's TAtomicFileWriter): on any failure or a cancel the old file, if
+// any, stays as it was and nothing else is left behind.
+Status WritePsdFile(const std::string& path, const PsdDocument& document,
+                    const PsdWriteOptions& options = {});
+// A document of one layer named `layerName` ("Layer 1" when empty) holding
+// `image`, which is the merged image too, written as WritePsdFile does
+// without copying the pixels.
+Status WriteSingleLayerPsdFile(const std::string& path, const Image& image, const std::string& layerName,
+                               double ppi, const PsdWriteOptions& options = {});
 
 }  // namespace tessaro

@@ -891,7 +891,7 @@ class ErrorSlot {
 };
 
 // Decodes the layers' pixels and masks. Work is spread over channels.
-Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out) {
+Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out, int64_t pixelLimit) {
   const Header& h = f.header;
   struct Job {
     size_t layer;
@@ -936,6 +936,13 @@ Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out) {
       maskId = -2;
     }
     const IntRect maskRect = maskId == -3 ? m.realRect : m.rect;
+    // The sizes the records claim, before any buffer is made.
+    if (hasPixels)
+      if (Status s = CheckDecodePixels(w, lh, pixelLimit); !s.ok())
+        return Status::Error("layer \"" + layer.name + "\": " + s.message());
+    if (maskId != 0 && !maskRect.Empty())
+      if (Status s = CheckDecodePixels(maskRect.Width(), maskRect.Height(), pixelLimit); !s.ok())
+        return Status::Error("mask of layer \"" + layer.name + "\": " + s.message());
 
     // Every channel to decode is checked against its data before any buffer
     // is made, so memory stays proportional to the input.
@@ -1317,6 +1324,11 @@ Result<PsdInfo> ProbePsd(std::span<const uint8_t> bytes) {
 Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions& options) {
   ParsedFile f;
   if (Status s = ParseFile(bytes, f); !s.ok()) return s;
+  // The merged image and the extra channels have the document's size.
+  if (options.composite || options.alphaChannels)
+    if (Status s = CheckDecodePixels(f.header.width, f.header.height, DecodePixelLimit(options.maxPixels));
+        !s.ok())
+      return s;
   PsdDocument doc;
   doc.width = f.header.width;
   doc.height = f.header.height;
@@ -1330,7 +1342,7 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
   // which are then decoded even when the caller does not want them.
   const bool flatten = options.composite && f.resources.realMergedData == false && !f.layers.records.empty();
   if (options.layers || flatten)
-    if (Status s = DecodeLayers(f, doc.layers); !s.ok()) return s;
+    if (Status s = DecodeLayers(f, doc.layers, DecodePixelLimit(options.maxPixels)); !s.ok()) return s;
   PsdReadOptions mergedOptions = options;
   mergedOptions.composite = options.composite && !flatten;
   if (mergedOptions.composite || mergedOptions.alphaChannels)

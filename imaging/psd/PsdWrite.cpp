@@ -1,11 +1,16 @@
 // Writing layered documents: 8-bit RGB, PSB when a side exceeds the PSD
 // limit (or when a section outgrows 32-bit lengths). Layout as described in
-// PsdInternal.h; every channel is PackBits-coded.
+// PsdInternal.h; every channel is PackBits-coded. The channels are coded a
+// few bands of rows at a time (in parallel) and, when writing to a file,
+// written out as they are done: lengths that come before the data are
+// written as zeros and patched afterwards, so the file is never whole in
+// memory.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 
+#include "base/FileIo.h"
 #include "base/Parallel.h"
 #include "imaging/psd/Psd.h"
 #include "imaging/psd/PsdInternal.h"
@@ -16,14 +21,61 @@ namespace {
 
 using namespace psd;
 
-// A section length or RLE row count that does not fit the PSD field widths:
-// the document is written again as PSB.
-struct Overflow {};
+// Where the document goes. Bytes collect in a buffer; with a file they are
+// written out at each Flush, so that only a bounded part of the document is
+// held. Positions count from the start of the document. The first file error
+// is kept and later writes are dropped.
+class Output {
+ public:
+  explicit Output(TAtomicFileWriter* file) : FFile(file) {}
+  ByteWriter& Bytes() { return FPending; }
+  uint64_t Position() const { return FFlushed + FPending.Size(); }
+  const Status& Error() const { return FError; }
+  void Flush() {
+    if (!FFile || FPending.Size() == 0) return;
+    if (FError.ok()) FError = FFile->Write(FPending.Bytes().data(), FPending.Size());
+    FFlushed += FPending.Size();
+    FPending.Bytes().clear();
+  }
+  // Overwrites n bytes at an earlier position.
+  void Patch(uint64_t at, const uint8_t* data, size_t n) {
+    if (at < FFlushed) {
+      const size_t early = static_cast<size_t>(std::min<uint64_t>(n, FFlushed - at));
+      if (FError.ok()) FError = FFile->WriteAt(at, data, early);
+      at += early, data += early, n -= early;
+    }
+    if (n > 0) std::memcpy(FPending.Bytes().data() + (at - FFlushed), data, n);
+  }
+  std::vector<uint8_t> Take() { return FPending.Take(); }
+
+ private:
+  TAtomicFileWriter* FFile;
+  ByteWriter FPending;
+  uint64_t FFlushed = 0;
+  Status FError = Status::Ok();
+};
+
+// The pixels to write: the document's own, or an image the caller lends for
+// the composite and the layers (one picture written as both, uncopied).
+struct Pixels {
+  const Image* composite = nullptr;
+  std::vector<const Image*> layers;  // one per layer, the layer's pixels
+
+  static Pixels Of(const PsdDocument& doc) {
+    Pixels p;
+    p.composite = &doc.composite;
+    for (const PsdLayer& l : doc.layers) p.layers.push_back(&l.pixels);
+    return p;
+  }
+};
 
 class Writer {
  public:
-  Writer(const PsdDocument& doc, bool psb, CancelToken cancel) : FDoc(doc), FPsb(psb), FCancel(cancel) {}
-  Result<std::vector<uint8_t>> Write();
+  Writer(const PsdDocument& doc, const Pixels& pixels, bool psb, CancelToken cancel, Output& out)
+      : FDoc(doc), FPixels(pixels), FPsb(psb), FCancel(cancel), FOut(out) {}
+  Status Write();
+  // A section length or RLE row count did not fit the PSD field widths: the
+  // document must be written again as PSB.
   bool Overflowed() const { return FOverflow; }
   bool Cancelled() const { return FCancelled; }
   // Polled between rows and bands; remembers a cancel once seen.
@@ -33,14 +85,6 @@ class Writer {
   }
 
  private:
-  struct Channel {
-    int16_t id = 0;
-    std::vector<uint8_t> bytes;  // compression code, row counts, data
-  };
-  struct EncodedLayer {
-    std::vector<Channel> channels;
-  };
-
   void Length(ByteWriter& w, uint64_t v) {
     if (FPsb) {
       w.U64BE(v);
@@ -49,75 +93,111 @@ class Writer {
       w.U32BE(static_cast<uint32_t>(v));
     }
   }
-  void PatchLength(ByteWriter& w, size_t at, uint64_t v) {
-    if (FPsb) {
-      w.PatchU64BE(at, v);
-    } else {
-      if (v > 0xFFFFFFFFu) FOverflow = true;
-      w.PatchU32BE(at, static_cast<uint32_t>(v));
-    }
+  void PatchLength(uint64_t at, uint64_t v) {
+    uint8_t b[8];
+    const int n = FPsb ? 8 : 4;
+    if (!FPsb && v > 0xFFFFFFFFu) FOverflow = true;
+    for (int i = 0; i < n; ++i) b[i] = uint8_t(v >> (8 * (n - 1 - i)));
+    FOut.Patch(at, b, size_t(n));
   }
 
-  // Codes `height` rows of `width` samples; `row(y, buffer)` returns the
-  // samples of row y (it may fill `buffer`, which holds width bytes).
+  // Codes `planes` planes of `height` rows of `width` samples with
+  // PackBits: the byte counts of every row of every plane, then the data,
+  // plane by plane. `row(plane, y, buffer)` returns the samples of a row (it
+  // may fill `buffer`, which holds width bytes).
   template <typename RowFn>
-  std::vector<uint8_t> EncodeRle(int width, int height, RowFn row);
-  std::vector<uint8_t> EncodeImageChannel(const Image& img, int component);
-  std::vector<uint8_t> EncodePlane(const Plane& plane);
+  void StreamRle(int planes, int width, int height, RowFn row);
+  void WriteLayerChannel(const PsdLayer& layer, const Image& pixels, size_t channel);
 
   void WriteResources(ByteWriter& w);
-  void WriteLayerSection(ByteWriter& w);
-  void WriteLayerRecord(ByteWriter& w, const PsdLayer& layer, const EncodedLayer& encoded);
-  void WriteMerged(ByteWriter& w);
+  void WriteLayerSection();
+  // Writes a layer's record with its channel lengths as zeros; adds the
+  // positions of those lengths to `lengthsAt`.
+  void WriteLayerRecord(const PsdLayer& layer, size_t channels, std::vector<uint64_t>& lengthsAt);
+  void WriteMerged();
 
   const PsdDocument& FDoc;
+  const Pixels& FPixels;
   bool FPsb;
-  bool FOverflow = false;
+  std::atomic<bool> FOverflow{false};
   bool FTransparency = false;
   CancelToken FCancel;
   std::atomic<bool> FCancelled{false};
+  Output& FOut;
 };
 
 template <typename RowFn>
-std::vector<uint8_t> Writer::EncodeRle(int width, int height, RowFn row) {
+void Writer::StreamRle(int planes, int width, int height, RowFn row) {
   const size_t countBytes = FPsb ? 4 : 2;
-  std::vector<uint8_t> out;
-  out.reserve(2 + size_t(height) * countBytes + size_t(height) * (PackBitsBound(size_t(width)) / 4 + 2));
-  out.push_back(0);
-  out.push_back(kRle);
-  out.resize(2 + size_t(height) * countBytes);
-  std::vector<uint8_t> buffer(static_cast<size_t>(width));
-  for (int y = 0; y < height; ++y) {
-    // Channels are encoded on several threads; a cancel stops each of them
-    // within a few rows, and the result is thrown away.
-    if (y % 64 == 0 && StopRequested()) break;
-    const uint8_t* samples = row(y, buffer.data());
-    const size_t n = PackBitsEncodeRow(std::span<const uint8_t>(samples, size_t(width)), out);
-    uint8_t* c = out.data() + 2 + size_t(y) * countBytes;
-    if (FPsb) {
-      c[0] = uint8_t(n >> 24);
-      c[1] = uint8_t(n >> 16);
-      c[2] = uint8_t(n >> 8);
-      c[3] = uint8_t(n);
-    } else {
-      if (n > 0xFFFF) FOverflow = true;
-      c[0] = uint8_t(n >> 8);
-      c[1] = uint8_t(n);
-    }
+  const uint64_t countsAt = FOut.Position();
+  std::vector<uint8_t> counts(size_t(planes) * size_t(height) * countBytes, 0);
+  FOut.Bytes().Append(counts);
+  const int band = std::max(1, std::min(height, 256));
+  const int bands = (height + band - 1) / band;
+  const int64_t chunks = int64_t(planes) * bands;
+  // A few bands per thread at a time bound what is held to a few hundred
+  // rows per thread.
+  const int64_t batch = std::max<int64_t>(4, 2 * int64_t(ParallelThreads()));
+  std::vector<std::vector<uint8_t>> data;
+  for (int64_t first = 0; first < chunks && !StopRequested(); first += batch) {
+    const int64_t n = std::min(batch, chunks - first);
+    data.assign(size_t(n), {});
+    ParallelFor(n, 1, [&](int64_t begin, int64_t end) {
+      std::vector<uint8_t> buffer(static_cast<size_t>(width));
+      for (int64_t i = begin; i < end; ++i) {
+        if (StopRequested()) return;
+        const int64_t k = first + i;
+        const int plane = int(k / bands), y0 = int(k % bands) * band, y1 = std::min(height, y0 + band);
+        std::vector<uint8_t>& out = data[size_t(i)];
+        out.reserve(size_t(y1 - y0) * (PackBitsBound(size_t(width)) / 4 + 2));
+        for (int y = y0; y < y1; ++y) {
+          const uint8_t* samples = row(plane, y, buffer.data());
+          const size_t len = PackBitsEncodeRow(std::span<const uint8_t>(samples, size_t(width)), out);
+          uint8_t* c = counts.data() + (size_t(plane) * size_t(height) + size_t(y)) * countBytes;
+          if (FPsb) {
+            c[0] = uint8_t(len >> 24);
+            c[1] = uint8_t(len >> 16);
+            c[2] = uint8_t(len >> 8);
+            c[3] = uint8_t(len);
+          } else {
+            if (len > 0xFFFF) FOverflow = true;
+            c[0] = uint8_t(len >> 8);
+            c[1] = uint8_t(len);
+          }
+        }
+      }
+    });
+    for (std::vector<uint8_t>& d : data) FOut.Bytes().Append(d);
+    data.clear();
+    FOut.Flush();
   }
-  return out;
+  FOut.Patch(countsAt, counts.data(), counts.size());
 }
 
-std::vector<uint8_t> Writer::EncodeImageChannel(const Image& img, int component) {
-  return EncodeRle(img.width(), img.height(), [&](int y, uint8_t* buffer) -> const uint8_t* {
-    const uint8_t* p = &img.Row(y)->r + component;
-    for (int x = 0; x < img.width(); ++x) buffer[x] = p[size_t(x) * 4];
+void Writer::WriteLayerChannel(const PsdLayer& layer, const Image& pixels, size_t channel) {
+  ByteWriter& w = FOut.Bytes();
+  const int width = layer.bounds.Width(), height = layer.bounds.Height();
+  if (channel == 4) {
+    const Plane& mask = layer.mask->pixels;
+    if (mask.empty()) return w.U16BE(kRaw);
+    w.U16BE(kRle);
+    return StreamRle(1, mask.width(), mask.height(), [&](int, int y, uint8_t*) { return mask.Row(y); });
+  }
+  if (layer.bounds.Empty()) return w.U16BE(kRaw);
+  w.U16BE(kRle);
+  if (pixels.empty()) {
+    // A layer without pixels of its own (an adjustment layer as read) is
+    // written transparent.
+    const std::vector<uint8_t> zeros(static_cast<size_t>(width), 0);
+    return StreamRle(1, width, height, [&](int, int, uint8_t*) { return zeros.data(); });
+  }
+  // Channel order -1, 0, 1, 2 maps to alpha, red, green, blue.
+  const int component = channel == 0 ? 3 : int(channel) - 1;
+  StreamRle(1, width, height, [&](int, int y, uint8_t* buffer) -> const uint8_t* {
+    const uint8_t* p = &pixels.Row(y)->r + component;
+    for (int x = 0; x < width; ++x) buffer[x] = p[size_t(x) * 4];
     return buffer;
   });
-}
-
-std::vector<uint8_t> Writer::EncodePlane(const Plane& plane) {
-  return EncodeRle(plane.width(), plane.height(), [&](int y, uint8_t*) { return plane.Row(y); });
 }
 
 void WriteResource(ByteWriter& w, uint16_t id, const std::vector<uint8_t>& data) {
@@ -267,15 +347,17 @@ std::vector<uint8_t> LegacyEffects(const PsdColorOverlay& o) {
   return w.Take();
 }
 
-void Writer::WriteLayerRecord(ByteWriter& w, const PsdLayer& layer, const EncodedLayer& encoded) {
+void Writer::WriteLayerRecord(const PsdLayer& layer, size_t channels, std::vector<uint64_t>& lengthsAt) {
+  ByteWriter& w = FOut.Bytes();
   w.I32BE(layer.bounds.top);
   w.I32BE(layer.bounds.left);
   w.I32BE(layer.bounds.bottom);
   w.I32BE(layer.bounds.right);
-  w.U16BE(static_cast<uint16_t>(encoded.channels.size()));
-  for (const Channel& c : encoded.channels) {
-    w.I16BE(c.id);
-    Length(w, c.bytes.size());
+  w.U16BE(static_cast<uint16_t>(channels));
+  for (size_t c = 0; c < channels; ++c) {
+    w.I16BE(c == 4 ? int16_t(-2) : int16_t(int(c) - 1));
+    lengthsAt.push_back(FOut.Position());
+    Length(w, 0);
   }
   const bool section = layer.section != PsdSection::kNone;
   // Folders keep their mode in the section block; pass-through is not a
@@ -345,135 +427,70 @@ void Writer::WriteLayerRecord(ByteWriter& w, const PsdLayer& layer, const Encode
   w.PatchU32BE(extraAt, static_cast<uint32_t>(w.Size() - extraStart));
 }
 
-void Writer::WriteLayerSection(ByteWriter& w) {
-  const size_t sectionAt = w.Size();
+void Writer::WriteLayerSection() {
+  ByteWriter& w = FOut.Bytes();
+  const uint64_t sectionAt = FOut.Position();
   Length(w, 0);
-  const size_t sectionStart = w.Size();
-  const size_t infoAt = w.Size();
+  const uint64_t sectionStart = FOut.Position();
+  const uint64_t infoAt = FOut.Position();
   Length(w, 0);
-  const size_t infoStart = w.Size();
+  const uint64_t infoStart = FOut.Position();
 
   if (!FDoc.layers.empty()) {
-    // Code every channel of every layer first (in parallel), then lay out
-    // the records and the data.
-    struct Task {
-      size_t layer;
-      size_t channel;
-    };
-    std::vector<EncodedLayer> encoded(FDoc.layers.size());
-    std::vector<Task> tasks;
-    int64_t totalPixels = 0;
-    for (size_t i = 0; i < FDoc.layers.size(); ++i) {
-      const PsdLayer& layer = FDoc.layers[i];
-      auto& channels = encoded[i].channels;
-      for (int16_t id : {int16_t(-1), int16_t(0), int16_t(1), int16_t(2)}) channels.push_back({id, {0, 0}});
-      if (layer.mask) channels.push_back({-2, {0, 0}});
-      if (!layer.bounds.Empty()) {
-        for (size_t c = 0; c < 4; ++c) tasks.push_back({i, c});
-        totalPixels += int64_t(layer.bounds.Width()) * layer.bounds.Height() * 4;
-      }
-      if (layer.mask && !layer.mask->pixels.empty()) {
-        tasks.push_back({i, 4});
-        totalPixels += int64_t(layer.mask->pixels.PixelCount());
-      }
-    }
-    const int64_t perTask = totalPixels > (int64_t(1) << 20) ? 1 : int64_t(tasks.size()) + 1;
-    ParallelFor(static_cast<int64_t>(tasks.size()), perTask, [&](int64_t begin, int64_t end) {
-      for (int64_t t = begin; t < end; ++t) {
-        const Task& task = tasks[size_t(t)];
-        const PsdLayer& layer = FDoc.layers[task.layer];
-        Channel& c = encoded[task.layer].channels[task.channel];
-        if (task.channel == 4) {
-          c.bytes = EncodePlane(layer.mask->pixels);
-        } else if (layer.pixels.empty()) {
-          // A layer without pixels of its own (an adjustment layer as read)
-          // is written transparent.
-          const std::vector<uint8_t> zeros(static_cast<size_t>(layer.bounds.Width()), 0);
-          c.bytes = EncodeRle(layer.bounds.Width(), layer.bounds.Height(),
-                              [&](int, uint8_t*) { return zeros.data(); });
-        } else {
-          // Channel order -1, 0, 1, 2 maps to alpha, red, green, blue.
-          c.bytes = EncodeImageChannel(layer.pixels, task.channel == 0 ? 3 : int(task.channel) - 1);
-        }
-      }
-    });
-
+    // The records first, with their channel lengths patched in once each
+    // channel is written; then the channel data, layer by layer.
     int count = static_cast<int>(FDoc.layers.size());
     w.I16BE(static_cast<int16_t>(FTransparency ? -count : count));
-    for (size_t i = 0; i < FDoc.layers.size(); ++i) WriteLayerRecord(w, FDoc.layers[i], encoded[i]);
-    for (EncodedLayer& e : encoded)
-      for (Channel& c : e.channels) {
-        w.Append(c.bytes);
-        std::vector<uint8_t>().swap(c.bytes);
+    std::vector<uint64_t> lengthsAt;
+    for (const PsdLayer& layer : FDoc.layers) WriteLayerRecord(layer, layer.mask ? 5 : 4, lengthsAt);
+    FOut.Flush();
+    size_t next = 0;
+    for (size_t i = 0; i < FDoc.layers.size() && !StopRequested(); ++i) {
+      const PsdLayer& layer = FDoc.layers[i];
+      for (size_t c = 0; c < (layer.mask ? 5u : 4u); ++c) {
+        const uint64_t start = FOut.Position();
+        WriteLayerChannel(layer, *FPixels.layers[i], c);
+        PatchLength(lengthsAt[next++], FOut.Position() - start);
       }
-    while ((w.Size() - infoStart) % 4) w.U8(0);
-    PatchLength(w, infoAt, w.Size() - infoStart);
+      FOut.Flush();
+    }
+    while ((FOut.Position() - infoStart) % 4) w.U8(0);
+    PatchLength(infoAt, FOut.Position() - infoStart);
   }
   w.U32BE(0);  // global layer mask info
-  PatchLength(w, sectionAt, w.Size() - sectionStart);
+  PatchLength(sectionAt, FOut.Position() - sectionStart);
+  FOut.Flush();
 }
 
-void Writer::WriteMerged(ByteWriter& w) {
-  const Image& comp = FDoc.composite;
+void Writer::WriteMerged() {
+  const Image& comp = *FPixels.composite;
   const int width = comp.width(), height = comp.height();
   // Planes: R, G, B (over white where transparent, as the editors store
   // them), the merged transparency, then the alpha channels.
   const int planes = 3 + (FTransparency ? 1 : 0) + static_cast<int>(FDoc.alphaChannels.size());
-  const int band = std::max(1, std::min(height, 256));
-  const int bands = (height + band - 1) / band;
-  struct Chunk {
-    std::vector<uint8_t> data;
-    std::vector<uint32_t> lengths;
-  };
-  std::vector<Chunk> chunks(size_t(planes) * size_t(bands));
-  std::atomic<bool> overflow{false};
-  ParallelFor(static_cast<int64_t>(chunks.size()), 1, [&](int64_t begin, int64_t end) {
-    std::vector<uint8_t> row(static_cast<size_t>(width));
-    for (int64_t k = begin; k < end; ++k) {
-      if (StopRequested()) return;
-      const int plane = int(k / bands), y0 = int(k % bands) * band, y1 = std::min(height, y0 + band);
-      Chunk& chunk = chunks[size_t(k)];
-      for (int y = y0; y < y1; ++y) {
-        const uint8_t* samples;
-        if (plane < 3) {
-          const Rgba8* p = comp.Row(y);
-          for (int x = 0; x < width; ++x) {
-            const uint8_t c = plane == 0 ? p[x].r : plane == 1 ? p[x].g : p[x].b;
-            const unsigned a = FTransparency ? p[x].a : 255;
-            row[size_t(x)] = static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
-          }
-          samples = row.data();
-        } else if (plane == 3 && FTransparency) {
-          const Rgba8* p = comp.Row(y);
-          for (int x = 0; x < width; ++x) row[size_t(x)] = p[x].a;
-          samples = row.data();
-        } else {
-          samples = FDoc.alphaChannels[size_t(plane - 3 - (FTransparency ? 1 : 0))].pixels.Row(y);
-        }
-        const size_t n = PackBitsEncodeRow(std::span<const uint8_t>(samples, size_t(width)), chunk.data);
-        if (!FPsb && n > 0xFFFF) overflow = true;
-        chunk.lengths.push_back(static_cast<uint32_t>(n));
+  FOut.Bytes().U16BE(kRle);
+  StreamRle(planes, width, height, [&](int plane, int y, uint8_t* row) -> const uint8_t* {
+    if (plane < 3) {
+      const Rgba8* p = comp.Row(y);
+      for (int x = 0; x < width; ++x) {
+        const uint8_t c = plane == 0 ? p[x].r : plane == 1 ? p[x].g : p[x].b;
+        const unsigned a = FTransparency ? p[x].a : 255;
+        row[size_t(x)] = static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
       }
+      return row;
     }
+    if (plane == 3 && FTransparency) {
+      const Rgba8* p = comp.Row(y);
+      for (int x = 0; x < width; ++x) row[size_t(x)] = p[x].a;
+      return row;
+    }
+    return FDoc.alphaChannels[size_t(plane - 3 - (FTransparency ? 1 : 0))].pixels.Row(y);
   });
-  if (overflow) FOverflow = true;
-  w.U16BE(kRle);
-  for (const Chunk& chunk : chunks)
-    for (uint32_t n : chunk.lengths) {
-      if (FPsb) {
-        w.U32BE(n);
-      } else {
-        w.U16BE(static_cast<uint16_t>(n));
-      }
-    }
-  for (Chunk& chunk : chunks) {
-    w.Append(chunk.data);
-    std::vector<uint8_t>().swap(chunk.data);
-  }
+  FOut.Flush();
 }
 
-Result<std::vector<uint8_t>> Writer::Write() {
-  const Image& comp = FDoc.composite;
+Status Writer::Write() {
+  const Image& comp = *FPixels.composite;
   std::atomic<bool> transparent{false};
   ParallelFor(comp.height(), 64, [&](int64_t y0, int64_t y1) {
     for (int64_t y = y0; y < y1 && !transparent; ++y) {
@@ -489,7 +506,7 @@ Result<std::vector<uint8_t>> Writer::Write() {
   const int channels = 3 + (FTransparency ? 1 : 0) + static_cast<int>(FDoc.alphaChannels.size());
   if (channels > kMaxChannels) return Status::Error("too many alpha channels for a layered document");
 
-  ByteWriter w;
+  ByteWriter& w = FOut.Bytes();
   w.Append("8BPS", 4);
   w.U16BE(FPsb ? 2 : 1);
   w.Zeros(6);
@@ -500,31 +517,34 @@ Result<std::vector<uint8_t>> Writer::Write() {
   w.U16BE(static_cast<uint16_t>(PsdColorMode::kRgb));
   w.U32BE(0);  // no colour mode data
   WriteResources(w);
-  WriteLayerSection(w);
+  WriteLayerSection();
   if (FCancelled) return Status::Cancelled();
-  WriteMerged(w);
+  WriteMerged();
   if (FCancelled) return Status::Cancelled();
+  if (!FOut.Error().ok()) return FOut.Error();
   if (FOverflow) return Status::Error("document too large for the PSD field widths");
-  return w.Take();
+  return Status::Ok();
 }
 
-Status Validate(const PsdDocument& doc) {
+Status Validate(const PsdDocument& doc, const Pixels& pixels) {
   if (doc.width < 1 || doc.height < 1 || doc.width > kMaxPsbSide || doc.height > kMaxPsbSide)
     return Status::Error("document size out of range");
-  if (doc.composite.width() != doc.width || doc.composite.height() != doc.height)
+  if (pixels.composite->width() != doc.width || pixels.composite->height() != doc.height)
     return Status::Error("the composite must have the document's size");
   if (doc.layers.size() > 32767) return Status::Error("too many layers");
   for (const PsdAlphaChannel& a : doc.alphaChannels)
     if (a.pixels.width() != doc.width || a.pixels.height() != doc.height)
       return Status::Error("alpha channel \"" + a.name + "\" does not have the document's size");
-  for (const PsdLayer& l : doc.layers) {
+  for (size_t i = 0; i < doc.layers.size(); ++i) {
+    const PsdLayer& l = doc.layers[i];
+    const Image& layerPixels = *pixels.layers[i];
     if (l.bounds.right < l.bounds.left || l.bounds.bottom < l.bounds.top)
       return Status::Error("layer \"" + l.name + "\" has inverted bounds");
     // Empty pixels within non-empty bounds stand for a transparent layer.
     const bool empty = l.bounds.Empty();
-    if (empty ? !l.pixels.empty()
-              : (!l.pixels.empty() &&
-                 (l.pixels.width() != l.bounds.Width() || l.pixels.height() != l.bounds.Height())))
+    if (empty ? !layerPixels.empty()
+              : (!layerPixels.empty() &&
+                 (layerPixels.width() != l.bounds.Width() || layerPixels.height() != l.bounds.Height())))
       return Status::Error("pixels of layer \"" + l.name + "\" do not match its bounds");
     if (l.mask) {
       const IntRect& b = l.mask->bounds;
@@ -538,20 +558,71 @@ Status Validate(const PsdDocument& doc) {
   return Status::Ok();
 }
 
+bool NeedsPsb(const PsdDocument& doc) {
+  return doc.psb || doc.width > kMaxPsdSide || doc.height > kMaxPsdSide;
+}
+
+Result<std::vector<uint8_t>> WriteToMemory(const PsdDocument& doc, const Pixels& pixels, bool psb,
+                                           const PsdWriteOptions& options) {
+  Output out(nullptr);
+  Writer writer(doc, pixels, psb, options.cancel, out);
+  Status s = writer.Write();
+  if (!s.ok() && writer.Overflowed() && !writer.Cancelled() && !psb)
+    return WriteToMemory(doc, pixels, true, options);
+  if (!s.ok()) return s;
+  return out.Take();
+}
+
+Status WriteToFile(const std::string& path, const PsdDocument& doc, const Pixels& pixels, bool psb,
+                   const PsdWriteOptions& options) {
+  Result<TAtomicFileWriter> file = TAtomicFileWriter::Open(path);
+  if (!file.ok()) return file.status();
+  Output out(&*file);
+  Writer writer(doc, pixels, psb, options.cancel, out);
+  Status s = writer.Write();
+  if (!s.ok()) {
+    file->Discard();
+    if (writer.Overflowed() && !writer.Cancelled() && !psb)
+      return WriteToFile(path, doc, pixels, true, options);
+    return s;
+  }
+  // A cancel seen only now still leaves the old file.
+  if (options.cancel.Requested()) return Status::Cancelled();
+  return file->Commit();
+}
+
 }  // namespace
 
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document) { return WritePsd(document, {}); }
 
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document, const PsdWriteOptions& options) {
-  if (Status s = Validate(document); !s.ok()) return s;
-  const bool psb = document.psb || document.width > kMaxPsdSide || document.height > kMaxPsdSide;
-  Writer writer(document, psb, options.cancel);
-  Result<std::vector<uint8_t>> out = writer.Write();
-  if (!out.ok() && writer.Overflowed() && !writer.Cancelled() && !psb) {
-    Writer wide(document, true, options.cancel);
-    return wide.Write();
-  }
-  return out;
+  const Pixels pixels = Pixels::Of(document);
+  if (Status s = Validate(document, pixels); !s.ok()) return s;
+  return WriteToMemory(document, pixels, NeedsPsb(document), options);
+}
+
+Status WritePsdFile(const std::string& path, const PsdDocument& document, const PsdWriteOptions& options) {
+  const Pixels pixels = Pixels::Of(document);
+  if (Status s = Validate(document, pixels); !s.ok()) return s;
+  return WriteToFile(path, document, pixels, NeedsPsb(document), options);
+}
+
+Status WriteSingleLayerPsdFile(const std::string& path, const Image& image, const std::string& layerName,
+                               double ppi, const PsdWriteOptions& options) {
+  if (image.empty()) return Status::Error("nothing to write (empty image)");
+  PsdDocument doc;
+  doc.width = image.width();
+  doc.height = image.height();
+  doc.resolution = ppi > 0 ? ppi : 72;
+  PsdLayer layer;
+  layer.name = layerName.empty() ? "Layer 1" : layerName;
+  layer.bounds = IntRect{0, 0, image.width(), image.height()};
+  doc.layers.push_back(std::move(layer));
+  Pixels pixels;
+  pixels.composite = &image;
+  pixels.layers.push_back(&image);
+  if (Status s = Validate(doc, pixels); !s.ok()) return s;
+  return WriteToFile(path, doc, pixels, NeedsPsb(doc), options);
 }
 
 }  // namespace tessaro

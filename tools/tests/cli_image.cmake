@@ -20,4 +20,15 @@ if(TESSARO_TESTS)
   add_test(NAME cli_convert_damaged_input COMMAND sh -c
     "mkdir -p '${_cli_out}' && head -c 100 '${_cli_data}' > '${_cli_out}/cut.png' && '$<TARGET_FILE:tessaro-cli>' convert '${_cli_out}/cut.png' '${_cli_out}/x.png' 2>&1; echo exit=$?")
   set_tests_properties(cli_convert_damaged_input PROPERTIES PASS_REGULAR_EXPRESSION "cut.png: [^\n]*truncated[^\n]*\nexit=1")
+  # A few hundred bytes claiming 30000 x 30000 pixels: refused from the header,
+  # nothing written.
+  set(_cli_bomb ${CMAKE_SOURCE_DIR}/fuzz/corpus/decode_image/bomb_30000x30000.png)
+  add_test(NAME cli_convert_refuses_bomb COMMAND sh -c
+    "mkdir -p '${_cli_out}' && rm -f '${_cli_out}/bomb.png' && '$<TARGET_FILE:tessaro-cli>' convert '${_cli_bomb}' '${_cli_out}/bomb.png' 2>&1; echo exit=$?; ls '${_cli_out}/bomb.png' 2>&1 | grep -c 'No such'")
+  set_tests_properties(cli_convert_refuses_bomb PROPERTIES PASS_REGULAR_EXPRESSION
+    "bomb_30000x30000.png: image too large: 30000 x 30000 pixels is more than the 250-megapixel limit\nexit=1\n1\n$")
+  add_test(NAME cli_convert_to_psd COMMAND sh -c
+    "mkdir -p '${_cli_out}' && '$<TARGET_FILE:tessaro-cli>' convert '${_cli_data}' '${_cli_out}/g.psd' && '$<TARGET_FILE:tessaro-cli>' inspect '${_cli_out}/g.psd'")
+  set_tests_properties(cli_convert_to_psd PROPERTIES PASS_REGULAR_EXPRESSION
+    "\"format\": \"PSD\".*\"width\": 12,.*\"xPpi\": 300")
 endif()
