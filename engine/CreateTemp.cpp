@@ -487,6 +487,10 @@ Status TComposer::Save() {
   TRY_ASSIGN(resolution, FDoc->Resolution());
   int32_t o = kSmallPreviewWidth, p = kSmallPreviewHeight;
   FitInBox(RoundToInt32(width), RoundToInt32(height), o, p);
+  // The small preview is flat: one merged layer is resampled instead of
+  // every layer, mask and channel (the document is closed without saving).
+  // Should the merge fail, the layers are resampled as they are.
+  (void)FDoc->MergeVisibleLayers();
   TRY(FDoc->ResizeImage(o, p, resolution, au::kResampleBicubic));
   return SaveJpeg(FJob.PreviewFile, kPreviewJpegQuality, FReport.PreviewWritten);
 }
