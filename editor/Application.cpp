@@ -105,18 +105,30 @@ class AppImpl final : public automation::Application {
   Result<std::shared_ptr<automation::Documents>> Documents() override { return MakeDocuments(FApp); }
 
   Result<DocumentRef> Load(const std::string& path) override {
+    Result<ScaledDocument> loaded = LoadScaled(path, 0, 0);
+    if (!loaded.ok()) return loaded.status();
+    return std::move(loaded->Document);
+  }
+
+  Result<ScaledDocument> LoadScaled(const std::string& path, int minWidth, int minHeight) override {
     Lock lock(FApp->mutex);
     Status s = FApp->CheckCancel();
     if (!s.ok()) return s;
-    std::optional<Result<DocContent>> content = TakePrefetched(path);
+    Hint(minWidth, minHeight);
+    std::optional<Result<DocContent>> content = TakePrefetched(path, minWidth, minHeight);
     if (!content) {
-      content = ReadDocumentFile(path);
+      content = ReadDocumentFile(path, minWidth, minHeight);
       FApp->filesRead.fetch_add(1);
     }
     if (!content->ok()) return content->status();
     s = FApp->CheckCancel();
     if (!s.ok()) return s;
     DocContent& c = content->value();
+    const bool reduced = c.fullWidth > 0 && c.fullHeight > 0;
+    if (reduced) FApp->reducedLoads.fetch_add(1);
+    ScaledDocument loaded;
+    loaded.FullWidth = reduced ? c.fullWidth : c.width;
+    loaded.FullHeight = reduced ? c.fullHeight : c.height;
     auto doc = std::make_shared<DocState>();
     doc->id = FApp->NewId();
     doc->path = path;
@@ -132,7 +144,10 @@ class AppImpl final : public automation::Application {
     doc->activeLayer = doc->layers.empty() ? 0 : doc->layers.front()->id;
     FApp->documents.push_back(doc);
     FApp->active = doc;
-    return MakeDocument(FApp, doc);
+    Result<DocumentRef> ref = MakeDocument(FApp, doc);
+    if (!ref.ok()) return ref.status();
+    loaded.Document = std::move(ref.value());
+    return loaded;
   }
 
   Result<DocumentRef> ActiveDocument() override {
@@ -185,20 +200,23 @@ class AppImpl final : public automation::Application {
     return CreateAutomationObject(classId);
   }
 
-  void Prefetch(const std::string& path) override {
+  void Prefetch(const std::string& path) override { PrefetchScaled(path, 0, 0); }
+
+  void PrefetchScaled(const std::string& path, int minWidth, int minHeight) override {
     Lock lock(FApp->mutex);
     FApp->ReapWorkers();
+    Hint(minWidth, minHeight);
     const std::string key = CanonicalPath(path);
     for (const PrefetchEntry& e : FApp->prefetches)
-      if (e.key == key) return;
+      if (e.key == key && e.minWidth == minWidth && e.minHeight == minHeight) return;
     std::optional<FileStamp> stamp = StampOf(key);
     if (!stamp) return;  // Load will report the problem
     std::promise<Result<DocContent>> promise;
-    PrefetchEntry entry{key, *stamp, promise.get_future()};
+    PrefetchEntry entry{key, *stamp, minWidth, minHeight, promise.get_future()};
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::atomic<int64_t>* counter = &FApp->filesRead;
-    std::thread thread([key, promise = std::move(promise), done, counter]() mutable {
-      Result<DocContent> content = ReadDocumentFile(key);
+    std::thread thread([key, minWidth, minHeight, promise = std::move(promise), done, counter]() mutable {
+      Result<DocContent> content = ReadDocumentFile(key, minWidth, minHeight);
       counter->fetch_add(1);
       promise.set_value(std::move(content));
       done->store(true);
@@ -213,12 +231,22 @@ class AppImpl final : public automation::Application {
   void ClearCancel() override { FApp->cancel.store(false); }
 
  private:
-  // The prefetched content of `path`, waiting for a read in progress; nothing
-  // when there is none or the file changed since.
-  std::optional<Result<DocContent>> TakePrefetched(const std::string& path) {
+  // The size hint as the reads use it: nothing below 0, and full size when
+  // reduced decoding is turned off.
+  void Hint(int& minWidth, int& minHeight) const {
+    minWidth = std::max(0, minWidth);
+    minHeight = std::max(0, minHeight);
+    if (!FApp->options.reducedDecoding) minWidth = minHeight = 0;
+  }
+
+  // The prefetched content of `path` read with the same size hint, waiting
+  // for a read in progress; nothing when there is none or the file changed
+  // since.
+  std::optional<Result<DocContent>> TakePrefetched(const std::string& path, int minWidth, int minHeight) {
     const std::string key = CanonicalPath(path);
-    auto it = std::find_if(FApp->prefetches.begin(), FApp->prefetches.end(),
-                           [&](const PrefetchEntry& e) { return e.key == key; });
+    auto it = std::find_if(FApp->prefetches.begin(), FApp->prefetches.end(), [&](const PrefetchEntry& e) {
+      return e.key == key && e.minWidth == minWidth && e.minHeight == minHeight;
+    });
     if (it == FApp->prefetches.end()) return std::nullopt;
     PrefetchEntry entry = std::move(*it);
     FApp->prefetches.erase(it);
@@ -249,6 +277,7 @@ EditorStatistics GetEditorStatistics(automation::Application& app) {
   editor::AppState& state = *impl->State();
   stats.filesRead = state.filesRead.load();
   stats.prefetchHits = state.prefetchHits.load();
+  stats.reducedLoads = state.reducedLoads.load();
   std::lock_guard<std::mutex> lock(state.mutex);
   int64_t bytes = int64_t(state.clipboard.ByteSize());
   for (const auto& doc : state.documents) {

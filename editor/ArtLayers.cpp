@@ -282,6 +282,30 @@ class LayerImpl final : public automation::ArtLayer {
     return TransformLayer(layer, m, Sampling::kBicubic, layer.mask && layer.mask->linked, FApp->Cancel());
   }
 
+  Status ResizeAndRotate(double horizontalPercent, double verticalPercent, double degrees,
+                         int anchor) override {
+    if (!std::isfinite(horizontalPercent) || !std::isfinite(verticalPercent) || horizontalPercent == 0 ||
+        verticalPercent == 0)
+      return Status::Error("resize percentages must be finite and not 0");
+    if (!std::isfinite(degrees)) return Status::Error("the angle must be finite");
+    if (anchor != kAnchorMiddleCenter)
+      return Status::Error("resize and rotate turn about the centre (anchor 5)");
+    Lock lock(FApp->mutex);
+    Result<LayerData*> l = Find();
+    if (!l.ok()) return l.status();
+    Status s = FApp->CheckCancel();
+    if (!s.ok()) return s;
+    LayerData& layer = **l;
+    Result<PointF> centre = AnchorPoint(layer.TightBounds(), anchor);
+    if (!centre.ok()) return centre.status();
+    if (layer.TightBounds().Empty()) return Status::Ok();
+    // Scaling about the centre keeps the centre, so the turn is about the
+    // centre of the resized bounds as well.
+    const Affine2D m = ScalingAbout(horizontalPercent / 100, verticalPercent / 100, *centre)
+                           .Then(RotationAbout(-degrees, *centre));
+    return TransformLayer(layer, m, Sampling::kBicubic, layer.mask && layer.mask->linked, FApp->Cancel());
+  }
+
   Status AdjustLevels(int inputStart, int inputEnd, double gamma, int outputStart, int outputEnd) override {
     Lock lock(FApp->mutex);
     Result<LayerData*> l = Find();

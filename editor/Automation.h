@@ -406,6 +406,14 @@ class Documents {
   virtual Result<DocumentRef> Item(int index) = 0;  // 1-based; an error outside 1..Count
 };
 
+// What LoadScaled gives: the document and the size of the picture in the
+// file (pixels, upright), whatever size the document was decoded at.
+struct ScaledDocument {
+  DocumentRef Document;
+  double FullWidth = 0;
+  double FullHeight = 0;
+};
+
 class Application {
  public:
   virtual ~Application() = default;
@@ -462,6 +470,20 @@ class Application {
   // prefetch costs nothing: Load then reads the file itself and reports its
   // own error. Unused prefetches are dropped oldest first beyond a few.
   virtual void Prefetch(const std::string& path) = 0;
+  //
+  // Reduced-size loading: like Load, but a JPEG photo may be decoded at a
+  // scale of its DCT (1/8 .. 7/8) as long as the picture, upright, stays at
+  // least minWidth x minHeight pixels (0 leaves that side free; 0 and 0 give
+  // the full size). The document then has the reduced size, its resolution
+  // reduced by the same factor, and the call reports the file's full size,
+  // so that sizes computed from the photo's true pixels can be turned into
+  // percentages of the document's layer. Files of other kinds are loaded at
+  // full size. Errors as Load. The default implementation loads at full
+  // size.
+  virtual Result<ScaledDocument> LoadScaled(const std::string& path, int minWidth, int minHeight);
+  // Prefetch for a later LoadScaled of the same path and size hint (a Load
+  // or a LoadScaled with another hint reads the file again).
+  virtual void PrefetchScaled(const std::string& path, int minWidth, int minHeight);
   // Cancellation: after RequestCancel (from any thread) the running call and
   // every later call that reads or writes pixels or files fails with
   // "cancelled" (well under a second for a running call) and leaves documents
@@ -594,6 +616,12 @@ class ArtLayer {
   // Turns the layer clockwise by `degrees` about the anchor of its bounds;
   // the layer's area grows as needed (nothing is cut at the canvas edge).
   virtual Status Rotate(double degrees, int anchor) = 0;
+  // Addition outside the automation model: Resize and then Rotate, both about
+  // the centre of the bounds (anchor 5, the only anchor taken), in one
+  // resampling pass (sharper and quicker than two). Errors as Resize and
+  // Rotate. The default implementation makes the two calls.
+  virtual Status ResizeAndRotate(double horizontalPercent, double verticalPercent, double degrees,
+                                 int anchor);
 
   // Adjustments of the layer's pixels, inside the selection when there is
   // one. Levels and brightness/contrast act on the document's active colour
@@ -644,5 +672,25 @@ class Selection {
   // same document.
   virtual Status Load(const ChannelRef& channel, int combination, bool invert) = 0;
 };
+
+// The default reduced-size calls: full size.
+inline Result<ScaledDocument> Application::LoadScaled(const std::string& path, int, int) {
+  Result<DocumentRef> document = Load(path);
+  if (!document.ok()) return document.status();
+  Result<double> width = (*document)->Width();
+  if (!width.ok()) return width.status();
+  Result<double> height = (*document)->Height();
+  if (!height.ok()) return height.status();
+  return ScaledDocument{*document, *width, *height};
+}
+inline void Application::PrefetchScaled(const std::string& path, int, int) { Prefetch(path); }
+inline Status ArtLayer::ResizeAndRotate(double horizontalPercent, double verticalPercent, double degrees,
+                                        int anchor) {
+  if (anchor != kAnchorMiddleCenter)
+    return Status::Error("resize and rotate turn about the centre (anchor 5)");
+  Status s = Resize(horizontalPercent, verticalPercent, anchor);
+  if (!s.ok()) return s;
+  return Rotate(degrees, anchor);
+}
 
 }  // namespace tessaro::automation

@@ -131,17 +131,26 @@ Result<DocContent> DocContentFromPsd(PsdDocument& psd) {
   return content;
 }
 
-Result<DocContent> ReadDocumentFile(const std::string& path) {
+Result<DocContent> ReadDocumentFile(const std::string& path, int minWidth, int minHeight) {
   if (!FileExists(path)) return Status::Error("file not found: " + path);
   Result<std::vector<uint8_t>> head = ReadFileHead(path, 4);
   if (!head.ok()) return head.status();
   if (IsLayeredSignature(*head)) return ReadLayered(path);
-  Result<DecodedImage> decoded = DecodeImageFile(path);
+  DecodeOptions options;
+  options.minWidth = std::max(0, minWidth);
+  options.minHeight = std::max(0, minHeight);
+  Result<DecodedImage> decoded = DecodeImageFile(path, options);
   if (!decoded.ok()) return Status::Error(FileNameOf(path) + ": " + decoded.message());
   DocContent content;
   content.width = decoded->pixels.width();
   content.height = decoded->pixels.height();
   content.resolution = decoded->ppi > 0 ? decoded->ppi : 72;
+  const int fullWidth = decoded->info.DisplayWidth(), fullHeight = decoded->info.DisplayHeight();
+  if (decoded->scale < 1 && !decoded->fromThumbnail && fullWidth > content.width) {
+    content.fullWidth = fullWidth;
+    content.fullHeight = fullHeight;
+    content.resolution *= double(content.width) / fullWidth;
+  }
   content.layers.push_back(WholeCanvasLayer(std::move(decoded->pixels), decoded->info.hasAlpha));
   return content;
 }

@@ -15,8 +15,11 @@
 namespace tessaro::editor {
 
 // Reads an image file or a layered document (told by its signature) into a
-// document without identity (layer and channel ids 0).
-Result<DocContent> ReadDocumentFile(const std::string& path);
+// document without identity (layer and channel ids 0). A JPEG photo may be
+// decoded at a DCT scale that keeps it at least minWidth x minHeight
+// (upright; 0 and 0: full size); its resolution is then reduced by the same
+// factor and fullWidth/fullHeight keep the file's size.
+Result<DocContent> ReadDocumentFile(const std::string& path, int minWidth = 0, int minHeight = 0);
 
 // The editor's form of a layered document read from a file: groups dissolved
 // into their layers (visibility and opacity of the enclosing groups folded

@@ -64,6 +64,9 @@ namespace tessaro {
 struct EditorOptions {
   // Prefetched files kept at most (older unused ones are dropped).
   int prefetchLimit = 4;
+  // false: LoadScaled ignores its size hint and decodes every photo at full
+  // size (comparisons of both paths in tests and benchmarks).
+  bool reducedDecoding = true;
 };
 
 // A new application with no documents, an empty clipboard, RulerUnits
@@ -92,6 +95,7 @@ int BlendModeCode(BlendMode mode);
 struct EditorStatistics {
   int64_t filesRead = 0;     // files read and decoded (prefetches included)
   int64_t prefetchHits = 0;  // loads served by a prefetch
+  int64_t reducedLoads = 0;  // loads that decoded a photo below its full size
   int64_t layerBytes = 0;    // pixels, masks, channels and selections held by open documents
 };
 EditorStatistics GetEditorStatistics(automation::Application& app);

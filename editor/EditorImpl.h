@@ -40,6 +40,8 @@ struct FileStamp {
 struct PrefetchEntry {
   std::string key;  // canonical path
   FileStamp stamp;
+  int minWidth = 0;  // the size hint the file is read with (0 and 0: full size)
+  int minHeight = 0;
   std::future<Result<DocContent>> result;
 };
 
@@ -64,6 +66,7 @@ struct AppState {
   std::vector<PrefetchWorker> workers;
   std::atomic<int64_t> filesRead{0};
   std::atomic<int64_t> prefetchHits{0};
+  std::atomic<int64_t> reducedLoads{0};
 
   ~AppState() {
     for (PrefetchWorker& w : workers)

@@ -78,6 +78,10 @@ struct DocContent {
   int width = 0;
   int height = 0;
   double resolution = 72;
+  // The picture's size in the file (upright); larger than width x height
+  // when it was decoded at a reduced scale; 0 when the same.
+  int fullWidth = 0;
+  int fullHeight = 0;
   std::vector<std::unique_ptr<LayerData>> layers;  // top first
   std::vector<std::unique_ptr<ChannelData>> channels;
   std::vector<uint8_t> iccProfile;

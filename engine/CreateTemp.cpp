@@ -78,6 +78,13 @@ Result<au::ChannelRef> FindSlotChannel(au::Document& document, const std::string
 
 namespace {
 
+// The smallest size, in pixels, a photo must be decoded at to cover its
+// placed size; 0 and 0 for the full size.
+struct TDecodeHint {
+  int MinWidth = 0;
+  int MinHeight = 0;
+};
+
 #define TRY_ASSIGN(var, expr)                         \
   auto var##Result = (expr);                          \
   if (!var##Result.ok()) return var##Result.status(); \
@@ -107,6 +114,8 @@ class TComposer {
 
   Status CloseAllDocuments();
   Status Compose();
+  TSlotRect SlotRect(const TPlacement& placement) const;
+  TDecodeHint PhotoHint(const TPlacement& placement, const TSlotNode& slot) const;
   Status PlacePhoto(const TPlacement& placement, const TSlotNode& slot);
   Status RaiseOverlays();
   Status AddWatermark();
@@ -246,11 +255,14 @@ Status TComposer::Compose() {
     if (slot < 0 || slot >= static_cast<int32_t>(a.Slots.size())) return nullptr;
     return a.Slots[slot].get();
   };
+  // The next photo is read ahead at the size it is placed at, while this
+  // one is placed.
   auto prefetchFrom = [&](size_t from) {
     for (size_t j = from; j < count; ++j) {
       const TSlotNode* s = photoOf(j);
       if (s && s->PhotoIndex >= 0 && s->PhotoIndex < static_cast<int32_t>(FJob.SetNode->Photos.size())) {
-        FApp.Prefetch(FJob.SetNode->Photos[s->PhotoIndex]->FileName);
+        const TDecodeHint hint = PhotoHint(*placements[j], *s);
+        FApp.PrefetchScaled(FJob.SetNode->Photos[s->PhotoIndex]->FileName, hint.MinWidth, hint.MinHeight);
         return;
       }
     }
@@ -283,6 +295,29 @@ Status TComposer::Compose() {
   return Status::Ok();
 }
 
+// Step 15's rectangle: the slot in composed pixels.
+TSlotRect TComposer::SlotRect(const TPlacement& placement) const {
+  TSlotRect r{RoundToInt32(placement.Rect.Left), RoundToInt32(placement.Rect.Top),
+              RoundToInt32(placement.Rect.Right), RoundToInt32(placement.Rect.Bottom)};
+  ScaleRect(FW0, FH0, FO, FP, r);
+  return r;
+}
+
+// Step 16 makes the whole photo zx * pw by zy * ph pixels, and zx * pw is
+// the slot's width times the slot's scale: a photo decoded at least that
+// big loses nothing. A slot never shown on the preview is covered, which a
+// decode at least the slot's size guarantees. One pixel more on each side
+// keeps rounding on the safe side.
+TDecodeHint TComposer::PhotoHint(const TPlacement& placement, const TSlotNode& slot) const {
+  const TSlotRect r = SlotRect(placement);
+  const double sw = r.Right - r.Left, sh = r.Bottom - r.Top;
+  if (!(sw > 0) || !(sh > 0)) return {};
+  const double w = slot.IsFitted() ? sw * std::fabs(double(slot.ScaleX)) : sw;
+  const double h = slot.IsFitted() ? sh * std::fabs(double(slot.ScaleY)) : sh;
+  if (!(w > 0) || !(h > 0) || w > 1e6 || h > 1e6) return {};
+  return TDecodeHint{static_cast<int>(std::ceil(w)) + 1, static_cast<int>(std::ceil(h)) + 1};
+}
+
 Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot) {
   const auto& photos = FJob.SetNode->Photos;
   if (slot.PhotoIndex < 0 || slot.PhotoIndex >= static_cast<int32_t>(photos.size()))
@@ -290,11 +325,18 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   const std::string& file = photos[slot.PhotoIndex]->FileName;
   au::DocumentRef doc = FDoc;
 
-  // Step 12: the photo and its lowest visible layer.
-  TRY_ASSIGN(photo, FApp.Load(file));
-  TRY_ASSIGN(photoW, photo->Width());
-  TRY_ASSIGN(photoH, photo->Height());
+  // Step 12: the photo and its lowest visible layer. The photo may come
+  // decoded below its size (see PhotoHint); every size rule below uses its
+  // true pixels, and the layer's bounds are taken to true pixels too.
+  const TDecodeHint hint = PhotoHint(placement, slot);
+  TRY_ASSIGN(loaded, FApp.LoadScaled(file, hint.MinWidth, hint.MinHeight));
+  au::DocumentRef photo = loaded.Document;
+  TRY_ASSIGN(decodedW, photo->Width());
+  TRY_ASSIGN(decodedH, photo->Height());
+  const double photoW = loaded.FullWidth, photoH = loaded.FullHeight;
   const int32_t pw = RoundToInt32(photoW), ph = RoundToInt32(photoH);
+  const double toTrueX = decodedW > 0 && photoW > 0 ? photoW / decodedW : 1;
+  const double toTrueY = decodedH > 0 && photoH > 0 ? photoH / decodedH : 1;
   {
     TRY_ASSIGN(layers, photo->ArtLayers());
     TRY_ASSIGN(layerCount, layers->Count());
@@ -302,7 +344,9 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   }
   TRY_ASSIGN(l, FindVisibleLayer(*photo, false));
   TRY(photo->SetActiveLayer(l));
-  TRY_ASSIGN(lb, l->Bounds());
+  TRY_ASSIGN(decodedBounds, l->Bounds());
+  const au::LayerBounds lb{decodedBounds.left * toTrueX, decodedBounds.top * toTrueY,
+                           decodedBounds.right * toTrueX, decodedBounds.bottom * toTrueY};
 
   // Step 13: offset of the picture's centre from the layer's centre.
   double cx = (photoW - (lb.left + lb.right)) / 2;
@@ -321,9 +365,7 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   TRY(CheckCancel());
 
   // Step 15: the slot rectangle in composed pixels.
-  TSlotRect r{RoundToInt32(placement.Rect.Left), RoundToInt32(placement.Rect.Top),
-              RoundToInt32(placement.Rect.Right), RoundToInt32(placement.Rect.Bottom)};
-  ScaleRect(FW0, FH0, FO, FP, r);
+  const TSlotRect r = SlotRect(placement);
   const int32_t sw = r.Right - r.Left, sh = r.Bottom - r.Top;
   if (sw <= 0 || sh <= 0)
     return Status::Error("the slot of channel " + placement.ChannelName + " has no area");
@@ -352,7 +394,13 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   if (!(nw > 0) || !(nh > 0)) return Status::Error("the pasted photo is empty");
   const double hp = 100 * tw / nw * (slot.FlipH ? -1 : 1);
   const double vp = 100 * th / nh * (slot.FlipV ? -1 : 1);
-  TRY(layer->Resize(hp, vp, au::kAnchorMiddleCenter));
+  // A turned photo is resized and turned in one resampling pass after the
+  // move and the effects (moving by whole pixels commutes with a transform
+  // about the layer's centre; the effects act on each pixel's colour or on
+  // the whole layer, so their order against resampling changes the result
+  // only within resampling tolerance). An upright one is resized here.
+  const bool turned = slot.Angle != 0;
+  if (!turned) TRY(layer->Resize(hp, vp, au::kAnchorMiddleCenter));
 
   // Step 17: the picture's centre on the slot centre moved by the offsets.
   const double sx = (r.Left + r.Right) / 2.0 + (r.Right - r.Left) * double(slot.OffsetX);
@@ -365,7 +413,7 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   // Step 18: effects (errors ignored), then the rotation.
   if (!FJob.CancelEffects) (void)ApplyEffects(FApp, slot, *layer, *FVersion);
   TRY(CheckCancel());
-  if (slot.Angle != 0) TRY(layer->Rotate(-double(slot.Angle), au::kAnchorMiddleCenter));
+  if (turned) TRY(layer->ResizeAndRotate(hp, vp, -double(slot.Angle), au::kAnchorMiddleCenter));
 
   // Step 19: the mask.
   TRY_ASSIGN(channel, FindSlotChannel(*doc, placement.ChannelName));
@@ -439,6 +487,10 @@ Status TComposer::Save() {
   TRY_ASSIGN(resolution, FDoc->Resolution());
   int32_t o = kSmallPreviewWidth, p = kSmallPreviewHeight;
   FitInBox(RoundToInt32(width), RoundToInt32(height), o, p);
+  // The small preview is flat: one merged layer is resampled instead of
+  // every layer, mask and channel (the document is closed without saving).
+  // Should the merge fail, the layers are resampled as they are.
+  (void)FDoc->MergeVisibleLayers();
   TRY(FDoc->ResizeImage(o, p, resolution, au::kResampleBicubic));
   return SaveJpeg(FJob.PreviewFile, kPreviewJpegQuality, FReport.PreviewWritten);
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "editor/tests/EditorTestUtil.h"
+#include "imaging/codecs/Codecs.h"
 
 namespace tessaro::editortest {
 namespace {
@@ -52,6 +53,68 @@ TEST_F(ApplicationTest, APrefetchOfAMissingOrBrokenFileLeavesTheErrorToLoad) {
   Result<DocumentRef> r = app->Load(folder.File("broken.psd"));
   EXPECT_FALSE(r.ok());
   EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 0);
+}
+
+// LoadScaled: a JPEG comes at the smallest DCT scale that still covers the
+// hint (upright), with its resolution reduced alike and its full size
+// reported; anything else, or a hint the full size barely meets, loads at
+// full size.
+TEST_F(ApplicationTest, LoadScaledDecodesAJpegAtTheScaleThatCoversTheHint) {
+  WriteImageOptions plain;
+  plain.ppi = 300;
+  ASSERT_OK(WriteImageFile(folder.File("photo.jpg"), Pattern(800, 600), plain));
+  WriteImageOptions turned = plain;
+  turned.jpeg.orientation = 6;  // stored 800 x 600, upright 600 x 800
+  ASSERT_OK(WriteImageFile(folder.File("turned.jpg"), Pattern(800, 600), turned));
+  ASSERT_OK(WriteImageFile(folder.File("photo.png"), Pattern(800, 600), plain));
+  struct Case {
+    const char* file;
+    int minWidth, minHeight;
+    int width, height;  // of the document
+    int fullWidth, fullHeight;
+  };
+  const Case cases[] = {
+      {"photo.jpg", 0, 0, 800, 600, 800, 600},       // no hint
+      {"photo.jpg", 200, 150, 200, 150, 800, 600},   // a quarter covers it
+      {"photo.jpg", 201, 0, 300, 225, 800, 600},     // one pixel more: 3/8
+      {"photo.jpg", 0, 451, 700, 525, 800, 600},     // 7/8 for the height alone
+      {"photo.jpg", 800, 600, 800, 600, 800, 600},   // nothing smaller covers it
+      {"turned.jpg", 150, 200, 150, 200, 600, 800},  // the hint is upright
+      {"photo.png", 100, 100, 800, 600, 800, 600},   // only JPEG is scaled
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.minWidth) + "x" + std::to_string(c.minHeight));
+    ASSERT_OK_AND_ASSIGN(ScaledDocument loaded,
+                         app->LoadScaled(folder.File(c.file), c.minWidth, c.minHeight));
+    EXPECT_EQ(*loaded.Document->Width(), c.width);
+    EXPECT_EQ(*loaded.Document->Height(), c.height);
+    EXPECT_EQ(loaded.FullWidth, c.fullWidth);
+    EXPECT_EQ(loaded.FullHeight, c.fullHeight);
+    EXPECT_NEAR(*loaded.Document->Resolution(), 300.0 * c.width / c.fullWidth, 0.01);
+    ASSERT_OK(loaded.Document->Close(kDoNotSaveChanges));
+  }
+  EXPECT_EQ(GetEditorStatistics(*app).reducedLoads, 4);
+
+  // Turned off: every load is at full size.
+  EditorOptions options;
+  options.reducedDecoding = false;
+  auto full = CreateEditorApplication(options);
+  ASSERT_OK_AND_ASSIGN(ScaledDocument whole, full->LoadScaled(folder.File("photo.jpg"), 100, 75));
+  EXPECT_EQ(*whole.Document->Width(), 800);
+  EXPECT_EQ(GetEditorStatistics(*full).reducedLoads, 0);
+}
+
+TEST_F(ApplicationTest, APrefetchServesOnlyALoadWithItsSizeHint) {
+  const std::string path = folder.File("photo.jpg");
+  ASSERT_OK(WriteImageFile(path, Pattern(800, 600)));
+  app->PrefetchScaled(path, 200, 150);
+  ASSERT_OK_AND_ASSIGN(DocumentRef doc, app->Load(path));  // full size: read again
+  EXPECT_EQ(*doc->Width(), 800);
+  EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 0);
+  ASSERT_OK_AND_ASSIGN(ScaledDocument small, app->LoadScaled(path, 200, 150));
+  EXPECT_EQ(*small.Document->Width(), 200);
+  EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 1);
+  EXPECT_EQ(GetEditorStatistics(*app).filesRead, 2);
 }
 
 TEST_F(ApplicationTest, OnlyTheNewestPrefetchesAreKept) {

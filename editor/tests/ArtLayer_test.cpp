@@ -383,6 +383,49 @@ TEST_F(ArtLayerTest, RotateGrowsTheLayerAndKeepsItsCentre) {
   EXPECT_FALSE(l->Rotate(10, 11).ok());
 }
 
+// One pass of ResizeAndRotate lands where Resize then Rotate do and shows
+// the same picture (up to the second resampling's softening).
+TEST_F(ArtLayerTest, ResizeAndRotateMatchesResizeThenRotate) {
+  auto smooth = [] {
+    Image image;
+    EXPECT_TRUE(image.Create(80, 60).ok());
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 80; ++x) image.At(x, y) = Rgba8{uint8_t(40 + 2 * x), uint8_t(200 - 2 * y), 90, 255};
+    return image;
+  };
+  struct Case {
+    double h, v, degrees;
+  };
+  for (const Case& c : {Case{150, 150, 20}, Case{-60, 80, -5}, Case{50, -70, 90}}) {
+    SCOPED_TRACE(std::to_string(c.h) + " " + std::to_string(c.v) + " " + std::to_string(c.degrees));
+    DocumentRef twoPasses = OneLayer(300, 300, {110, 120, 190, 180}, smooth(), "two.psd");
+    DocumentRef onePass = OneLayer(300, 300, {110, 120, 190, 180}, smooth(), "one.psd");
+    ArtLayerRef a = Layer(twoPasses, 1), b = Layer(onePass, 1);
+    ASSERT_OK(a->Resize(c.h, c.v, kAnchorMiddleCenter));
+    ASSERT_OK(a->Rotate(c.degrees, kAnchorMiddleCenter));
+    ASSERT_OK(b->ResizeAndRotate(c.h, c.v, c.degrees, kAnchorMiddleCenter));
+    const LayerBounds ba = BoundsOf(a), bb = BoundsOf(b);
+    EXPECT_NEAR(ba.left, bb.left, 1);
+    EXPECT_NEAR(ba.top, bb.top, 1);
+    EXPECT_NEAR(ba.right, bb.right, 1);
+    EXPECT_NEAR(ba.bottom, bb.bottom, 1);
+    const Image fa = Flat(twoPasses), fb = Flat(onePass);
+    double sum = 0;
+    for (int y = 0; y < fa.height(); ++y)
+      for (int x = 0; x < fa.width(); ++x) {
+        const Rgba8 p = fa.At(x, y), q = fb.At(x, y);
+        sum += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b) + std::abs(p.a - q.a);
+      }
+    EXPECT_LT(sum / (4.0 * fa.width() * fa.height()), 1.0);
+  }
+  DocumentRef doc = OneLayer(100, 100, {10, 10, 50, 40}, Pattern(40, 30));
+  ArtLayerRef l = Layer(doc, 1);
+  EXPECT_FALSE(l->ResizeAndRotate(0, 100, 10, kAnchorMiddleCenter).ok());
+  EXPECT_FALSE(l->ResizeAndRotate(100, 100, NAN, kAnchorMiddleCenter).ok());
+  EXPECT_FALSE(l->ResizeAndRotate(100, 100, 10, kAnchorTopLeft).ok());
+  EXPECT_EQ(BoundsOf(l), (LayerBounds{10, 10, 50, 40}));
+}
+
 TEST_F(ArtLayerTest, LevelsActOnTheActiveColourChannels) {
   const Image src = Pattern(8, 4);
   DocumentRef doc = OneLayer(8, 4, {0, 0, 8, 4}, src.Clone());

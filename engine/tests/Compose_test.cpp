@@ -121,8 +121,9 @@ TEST_F(ComposeFixture, PreviewPlacesEachPhotoWithItsTransformAndMask) {
   // mirrored left-right; its centre 33.6 px right and 24 px up of the slot's.
   // Slot 2: rectangle 448,640-608,800; layer 240 x 180 inside a 300 x 200
   // picture (picture centre 10 px right of the layer's, 8 px after scaling).
+  // The turned slot 1 is moved first, then resized and turned together.
   EXPECT_EQ(Log({"Resize ", "Translate", "Rotate"}),
-            (std::vector<std::string>{"Resize -84 80 5", "Translate -67.4 -168", "Rotate -15 5",
+            (std::vector<std::string>{"Translate -67.4 -168", "Resize -84 80 5", "Rotate -15 5",
                                       "Resize 80 -96 5", "Translate 184 240"}));
   EXPECT_EQ(Log({"Selection.Load", "ExecuteAction"}),
             (std::vector<std::string>{"Selection.Load photo 1", "ExecuteAction Mk   3",

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <condition_variable>
 #include <filesystem>
 #include <future>
+#include <tuple>
 
 #include "base/FileIo.h"
 #include "editor/Editor.h"
@@ -91,6 +93,20 @@ class GoldenTest : public ::testing::Test {
       }
     if (n == 0) return {};
     return Rgba8{uint8_t(sum[0] / n), uint8_t(sum[1] / n), uint8_t(sum[2] / n), 255};
+  }
+  // Peak signal-to-noise ratio of the colour of two pictures of one size.
+  static double Psnr(const Image& x, const Image& y) {
+    double sum = 0;
+    int64_t n = 0;
+    for (int yy = 0; yy < x.height(); ++yy)
+      for (int xx = 0; xx < x.width(); ++xx) {
+        const Rgba8 p = x.At(xx, yy), q = y.At(xx, yy);
+        for (int d : {p.r - q.r, p.g - q.g, p.b - q.b}) sum += double(d) * d;
+        n += 3;
+      }
+    if (n == 0) return 0;
+    if (sum == 0) return 99;
+    return 10 * std::log10(255.0 * 255.0 * double(n) / sum);
   }
   static int Distance(Rgba8 a, Rgba8 b) {
     return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b), std::abs(a.a - b.a)});
@@ -367,6 +383,67 @@ TEST_F(GoldenTest, PackageWithGbkChannelNamesComposes) {
     const TComposeReport report = RunOne(job);
     EXPECT_EQ(report.State, TComposeState::Done) << report.Message;
   }
+}
+
+// Photos decoded at a reduced DCT scale compose the same page as photos
+// decoded at full size: scales, offsets, a flip and a rotation all keep
+// working from the photo's true pixels, and the slots' stored transform is
+// left as it was.
+TEST_F(GoldenTest, ReducedDecodingComposesLikeFullDecoding) {
+  const int index = FindTemplate(false);
+  ASSERT_GE(index, 0);
+  TTempNode& a = *set->PreviewTemps[index];
+  for (size_t i = 0; i < a.Slots.size(); ++i) {
+    TSlotNode& slot = *a.Slots[i];
+    slot.ScaleX = slot.ScaleY = 1.3f;
+    slot.OffsetX = 0.05f;
+    slot.OffsetY = -0.04f;
+    slot.Angle = i == 0 ? 5 : 0;
+    slot.FlipH = i == 1;
+  }
+  using Transform = std::tuple<float, float, float, float, float, bool, bool>;
+  auto transformOf = [](const TSlotNode& slot) {
+    return Transform{slot.ScaleX, slot.ScaleY, slot.OffsetX, slot.OffsetY,
+                     slot.Angle,  slot.FlipH,  slot.FlipV};
+  };
+  std::vector<Transform> stored;
+  for (const auto& slot : a.Slots) stored.push_back(transformOf(*slot));
+
+  struct Case {
+    const char* name;
+    bool preview;
+  };
+  for (const Case& c : {Case{"preview", true}, Case{"result at 100 ppi", false}}) {
+    SCOPED_TRACE(c.name);
+    settings.AutoResolution = false;
+    settings.Resolution = 100;
+    Image pages[2];
+    int64_t reduced[2] = {0, 0};
+    for (int full = 0; full < 2; ++full) {
+      std::vector<std::shared_ptr<au::Application>> made;
+      context.Factory = [&made, full]() {
+        EditorOptions options;
+        options.reducedDecoding = full == 0;
+        made.push_back(CreateEditorApplication(options));
+        return made.back();
+      };
+      TComposeJob job = Job(index, c.preview);
+      job.CancelEffects = true;
+      const std::string suffix = full ? "_full.jpg" : "_reduced.jpg";
+      job.PreviewFile += suffix;
+      if (!c.preview) job.ResultFile += suffix;
+      const TComposeReport report = RunOne(job);
+      ASSERT_EQ(report.State, TComposeState::Done) << report.Message;
+      pages[full] = Decode(c.preview ? report.PreviewWritten : report.ResultWritten);
+      for (const auto& app : made) reduced[full] += GetEditorStatistics(*app).reducedLoads;
+    }
+    EXPECT_GT(reduced[0], 0) << "no photo was decoded below its size";
+    EXPECT_EQ(reduced[1], 0);
+    ASSERT_EQ(pages[0].width(), pages[1].width());
+    ASSERT_EQ(pages[0].height(), pages[1].height());
+    EXPECT_GE(Psnr(pages[0], pages[1]), 35.0);
+  }
+  for (size_t i = 0; i < a.Slots.size(); ++i) EXPECT_EQ(transformOf(*a.Slots[i]), stored[i]) << i;
 }
 
 }  // namespace
