@@ -71,16 +71,22 @@ TEST(DecodeThumbnail, BadInputGivesANullImage) {
   EXPECT_TRUE(DecodeThumbnail(dir.path().toStdString(), QSize(140, 120)).isNull()) << "a folder";
   EXPECT_TRUE(DecodeThumbnail("", QSize(140, 120)).isNull());
   std::string good = Corpus("jpeg/baseline_444_skater.jpg");
-  if (!good.empty()) EXPECT_TRUE(DecodeThumbnail(good, QSize(0, 120)).isNull()) << "an empty box";
+  if (!good.empty()) {
+    EXPECT_TRUE(DecodeThumbnail(good, QSize(0, 120)).isNull()) << "an empty box";
+  }
   // Damaged files never crash; a header that is no picture gives nothing.
   std::string header = Corpus("jpeg/corrupt/corrupt_header.jpg");
-  if (!header.empty()) EXPECT_TRUE(DecodeThumbnail(header, QSize(140, 120)).isNull());
+  if (!header.empty()) {
+    EXPECT_TRUE(DecodeThumbnail(header, QSize(140, 120)).isNull());
+  }
   for (const char* sub : {"jpeg/corrupt", "png/corrupt"}) {
     std::string folder = Corpus(sub);
     if (folder.empty()) continue;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
       QImage thumb = DecodeThumbnail(entry.path().string(), QSize(140, 120));
-      if (!thumb.isNull()) EXPECT_LE(thumb.width(), 140);
+      if (!thumb.isNull()) {
+        EXPECT_LE(thumb.width(), 140);
+      }
     }
   }
 }

@@ -391,7 +391,7 @@ void CleanLeftovers(const std::string& target) {
   }
   RemoveUnlockedLeftovers(parent, [&](std::string_view entry) {
     if (HasDigitsAfter(entry, PartialPrefix(name)) || HasDigitsAfter(entry, OldPrefix(name))) return true;
-    for (const std::string legacy : {name + ".partial-", name + ".old-"}) {
+    for (const std::string& legacy : {name + ".partial-", name + ".old-"}) {
       if (!HasDigitsAfter(entry, legacy)) continue;
       const long pid = std::strtol(std::string(entry.substr(legacy.size())).c_str(), nullptr, 10);
       return pid > 0 && pid <= INT32_MAX && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
