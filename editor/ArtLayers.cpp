@@ -232,18 +232,10 @@ class LayerImpl final : public automation::ArtLayer {
     if (!std::isfinite(horizontalPercent) || !std::isfinite(verticalPercent) || horizontalPercent == 0 ||
         verticalPercent == 0)
       return Status::Error("resize percentages must be finite and not 0");
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
-    LayerData& layer = **l;
-    Result<PointF> centre = AnchorPoint(layer.TightBounds(), anchor);
-    if (!centre.ok()) return centre.status();
-    if (layer.TightBounds().Empty() || (horizontalPercent == 100 && verticalPercent == 100))
-      return Status::Ok();
-    const Affine2D m = ScalingAbout(horizontalPercent / 100, verticalPercent / 100, *centre);
-    return TransformLayer(layer, m, Sampling::kBicubic, layer.mask && layer.mask->linked, FApp->Cancel());
+    const bool identity = horizontalPercent == 100 && verticalPercent == 100;
+    return TransformAboutAnchor(anchor, identity, [&](PointF centre) {
+      return ScalingAbout(horizontalPercent / 100, verticalPercent / 100, centre);
+    });
   }
 
   Status Translate(double dx, double dy) override {
@@ -267,19 +259,10 @@ class LayerImpl final : public automation::ArtLayer {
 
   Status Rotate(double degrees, int anchor) override {
     if (!std::isfinite(degrees)) return Status::Error("the angle must be finite");
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
-    LayerData& layer = **l;
-    Result<PointF> centre = AnchorPoint(layer.TightBounds(), anchor);
-    if (!centre.ok()) return centre.status();
-    if (layer.TightBounds().Empty() || std::fmod(degrees, 360.0) == 0) return Status::Ok();
     // Positive automation angles turn clockwise; the imaging rotation turns
     // counter-clockwise for positive angles.
-    const Affine2D m = RotationAbout(-degrees, *centre);
-    return TransformLayer(layer, m, Sampling::kBicubic, layer.mask && layer.mask->linked, FApp->Cancel());
+    return TransformAboutAnchor(anchor, std::fmod(degrees, 360.0) == 0,
+                                [&](PointF centre) { return RotationAbout(-degrees, centre); });
   }
 
   Status ResizeAndRotate(double horizontalPercent, double verticalPercent, double degrees,
@@ -290,20 +273,12 @@ class LayerImpl final : public automation::ArtLayer {
     if (!std::isfinite(degrees)) return Status::Error("the angle must be finite");
     if (anchor != kAnchorMiddleCenter)
       return Status::Error("resize and rotate turn about the centre (anchor 5)");
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
-    LayerData& layer = **l;
-    Result<PointF> centre = AnchorPoint(layer.TightBounds(), anchor);
-    if (!centre.ok()) return centre.status();
-    if (layer.TightBounds().Empty()) return Status::Ok();
     // Scaling about the centre keeps the centre, so the turn is about the
     // centre of the resized bounds as well.
-    const Affine2D m = ScalingAbout(horizontalPercent / 100, verticalPercent / 100, *centre)
-                           .Then(RotationAbout(-degrees, *centre));
-    return TransformLayer(layer, m, Sampling::kBicubic, layer.mask && layer.mask->linked, FApp->Cancel());
+    return TransformAboutAnchor(anchor, false, [&](PointF centre) {
+      return ScalingAbout(horizontalPercent / 100, verticalPercent / 100, centre)
+          .Then(RotationAbout(-degrees, centre));
+    });
   }
 
   Status AdjustLevels(int inputStart, int inputEnd, double gamma, int outputStart, int outputEnd) override {
@@ -373,6 +348,24 @@ class LayerImpl final : public automation::ArtLayer {
     LayerData* l = FDoc->FindLayer(FId);
     if (!l) return GoneLayerError();
     return l;
+  }
+  // Resize, Rotate and their combination: under the application lock, the
+  // affine transform `about(anchor point of the painted bounds)` applied to
+  // the layer (and its linked mask) with bicubic sampling. An empty layer or
+  // an `identity` transform changes nothing.
+  template <class About>
+  Status TransformAboutAnchor(int anchor, bool identity, About about) {
+    Lock lock(FApp->mutex);
+    Result<LayerData*> l = Find();
+    if (!l.ok()) return l.status();
+    Status s = FApp->CheckCancel();
+    if (!s.ok()) return s;
+    LayerData& layer = **l;
+    Result<PointF> centre = AnchorPoint(layer.TightBounds(), anchor);
+    if (!centre.ok()) return centre.status();
+    if (layer.TightBounds().Empty() || identity) return Status::Ok();
+    const Affine2D m = about(*centre);
+    return TransformLayer(layer, m, Sampling::kBicubic, layer.mask && layer.mask->linked, FApp->Cancel());
   }
   // A property of the live layer, read under the application lock.
   template <class Get>

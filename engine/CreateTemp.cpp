@@ -6,6 +6,7 @@
 #include "base/FileIo.h"
 #include "base/Text.h"
 #include "engine/Effects.h"
+#include "engine/Try.h"
 #include "model/Package.h"
 #include "model/func.h"
 
@@ -84,16 +85,6 @@ struct TDecodeHint {
   int MinWidth = 0;
   int MinHeight = 0;
 };
-
-#define TRY_ASSIGN(var, expr)                         \
-  auto var##Result = (expr);                          \
-  if (!var##Result.ok()) return var##Result.status(); \
-  auto var = std::move(var##Result).value()
-#define TRY(expr)                          \
-  do {                                     \
-    Status tryStatus = (expr);             \
-    if (!tryStatus.ok()) return tryStatus; \
-  } while (0)
 
 // One run of the procedure; its steps return the first error.
 class TComposer {

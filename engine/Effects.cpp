@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/Try.h"
 #include "model/Effects.h"
 #include "model/func.h"
 
@@ -34,17 +35,6 @@ class TActionBuilder {
   au::Application& FApp;
   const TPSGUIDNode& FVersion;
 };
-
-// Each TRY_* leaves the function with the error of a failed call.
-#define TRY_ASSIGN(var, expr)                         \
-  auto var##Result = (expr);                          \
-  if (!var##Result.ok()) return var##Result.status(); \
-  auto var = std::move(var##Result).value()
-#define TRY(expr)                          \
-  do {                                     \
-    Status tryStatus = (expr);             \
-    if (!tryStatus.ok()) return tryStatus; \
-  } while (0)
 
 int Int(float value) { return RoundToInt32(value); }
 
