@@ -12,7 +12,7 @@ PACKAGES=(
   openssl imagemagick libjpeg-turbo-progs python3
   libgs-common  # the CMYK press profile (default_cmyk.icc) the JPEG tests apply
   librsvg2-bin fonts-dejavu-core fonts-urw-base35
-  qt6-base-dev qt6-svg-dev xvfb xauth fonts-wqy-microhei
+  qt6-base-dev qt6-svg-dev qt6-multimedia-dev xvfb xauth fonts-wqy-microhei
 )
 
 missing=()
