@@ -250,6 +250,15 @@ void TStatForm::PlaceBeside(const QRect& previewScreen, const QRect& desktop) {
   move(placed.Left, placed.Top);
 }
 
+void TStatForm::ToggleShown(const QRect& previewScreen, const QRect& desktop) {
+  if (isVisible()) {
+    hide();
+    return;
+  }
+  PlaceBeside(previewScreen, desktop);
+  show();
+}
+
 void TStatForm::showEvent(QShowEvent* event) {
   SetWidth(kStatNarrowWidth, false);
   QWidget::showEvent(event);

@@ -108,9 +108,13 @@ class TStatForm : public QWidget {
   // area; an empty rectangle skips that). Uses the width the window has once
   // shown (the list alone).
   void PlaceBeside(const QRect& previewScreen, const QRect& desktop);
+  // The main window's statistics button: hides a visible window; otherwise
+  // places it (PlaceBeside) and shows it without making it modal.
+  void ToggleShown(const QRect& previewScreen, const QRect& desktop);
 
   // Full path of the photo of a statistics row ("" for none). The main
-  // window sets it; without it file names show nothing.
+  // window sets it, e.g. from TMainController::CurrentSet()->Photos[row];
+  // without it file names show nothing.
   std::function<std::string(int row)> PhotoFileOf;
   // Shows row `row`'s photo `file` large with the number row + 1, opening
   // the large view when the window is narrow. False (nothing changes) when

@@ -185,7 +185,17 @@ TEST_F(StatFormTest, PlacedInsideThePreviewsBottomLeftCornerAndClosedByItsButton
   FForm.PlaceBeside(QRect(1700, 264, 648, 432), QRect(0, 0, 1920, 1080));
   EXPECT_EQ(FForm.x(), 1920 - 265) << "kept on the desktop";
 
-  FForm.show();
+  // The statistics button alternates; each showing is placed afresh.
+  const QRect desktop(0, 0, 1920, 1080);
+  FForm.ToggleShown(QRect(181, 264, 648, 432), desktop);
+  EXPECT_TRUE(FForm.isVisible());
+  EXPECT_EQ(FForm.pos(), QPoint(183, 696 - FForm.height() - 2));
+  FForm.ToggleShown(QRect(181, 264, 648, 432), desktop);
+  EXPECT_FALSE(FForm.isVisible());
+  FForm.ToggleShown(QRect(281, 264, 648, 432), desktop);
+  EXPECT_TRUE(FForm.isVisible());
+  EXPECT_EQ(FForm.x(), 283);
+
   QSignalSpy closed(&FForm, &TStatForm::Closed);
   QWidget* close = FForm.childAt(FForm.width() - 12, 12);
   ASSERT_NE(close, nullptr);
