@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShowEvent>
 
 #include "controls/Look.h"
 #include "controls/Skin.h"
@@ -260,7 +261,9 @@ void TStatForm::ToggleShown(const QRect& previewScreen, const QRect& desktop) {
 }
 
 void TStatForm::showEvent(QShowEvent* event) {
-  SetWidth(kStatNarrowWidth, false);
+  // Only when the program shows it: the window system re-showing it (the
+  // owner restored from its minimised state) keeps the user's width.
+  if (!event->spontaneous()) SetWidth(kStatNarrowWidth, false);
   QWidget::showEvent(event);
 }
 

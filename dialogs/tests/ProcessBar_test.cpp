@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTimer>
 
 namespace tessaro {
@@ -68,9 +69,13 @@ TEST(ProcessForm, StepsReachThePaintedBar) {
   TProcessForm form;
   form.Show(4);
   EXPECT_LT(FilledShare(form.Bar()), 0.02) << "nothing done, nothing filled";
+  form.SetInfo("正在导入：IMG_2024_0415.jpg");
   form.Step();
   const double quarter = FilledShare(form.Bar());
   EXPECT_NEAR(quarter, 0.25, 0.05);
+  if (const QByteArray dir = qgetenv("TESSARO_SCREENSHOT_DIR"); !dir.isEmpty()) {
+    EXPECT_TRUE(form.grab().toImage().save(QDir(QString::fromLocal8Bit(dir)).filePath("progress.png")));
+  }
   form.Step();
   form.Step();
   form.Step();
