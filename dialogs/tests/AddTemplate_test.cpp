@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTreeView>
+#include <algorithm>
 #include <filesystem>
 
 #include "controls/MyEdit.h"
@@ -44,13 +45,16 @@ class AddTempFormTest : public testing::Test {
     Form->ShowInfo = [this](const std::string& text) { Messages.push_back(text); };
     Form->show();
   }
+  // Selects exactly `names`, adding the new ones before dropping the others
+  // (as a ctrl-click would), so the selection never passes through empty.
   void Select(const std::vector<std::string>& names) {
-    Form->ListViewTemp->clearSelection();
-    for (int i = 0; i < Form->ListViewTemp->count(); ++i) {
-      QListWidgetItem* item = Form->ListViewTemp->item(i);
-      if (std::find(names.begin(), names.end(), item->text().toStdString()) != names.end())
-        item->setSelected(true);
-    }
+    auto wanted = [&](QListWidgetItem* item) {
+      return std::find(names.begin(), names.end(), item->text().toStdString()) != names.end();
+    };
+    for (int i = 0; i < Form->ListViewTemp->count(); ++i)
+      if (wanted(Form->ListViewTemp->item(i))) Form->ListViewTemp->item(i)->setSelected(true);
+    for (int i = 0; i < Form->ListViewTemp->count(); ++i)
+      if (!wanted(Form->ListViewTemp->item(i))) Form->ListViewTemp->item(i)->setSelected(false);
   }
   QStringList MenuCaptions() const {
     QStringList captions;
@@ -75,8 +79,6 @@ TEST_F(AddTempFormTest, StartsAtTheBundledFolderAndListsItsPackages) {
   EXPECT_EQ(names, (QStringList{"none", "small", "tall"})) << "nested packages wait for their folder";
 
   // The tree shows the folder that holds packages, never a package.
-  const QModelIndex lib = Form->FolderModel->index(QString::fromStdString(Dir.File("lib")));
-  QTRY_VERIFY(Form->FolderModel->rowCount(lib) >= 4);
   EXPECT_TRUE(Form->FolderFilter
                   ->mapFromSource(Form->FolderModel->index(QString::fromStdString(Dir.File("lib/group"))))
                   .isValid());
