@@ -86,6 +86,7 @@ TCustomSizeForm::TCustomSizeForm(QWidget* parent, TSizeList& sizeList)
   RadioButtonSingle->setChecked(true);
   QLabel* note = MakeLabel(this, QStringLiteral("提示：相册宽度×2=跨页宽度"), 312, 128);
   note->setStyleSheet(QStringLiteral("color: #b3020f;"));
+  note->adjustSize();  // the style sheet changes the text's extent
 
   LabelWidth = MakeLabel(this, QStringLiteral("相册宽度："), 258, 155);
   EditWidth = new QLineEdit(this);
