@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 
 #include "model/Sizes.h"
 #include "testing/TempFolder.h"
@@ -49,89 +48,67 @@ class SettingsChecks : public ::testing::Test {
   TSetFormFields Good;
 };
 
+void SetField(TSetFormFields& f, TSetField field, const std::string& text) {
+  std::string* targets[] = {nullptr,    &f.TempPath, &f.Resolution, &f.WatermarkFile, &f.MarginH,
+                            &f.MarginV, &f.Trans,    &f.Scale,      &f.ImageEditor};
+  *targets[static_cast<int>(field)] = text;
+}
+
 TEST_F(SettingsChecks, EachEntryIsRefusedWithItsMessageInOrder) {
+  using F = TSetField;
+  enum Choice { kAsIs, kAutomatic, kWatermarkOff, kCentred };
   struct Case {
-    const char* what;
-    std::function<void(TSetFormFields&)> change;
-    const char* message;  // empty: accepted
-    TSetField field;
+    Choice choice;
+    std::vector<std::pair<F, std::string>> changes;  // applied to the valid fields
+    std::string message;                             // empty: accepted
+    F field;
   };
+  const std::string gone = Dir.File("gone"), folder = Dir.File("templates");
   const Case cases[] = {
-      {"valid", [](TSetFormFields&) {}, "", TSetField::None},
-      {"empty folder", [](TSetFormFields& f) { f.TempPath = "   "; }, "", TSetField::None},
-      {"missing folder", [this](TSetFormFields& f) { f.TempPath = Dir.File("gone"); }, kBadTempPathText,
-       TSetField::TempPath},
-      {"folder is a file", [this](TSetFormFields& f) { f.TempPath = Mark; }, kBadTempPathText,
-       TSetField::TempPath},
-      {"folder before resolution",
-       [this](TSetFormFields& f) {
-         f.TempPath = Dir.File("gone");
-         f.Resolution = "0";
-       },
-       kBadTempPathText, TSetField::TempPath},
-      {"resolution 0", [](TSetFormFields& f) { f.Resolution = "0"; }, kBadResolutionText,
-       TSetField::Resolution},
-      {"resolution 301", [](TSetFormFields& f) { f.Resolution = "301"; }, kBadResolutionText,
-       TSetField::Resolution},
-      {"resolution 1", [](TSetFormFields& f) { f.Resolution = "1"; }, "", TSetField::None},
-      {"resolution 300", [](TSetFormFields& f) { f.Resolution = "300"; }, "", TSetField::None},
-      {"resolution letters", [](TSetFormFields& f) { f.Resolution = "high"; }, kBadResolutionText,
-       TSetField::Resolution},
-      {"automatic ignores letters",
-       [](TSetFormFields& f) {
-         f.FixResolution = false;
-         f.Resolution = "high";
-       },
-       "", TSetField::None},
-      {"resolution before watermark",
-       [](TSetFormFields& f) {
-         f.Resolution = "0";
-         f.WatermarkFile = "";
-       },
-       kBadResolutionText, TSetField::Resolution},
-      {"missing watermark", [this](TSetFormFields& f) { f.WatermarkFile = Dir.File("none.png"); },
-       kMissingWatermarkText, TSetField::WatermarkFile},
-      {"watermark is a folder", [this](TSetFormFields& f) { f.WatermarkFile = Dir.File("templates"); },
-       kMissingWatermarkText, TSetField::WatermarkFile},
-      {"margin h -1", [](TSetFormFields& f) { f.MarginH = "-1"; }, kBadMarginHText, TSetField::MarginH},
-      {"margin h 1001", [](TSetFormFields& f) { f.MarginH = "1001"; }, kBadMarginHText, TSetField::MarginH},
-      {"margin h 1000", [](TSetFormFields& f) { f.MarginH = "1000"; }, "", TSetField::None},
-      {"margin v 1001", [](TSetFormFields& f) { f.MarginV = "1001"; }, kBadMarginVText, TSetField::MarginV},
-      {"margin h before v",
-       [](TSetFormFields& f) {
-         f.MarginH = "x";
-         f.MarginV = "x";
-         f.Trans = "x";
-       },
-       kBadMarginHText, TSetField::MarginH},
-      {"transparency 101", [](TSetFormFields& f) { f.Trans = "101"; }, kBadTransText, TSetField::Trans},
-      {"transparency 0", [](TSetFormFields& f) { f.Trans = "0"; }, "", TSetField::None},
-      {"scale 0", [](TSetFormFields& f) { f.Scale = "0"; }, kBadScaleText, TSetField::Scale},
-      {"scale 301", [](TSetFormFields& f) { f.Scale = "301"; }, kBadScaleText, TSetField::Scale},
-      {"scale 2.5", [](TSetFormFields& f) { f.Scale = "2.5"; }, kBadScaleText, TSetField::Scale},
-      {"centred still checks margins",
-       [](TSetFormFields& f) {
-         f.Positions = {};
-         f.Positions[4] = true;
-         f.MarginV = "";
-       },
-       kBadMarginVText, TSetField::MarginV},
-      {"watermark off skips its checks",
-       [](TSetFormFields& f) {
-         f.Watermark = false;
-         f.WatermarkFile = "";
-         f.MarginH = f.MarginV = f.Trans = f.Scale = "bad";
-       },
-       "", TSetField::None},
-      {"editor not found", [](TSetFormFields& f) { f.ImageEditor = "no-such-editor-here --new"; },
-       kBadImageEditorText, TSetField::ImageEditor},
+      {kAsIs, {}, "", F::None},
+      {kAsIs, {{F::TempPath, "   "}}, "", F::None},
+      {kAsIs, {{F::TempPath, gone}}, kBadTempPathText, F::TempPath},
+      {kAsIs, {{F::TempPath, Mark}}, kBadTempPathText, F::TempPath},
+      {kAsIs, {{F::TempPath, gone}, {F::Resolution, "0"}}, kBadTempPathText, F::TempPath},
+      {kAsIs, {{F::Resolution, "0"}}, kBadResolutionText, F::Resolution},
+      {kAsIs, {{F::Resolution, "301"}}, kBadResolutionText, F::Resolution},
+      {kAsIs, {{F::Resolution, "1"}}, "", F::None},
+      {kAsIs, {{F::Resolution, "300"}}, "", F::None},
+      {kAsIs, {{F::Resolution, "high"}}, kBadResolutionText, F::Resolution},
+      {kAutomatic, {{F::Resolution, "high"}}, "", F::None},
+      {kAsIs, {{F::Resolution, "0"}, {F::WatermarkFile, ""}}, kBadResolutionText, F::Resolution},
+      {kAsIs, {{F::WatermarkFile, gone}}, kMissingWatermarkText, F::WatermarkFile},
+      {kAsIs, {{F::WatermarkFile, folder}}, kMissingWatermarkText, F::WatermarkFile},
+      {kAsIs, {{F::MarginH, "-1"}}, kBadMarginHText, F::MarginH},
+      {kAsIs, {{F::MarginH, "1001"}}, kBadMarginHText, F::MarginH},
+      {kAsIs, {{F::MarginH, "1000"}}, "", F::None},
+      {kAsIs, {{F::MarginV, "1001"}}, kBadMarginVText, F::MarginV},
+      {kAsIs, {{F::MarginH, "x"}, {F::MarginV, "x"}}, kBadMarginHText, F::MarginH},
+      {kAsIs, {{F::MarginV, "x"}, {F::Trans, "x"}}, kBadMarginVText, F::MarginV},
+      {kAsIs, {{F::Trans, "101"}}, kBadTransText, F::Trans},
+      {kAsIs, {{F::Trans, "0"}}, "", F::None},
+      {kAsIs, {{F::Trans, "x"}, {F::Scale, "x"}}, kBadTransText, F::Trans},
+      {kAsIs, {{F::Scale, "0"}}, kBadScaleText, F::Scale},
+      {kAsIs, {{F::Scale, "301"}}, kBadScaleText, F::Scale},
+      {kAsIs, {{F::Scale, "2.5"}}, kBadScaleText, F::Scale},
+      {kCentred, {{F::MarginV, ""}}, kBadMarginVText, F::MarginV},
+      {kWatermarkOff, {{F::WatermarkFile, ""}, {F::Scale, "bad"}}, "", F::None},
+      {kWatermarkOff, {{F::MarginH, "bad"}, {F::Trans, "bad"}}, "", F::None},
+      {kAsIs, {{F::ImageEditor, "no-such-editor-here --new"}}, kBadImageEditorText, F::ImageEditor},
   };
   for (const Case& c : cases) {
     TSetFormFields f = Good;
-    c.change(f);
+    f.FixResolution = c.choice != kAutomatic;
+    f.Watermark = c.choice != kWatermarkOff;
+    if (c.choice == kCentred) f.Positions = {false, false, false, false, true};
+    std::string what;
+    for (const auto& [field, text] : c.changes) {
+      SetField(f, field, text);
+      what += " [" + std::to_string(static_cast<int>(field)) + "]=" + text;
+    }
     const TSetCheck check = CheckSettingsFields(f, "");
-    EXPECT_EQ(check.Message, c.message) << c.what;
-    EXPECT_EQ(check.Field, c.field) << c.what;
+    EXPECT_EQ(check.Message, c.message) << what;
+    EXPECT_EQ(check.Field, c.field) << what;
   }
 }
 
