@@ -91,6 +91,7 @@ TAddTempForm::TAddTempForm(QWidget* parent, TSizeNode& currentSize, TSizeList& s
           [this](const QModelIndex& current) { TreeCurrentChanged(current); });
 
   MakeLabel(this, QStringLiteral("当前文件夹下的自动模板"), 256, 40);
+  FPackageIcon = PackageIcon();
   ListViewTemp = new QListWidget(this);
   ListViewTemp->setGeometry(256, 58, 362, 377);
   ListViewTemp->setViewMode(QListView::IconMode);
@@ -136,6 +137,7 @@ TAddTempForm::TAddTempForm(QWidget* parent, TSizeNode& currentSize, TSizeList& s
   ButtonOK->setGeometry(408, 477, 105, 25);
   ButtonCancel = new TSkinButton(QStringLiteral("取消(&C)"), this);
   ButtonCancel->setGeometry(534, 477, 75, 25);
+  ButtonOK->setDefault(true);
   connect(ButtonOK, &QAbstractButton::clicked, this, &TAddTempForm::ButtonOKClick);
   connect(ButtonCancel, &QAbstractButton::clicked, this, [this] {
     FResult = false;

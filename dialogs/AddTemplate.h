@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QSortFilterProxyModel>
 #include <functional>
 #include <string>
@@ -96,6 +97,7 @@ class TAddTempForm : public QDialog {
   TSizeList& FSizeList;
   std::string FCurrentFolder;
   bool FResult = false;
+  QIcon FPackageIcon;  // the one icon of every package item
 };
 
 // Shows the template browser modally over `parent` and hands back what the

@@ -103,6 +103,7 @@ TCustomSizeForm::TCustomSizeForm(QWidget* parent, TSizeList& sizeList)
   SuiButtonOK->setGeometry(366, 224, 80, 27);
   SuiButtonClose = new TSkinButton(QStringLiteral("退出(&X)"), this);
   SuiButtonClose->setGeometry(472, 224, 80, 27);
+  SuiButtonOK->setDefault(true);
 
   ShowInfo = [this](const std::string& text) { ShowInfoBox(this, text); };
   ShowTips = [this](const std::string& caption, const std::string& text) {

@@ -180,5 +180,15 @@ TEST_F(AddTempFormTest, CustomSizeEntryOpensTheDialogAndRebuildsTheMenu) {
   EXPECT_EQ(Current.Name, "R&D  ");
 }
 
+TEST_F(AddTempFormTest, PressingTheSizeSelectorOpensItsMenuInThePressedLook) {
+  Open("", Dir.File("lib"));
+  QTest::mousePress(Form->MyEditSize, Qt::LeftButton, {}, QPoint(20, 10));
+  EXPECT_TRUE(Form->PopupMenuSize->isVisible());
+  EXPECT_TRUE(Form->MyEditSize->ShowBKBmp2());
+  Form->PopupMenuSize->hide();
+  EXPECT_FALSE(Form->MyEditSize->ShowBKBmp2()) << "the pressed look goes with the menu";
+  QTest::mouseRelease(Form->MyEditSize, Qt::LeftButton, {}, QPoint(20, 10));
+}
+
 }  // namespace
 }  // namespace tessaro
