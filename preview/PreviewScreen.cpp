@@ -224,11 +224,20 @@ void TPreviewScreen::BuildSlotMask(const TSlotWindow& window) {
     auto* line = reinterpret_cast<QRgb*>(mask.scanLine(y));
     for (int x = x0; x <= x1; ++x) line[x] = 0;
   }
-  // A one-pixel red outline, right and bottom exclusive of (right + 1, bottom).
-  QPainter p(&mask);
-  p.setPen(QColor(255, 0, 0));
-  p.drawRect(QRect(QPoint(window.Left, window.Top), QPoint(window.Right, window.Bottom - 1)));
-  p.end();
+  // A one-pixel red outline of columns left..right and rows top..bottom - 1.
+  const QRgb red = qRgb(255, 0, 0);
+  auto put = [&mask, red](int x, int y) {
+    if (x >= 0 && y >= 0 && x < mask.width() && y < mask.height())
+      reinterpret_cast<QRgb*>(mask.scanLine(y))[x] = red;
+  };
+  for (int x = window.Left; x <= window.Right; ++x) {
+    put(x, window.Top);
+    put(x, window.Bottom - 1);
+  }
+  for (int y = window.Top; y <= window.Bottom - 1; ++y) {
+    put(window.Left, y);
+    put(window.Right, y);
+  }
   FMaskLayer->Bitmap.Changed();
 }
 
