@@ -523,16 +523,24 @@ void TRotRubberbandLayer::Paint(QImage& buffer) {
   const QPointF handle = rot({double(RoundInt((left + right) / 2.0)), double(top - RotateHandleDistance)});
 
   QPainter p(&buffer);
-  // Dashes: the stipple's colours in runs, one pixel per entry.
+  // Dashes: the stipple's colours in runs, one pixel per entry: each run of
+  // one colour is drawn as one dash pattern over the whole line.
   auto dashed = [&](QPointF from, QPointF to) {
-    if (FrameStipple.empty()) return;
-    const double length = std::hypot(to.x() - from.x(), to.y() - from.y());
-    if (length <= 0) return;
     const int n = static_cast<int>(FrameStipple.size());
-    for (int i = 0; i < std::ceil(length); ++i) {
-      const double t0 = i / length, t1 = std::min(1.0, (i + 1) / length);
-      p.setPen(QPen(QColor::fromRgba(FrameStipple[i % n]), 1));
-      p.drawLine(QPointF(from + (to - from) * t0), QPointF(from + (to - from) * t1));
+    if (n == 0 || from == to) return;
+    for (int start = 0; start < n;) {
+      int end = start + 1;
+      while (end < n && FrameStipple[end] == FrameStipple[start]) ++end;
+      QPen pen(QColor::fromRgba(FrameStipple[start]), 1, Qt::CustomDashLine, Qt::FlatCap);
+      if (end - start == n) {
+        pen.setStyle(Qt::SolidLine);
+      } else {
+        pen.setDashPattern({double(end - start), double(n - (end - start))});
+        pen.setDashOffset(-start);
+      }
+      p.setPen(pen);
+      p.drawLine(from, to);
+      start = end;
     }
   };
   if (FHandles & bhFrame) {
@@ -650,9 +658,10 @@ QImage TImage32::Render() {
 
 void TImage32::paintEvent(QPaintEvent*) {
   ++FPaintCount;
-  const QImage buffer = Render();
+  if (FBuffer.size() != size()) FBuffer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+  RenderInto(FBuffer);
   QPainter p(this);
-  p.drawImage(0, 0, buffer);
+  p.drawImage(0, 0, FBuffer);
 }
 
 void TImage32::mousePressEvent(QMouseEvent* event) {

@@ -348,6 +348,7 @@ class TImage32 : public QWidget {
   std::unique_ptr<TLayerCollection> FLayers;
   std::map<int, QCursor> FCursors;
   int FPaintCount = 0;
+  QImage FBuffer;  // reused by every paint
 };
 
 }  // namespace tessaro

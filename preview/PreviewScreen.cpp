@@ -1,8 +1,8 @@
 #include "preview/PreviewScreen.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "base/FileIo.h"
 #include "imaging/codecs/Codecs.h"
@@ -38,18 +39,17 @@ QImage ToPremultiplied(const Image& src) {
   return wrapped.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-void FillChecker(QImage& buffer) {
-  const int cols = buffer.width() / kCheckerSize + 1, rows = buffer.height() / kCheckerSize + 1;
-  for (int y = 0; y < buffer.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(buffer.scanLine(y));
+// 13 x 13 squares from (0, 0): light grey where column and row are both even
+// or both odd, else white.
+QImage Checkerboard(QSize size) {
+  QImage board(size, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < board.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(board.scanLine(y));
     const int row = y / kCheckerSize;
-    for (int c = 0; c < cols; ++c) {
-      const QRgb colour = (c % 2) == (row % 2) ? kCheckerGrey : 0xFFFFFFFF;
-      const int x0 = c * kCheckerSize, x1 = std::min(buffer.width(), x0 + kCheckerSize);
-      std::fill(line + x0, line + std::max(x0, x1), colour);
-    }
+    for (int x = 0; x < board.width(); ++x)
+      line[x] = (x / kCheckerSize) % 2 == row % 2 ? kCheckerGrey : 0xFFFFFFFF;
   }
-  (void)rows;
+  return board;
 }
 
 // Shows a JPEG fitted into a box (never enlarged), centred, without
@@ -171,7 +171,10 @@ TPreviewScreen::TPreviewScreen(QWidget* parent, TMainController& controller)
   FPhotoPage->setAutoFillBackground(true);
   FCanvas = new TImage32(FPhotoPage);
   FCanvas->setGeometry(1, 1, kPreviewCanvasWidth, kPreviewCanvasHeight);
-  FCanvas->PaintStage = FillChecker;
+  FCanvas->PaintStage = [board = QImage()](QImage& buffer) mutable {
+    if (board.size() != buffer.size()) board = Checkerboard(buffer.size());
+    std::memcpy(buffer.bits(), board.constBits(), static_cast<size_t>(board.sizeInBytes()));
+  };
   FPhotoLayer = FCanvas->Layers().Add<TMyRotLayer>();
   FPhotoLayer->DestRect = {0, 0, kPreviewCanvasWidth, kPreviewCanvasHeight};
   FPhotoLayer->SetScaled(false);
@@ -357,6 +360,7 @@ void TPreviewScreen::RequestDecode(const std::string& file, QSize minSize) {
           }
           if (generation != FGeneration) return;
           FDecoding = false;
+          emit PhotoDecoded();
           if (image.isNull()) {
             ShowNoPhoto(QString::fromUtf8(kUnreadablePhotoText) + QString::fromStdString(FileNameOf(file)));
             FreeHandles();
@@ -382,11 +386,11 @@ void TPreviewScreen::ApplyBitmap(const QImage& image) {
 }
 
 bool TPreviewScreen::WaitForPhoto(int timeoutMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (FDecoding && timer.elapsed() < timeoutMs) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    if (FDecoding) QThread::msleep(1);
+  if (FDecoding) {
+    QEventLoop loop;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    connect(this, &TPreviewScreen::PhotoDecoded, &loop, &QEventLoop::quit);
+    if (FDecoding) loop.exec();
   }
   QCoreApplication::processEvents();
   return !FDecoding;

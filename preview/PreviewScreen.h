@@ -152,6 +152,8 @@ class TPreviewScreen : public QWidget {
  signals:
   // The print-quality line changed (for the window's hint line).
   void PrintQualityChanged(const QString& text, bool low);
+  // The photo being decoded arrived (or failed).
+  void PhotoDecoded();
 
  private:
   struct TCached {
