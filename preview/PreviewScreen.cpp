@@ -136,14 +136,14 @@ void TSamplePanel::ShowSample(const std::string& sampleFile) {
   FPages->setCurrentIndex(0);
   FSample->clear();
   FSample->resize(0, 0);
-  ShowImageFitted(sampleFile, FSample, FPages->width(), FPages->height());
+  ShowImageFitted(sampleFile, FSample, width(), height());
 }
 
 void TSamplePanel::ShowResult(const std::string& previewFile) {
   FPages->setCurrentIndex(1);
   FResult->clear();
   FResult->resize(0, 0);
-  ShowImageFitted(previewFile, FResult, FPages->width(), FPages->height());
+  ShowImageFitted(previewFile, FResult, width(), height());
 }
 
 bool TSamplePanel::ResultShown() const { return FPages->currentIndex() == 1; }
