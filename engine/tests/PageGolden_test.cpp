@@ -233,20 +233,31 @@ TEST_F(PageGoldenTest, ComposedPagesMatchTheReference) {
 }
 
 // A painted mark, 60 x 40, at 60 % opacity, in each of the nine positions
-// and beyond 8; once at half its size. The mark's area is compared on its
-// own as well (on the whole page a misplaced mark of 2,400 pixels would
-// hardly move the figure).
+// and beyond 8; twice at half its size. In the expected rectangle the page
+// matches the reference (compared there alone: on the whole page a
+// misplaced mark of 2,400 pixels would hardly move the figure); everywhere
+// else it is the page composed without a mark.
 TEST_F(PageGoldenTest, WatermarkLandsInEveryPosition) {
   const int index = Template("婚纱01_花园");
   Arrange(index, 0, {});
   const std::string markPath = (dir / "mark.png").string();
-  ASSERT_TRUE(WriteImageFile(markPath, PaintPhoto(60, 40)).ok());
+  const Image mark = PaintPhoto(60, 40);  // sharp edges: a pixel off shows
+  ASSERT_TRUE(WriteImageFile(markPath, mark).ok());
+  auto compose = [&](const std::string& tag) {
+    TComposeJob job = Job(index, false, true, tag);
+    job.CancelEffects = true;
+    const TComposeReport report = RunOne(job);
+    EXPECT_EQ(report.State, TComposeState::Done) << report.Message;
+    return Page(report.ResultWritten);
+  };
+  const Image plain = compose("plain");
   settings.ShowWaterMark = true;
   settings.WaterMarkFile = markPath;
   settings.WaterMarkTrans = 40;
   settings.MarginH = 10;
   settings.MarginV = 20;
   const auto [w, h] = ResultSize(index);
+  ASSERT_EQ(plain.width(), w);
   struct Case {
     int orient, scale;
   };
@@ -254,26 +265,32 @@ TEST_F(PageGoldenTest, WatermarkLandsInEveryPosition) {
   for (int orient = 0; orient <= 10; ++orient) cases.push_back({orient, 100});
   cases.push_back({4, 50});
   cases.push_back({8, 50});
+  test::DiffOptions colour;
+  colour.withAlpha = false;
   for (const Case& c : cases) {
     SCOPED_TRACE("position " + std::to_string(c.orient) + " at " + std::to_string(c.scale) + " %");
     settings.Orient = c.orient;
     settings.WaterMarkScale = c.scale;
-    TComposeJob job = Job(index, false, true, "mark");
-    job.CancelEffects = true;
-    const TComposeReport report = RunOne(job);
-    ASSERT_EQ(report.State, TComposeState::Done) << report.Message;
-    const Image page = Page(report.ResultWritten);
-    const Image expected = Reference(index, false, w, h);
-    test::DiffOptions whole;
-    whole.withAlpha = false;
-    EXPECT_GE(test::Difference(page, expected, whole).psnr, 30);
-    const int bw = 60 * c.scale / 100, bh = 40 * c.scale / 100;
+    const Image page = compose("mark");
+    ASSERT_EQ(page.width(), w);
+    if (c.orient == 4 && c.scale == 100)
+      EXPECT_GE(test::Difference(page, Reference(index, false, w, h), colour).psnr, 30);
+    const int f = 100 / c.scale, bw = 60 / f, bh = 40 / f;
     int x = 0, y = 0;
     ExpectedMarkCorner(c.orient, w, h, bw, bh, 10, 20, x, y);
-    test::DiffOptions area = whole;
-    area.area = IntRect{x, y, x + bw, y + bh};
-    const test::ImageDifference d = test::Difference(page, expected, area);
+    // The mark's rectangle as the reference has it: the mark at 60 % over
+    // the photos and background, under the overlays.
+    test::DiffOptions inside = colour;
+    inside.area = IntRect{x, y, x + bw, y + bh};
+    const test::ImageDifference d = test::Difference(page, Reference(index, false, w, h), inside);
     EXPECT_GE(d.psnr, 30) << d;
+    // Outside the mark's rectangle (and a pixel of resampling fringe) the
+    // page is untouched.
+    Image outside = page.Clone();
+    for (int yy = std::max(0, y - 1); yy < std::min(h, y + bh + 1); ++yy)
+      for (int xx = std::max(0, x - 1); xx < std::min(w, x + bw + 1); ++xx)
+        outside.At(xx, yy) = plain.At(xx, yy);
+    EXPECT_EQ(test::Difference(outside, plain, colour).maxColor, 0);
   }
 }
 
@@ -472,7 +489,7 @@ const char* kAgPsdScript = R"JS(
 const ag = require(process.argv[2]);
 ag.initializeCanvas(() => { throw new Error('no canvas'); },
                     (w, h) => ({ width: w, height: h, data: new Uint8ClampedArray(w * h * 4) }));
-const psd = ag.readPsd(require('fs').readFileSync(process.argv[3]), { skipCompositeImageData: true });
+const psd = ag.readPsd(require('fs').readFileSync(process.argv[3]), { useImageData: true, skipCompositeImageData: true, skipThumbnail: true });
 const layers = (psd.children || []).map(l => ({ name: l.name,
   width: (l.right || 0) - (l.left || 0), height: (l.bottom || 0) - (l.top || 0),
   mask: l.mask ? { unlinked: !!l.mask.positionRelativeToLayer, disabled: !!l.mask.disabled } : null }));
@@ -547,8 +564,9 @@ TEST_F(PageGoldenTest, LayeredResultAsOtherReadersSeeIt) {
   for (size_t k = 0; k < slotSizes.size(); ++k) {
     const auto& row = rows[rows.size() - 1 - overlays - k];
     const auto [sw, sh] = slotSizes[slotSizes.size() - 1 - k];
-    EXPECT_NEAR(std::stoi(row[2]), sw, 1) << row[1];
-    EXPECT_NEAR(std::stoi(row[3]), sh, 1) << row[1];
+    // Bicubic resampling may add a pixel of fringe on each side.
+    EXPECT_NEAR(std::stoi(row[2]), sw, 2) << row[1];
+    EXPECT_NEAR(std::stoi(row[3]), sh, 2) << row[1];
   }
 
   // ag-psd.

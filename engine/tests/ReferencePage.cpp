@@ -247,7 +247,28 @@ Result<Image> ReferencePage(const TReferenceRequest& q) {
       }
   }
 
-  // Overlay layers, in their order from the bottom, over everything.
+  // The watermark: pasted centred above the active layer (the last photo,
+  // so under the overlays), scaled about its centre, moved to its corner by
+  // whole pixels.
+  const TAppSettings* s = q.Settings;
+  if (s && s->ShowWaterMark && std::filesystem::exists(s->WaterMarkFile)) {
+    Result<FImage> mark = DecodeWithImageMagick(s->WaterMarkFile);
+    if (!mark.ok()) return mark.status();
+    const double k = s->WaterMarkScale / 100.0;
+    const double pastedLeft = std::floor((O - mark->w) / 2.0), pastedTop = std::floor((P - mark->h) / 2.0);
+    const double bl = pastedLeft + mark->w * (1 - k) / 2, bt = pastedTop + mark->h * (1 - k) / 2;
+    const int bw = Round(mark->w * k), bh = Round(mark->h * k);
+    int x = 0, y = 0;
+    ExpectedMarkCorner(s->Orient, O, P, bw, bh, s->MarginH, s->MarginV, x, y);
+    const double markLeft = bl + Round(x - bl), markTop = bt + Round(y - bt);
+    const FSource source(*mark, 1 / k);
+    const float opacity = float(100 - s->WaterMarkTrans) / 100;
+    for (int yy = std::max(0, int(markTop) - 1); yy < std::min(P, int(markTop) + bh + 1); ++yy)
+      for (int xx = std::max(0, int(markLeft) - 1); xx < std::min(O, int(markLeft) + bw + 1); ++xx)
+        Over(page.At(xx, yy), source.At((xx + 0.5 - markLeft) / k, (yy + 0.5 - markTop) / k, false), opacity);
+  }
+
+  // Overlay layers, in their order from the bottom, over everything else.
   for (const PsdLayer& layer : doc->layers) {
     std::string trimmed = layer.name;
     trimmed.erase(0, trimmed.find_first_not_of(" \t"));
@@ -265,26 +286,6 @@ Result<Image> ReferencePage(const TReferenceRequest& q) {
     const FImage over = Stretch(full, O, P, false);
     for (int y = 0; y < P; ++y)
       for (int x = 0; x < O; ++x) Over(page.At(x, y), over.At(x, y), layer.opacity / 255.0f);
-  }
-
-  // The watermark: pasted centred, scaled about its centre, moved to its
-  // corner by whole pixels.
-  const TAppSettings* s = q.Settings;
-  if (s && s->ShowWaterMark && std::filesystem::exists(s->WaterMarkFile)) {
-    Result<FImage> mark = DecodeWithImageMagick(s->WaterMarkFile);
-    if (!mark.ok()) return mark.status();
-    const double k = s->WaterMarkScale / 100.0;
-    const double pastedLeft = std::floor((O - mark->w) / 2.0), pastedTop = std::floor((P - mark->h) / 2.0);
-    const double bl = pastedLeft + mark->w * (1 - k) / 2, bt = pastedTop + mark->h * (1 - k) / 2;
-    const int bw = Round(mark->w * k), bh = Round(mark->h * k);
-    int x = 0, y = 0;
-    ExpectedMarkCorner(s->Orient, O, P, bw, bh, s->MarginH, s->MarginV, x, y);
-    const double markLeft = bl + Round(x - bl), markTop = bt + Round(y - bt);
-    const FSource source(*mark, 1 / k);
-    const float opacity = float(100 - s->WaterMarkTrans) / 100;
-    for (int yy = std::max(0, int(markTop) - 1); yy < std::min(P, int(markTop) + bh + 1); ++yy)
-      for (int xx = std::max(0, int(markLeft) - 1); xx < std::min(O, int(markLeft) + bw + 1); ++xx)
-        Over(page.At(xx, yy), source.At((xx + 0.5 - markLeft) / k, (yy + 0.5 - markTop) / k, false), opacity);
   }
 
   Image out;

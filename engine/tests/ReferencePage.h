@@ -3,8 +3,8 @@
 // does: the background picture stretched over the page; each placed photo
 // scaled by its slot's scale, mirrored by its flips, its picture centre put
 // on the slot centre moved by the offsets, turned about its layer's centre,
-// and cut by the slot's alpha channel; the overlay layers on top in their
-// order; then the watermark in its corner. It calls neither the engine nor
+// and cut by the slot's alpha channel; the watermark in its corner, pasted
+// above the last photo; the overlay layers on top of all in their order. It calls neither the engine nor
 // the editor: pictures come from ImageMagick (background, photos, the mark)
 // and the template document's channels and overlays from the layered
 // document reader. Resampling is bilinear over a box-shrunk source, so the
