@@ -97,6 +97,17 @@ class ComposeFixture : public ::testing::Test {
     job.PSVersionIndex = 0;
     return ComposeTemplate(env, job);
   }
+  // An engine context whose factory gives the fixture's fake (for the
+  // editor the factory would make).
+  TEngineContext FakeContext(TMessageQueue& queue) {
+    TEngineContext context;
+    context.Versions = &versions;
+    context.Settings = &settings;
+    context.Queue = &queue;
+    context.TempDir = (dir / "work").string() + "/";
+    context.Factory = [this] { return std::shared_ptr<au::Application>(&fake, [](au::Application*) {}); };
+    return context;
+  }
   std::vector<std::string> Log(std::initializer_list<std::string> prefixes) {
     return Calls(fake.S->log, prefixes);
   }
@@ -312,13 +323,7 @@ TEST_F(ComposeFixture, JobNamingNoTemplateDoesNothing) {
 
 TEST_F(ComposeFixture, ServiceRunsAJobOnItsWorkerAndReportsProgress) {
   TMessageQueue queue;
-  TEngineContext context;
-  context.Versions = &versions;
-  context.Settings = &settings;
-  context.Queue = &queue;
-  context.TempDir = (dir / "work").string() + "/";
-  // The fixture's fake stands for the editor the factory would make.
-  context.Factory = [this] { return std::shared_ptr<au::Application>(&fake, [](au::Application*) {}); };
+  const TEngineContext context = FakeContext(queue);
   std::vector<std::string> seen;
   std::mutex lock;
   TEngineComposeService service(context, [&](const std::string& info, int number, int total, int percent) {
@@ -381,12 +386,7 @@ TEST_F(ComposeFixture, JobOutOfMemoryFailsAloneAndLeavesNothing) {
     fake.S->throwOn = c.call;
     fake.S->throwAfter = c.after;
     TMessageQueue queue;
-    TEngineContext context;
-    context.Versions = &versions;
-    context.Settings = &settings;
-    context.Queue = &queue;
-    context.TempDir = (dir / "work").string() + "/";
-    context.Factory = [this] { return std::shared_ptr<au::Application>(&fake, [](au::Application*) {}); };
+    const TEngineContext context = FakeContext(queue);
     std::vector<TComposeJob> jobs(2);
     for (int i = 0; i < 2; ++i) {
       jobs[i].SetNode = &set;

@@ -16,6 +16,7 @@
 
 #include "base/FileIo.h"
 #include "engine/MyThread.h"
+#include "engine/tests/PackedTemplate.h"
 #include "engine/tests/ReferencePage.h"
 #include "imaging/codecs/Codecs.h"
 #include "imaging/psd/Psd.h"
@@ -186,33 +187,34 @@ class PageGoldenTest : public ::testing::Test {
 };
 
 // Tolerances: the editor resamples bicubic and places layers on whole
-// pixels; the reference samples bilinear at exact positions. Over the page
-// that stays above 30 dB on the lossless layered result (a photo misplaced by
-// a few pixels, mirrored or turned the wrong way falls well below 25 dB) and
-// above 27 dB through the JPEG preview at quality 10.
+// pixels; the reference samples bilinear at exact positions. Measured over
+// the page: 39 to 47 dB on the layered results, 41 to 42 dB through the
+// JPEG previews; a reference with the flips left out, the turn the other
+// way, the transparent margins ignored or the offsets mirrored gives 14 to
+// 27 dB. 35 dB sits between.
+constexpr double kPagePsnr = 35;
 struct GoldenCase {
   const char* name;
   const char* templateName;
   bool preview;
   int firstPhoto;  // 0 landscape, 1 portrait, 2 with transparent margins
   TTransform transform;
-  double minPsnr;
 };
 
 TEST_F(PageGoldenTest, ComposedPagesMatchTheReference) {
   const GoldenCase cases[] = {
-      {"single page, photos stretched over their slots", "婚纱01_花园", false, 0, {}, 30},
-      {"offsets and scales", "婚纱01_花园", false, 1, {1.4f, 1.2f, 0.08f, -0.06f}, 30},
-      {"rotation", "儿童01_气球", false, 0, {1.2f, 1.2f, 0, 0, 12}, 30},
-      {"horizontal flip", "婚纱01_花园", false, 0, {1.1f, 1.1f, 0.05f, 0, 0, true, false}, 30},
-      {"vertical flip", "婚纱01_花园", false, 0, {1.1f, 1.1f, 0, 0.05f, 0, false, true}, 30},
-      {"both flips and a turn", "儿童01_气球", false, 1, {1.3f, 1.3f, -0.04f, 0.03f, -20, true, true}, 30},
-      {"photo with transparent margins", "儿童01_气球", false, 2, {0.9f, 0.9f, 0.05f, 0.02f}, 30},
-      {"transparent margins mirrored", "儿童01_气球", false, 2, {0.9f, 0.9f, 0, 0, 0, true, false}, 30},
-      {"spread", "旅行01_明信片", false, 0, {1.2f, 1.1f, 0.02f, 0.02f, 5}, 30},
-      {"slot shown in two places", "家庭01_温馨", false, 1, {1.1f, 1.1f}, 30},
-      {"preview of a single page", "婚纱01_花园", true, 1, {1.2f, 1.2f, 0.03f, 0, 8}, 27},
-      {"preview of a spread", "旅行01_明信片", true, 0, {1.1f, 1.1f, 0, 0, 0, true, false}, 27},
+      {"single page, photos stretched over their slots", "婚纱01_花园", false, 0, {}},
+      {"offsets and scales", "婚纱01_花园", false, 1, {1.4f, 1.2f, 0.08f, -0.06f}},
+      {"rotation", "儿童01_气球", false, 0, {1.2f, 1.2f, 0, 0, 12}},
+      {"horizontal flip", "婚纱01_花园", false, 0, {1.1f, 1.1f, 0.05f, 0, 0, true, false}},
+      {"vertical flip", "婚纱01_花园", false, 0, {1.1f, 1.1f, 0, 0.05f, 0, false, true}},
+      {"both flips and a turn", "儿童01_气球", false, 1, {1.3f, 1.3f, -0.04f, 0.03f, -20, true, true}},
+      {"photo with transparent margins", "儿童01_气球", false, 2, {0.9f, 0.9f, 0.05f, 0.02f}},
+      {"transparent margins mirrored", "儿童01_气球", false, 2, {0.9f, 0.9f, 0, 0, 0, true, false}},
+      {"spread", "旅行01_明信片", false, 0, {1.2f, 1.1f, 0.02f, 0.02f, 5}},
+      {"slot shown in two places", "家庭01_温馨", false, 1, {1.1f, 1.1f}},
+      {"preview of a single page", "婚纱01_花园", true, 1, {1.2f, 1.2f, 0.03f, 0, 8}},
+      {"preview of a spread", "旅行01_明信片", true, 0, {1.1f, 1.1f, 0, 0, 0, true, false}},
   };
   for (const GoldenCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -228,7 +230,7 @@ TEST_F(PageGoldenTest, ComposedPagesMatchTheReference) {
     ASSERT_EQ(page.height(), h);
     const Image expected = Reference(index, c.preview, w, h);
     const test::ImageDifference d = test::Difference(page, expected);
-    EXPECT_GE(d.psnr, c.minPsnr) << d;
+    EXPECT_GE(d.psnr, kPagePsnr) << d;
   }
 }
 
@@ -274,7 +276,7 @@ TEST_F(PageGoldenTest, WatermarkLandsInEveryPosition) {
     const Image page = compose("mark");
     ASSERT_EQ(page.width(), w);
     if (c.orient == 4 && c.scale == 100)
-      EXPECT_GE(test::Difference(page, Reference(index, false, w, h), colour).psnr, 30);
+      EXPECT_GE(test::Difference(page, Reference(index, false, w, h), colour).psnr, kPagePsnr);
     const int f = 100 / c.scale, bw = 60 / f, bh = 40 / f;
     int x = 0, y = 0;
     ExpectedMarkCorner(c.orient, w, h, bw, bh, 10, 20, x, y);
@@ -282,8 +284,10 @@ TEST_F(PageGoldenTest, WatermarkLandsInEveryPosition) {
     // the photos and background, under the overlays.
     test::DiffOptions inside = colour;
     inside.area = IntRect{x, y, x + bw, y + bh};
+    // Measured 45 to 64 dB; the mark's sharp edges put one a pixel off
+    // far below 40.
     const test::ImageDifference d = test::Difference(page, Reference(index, false, w, h), inside);
-    EXPECT_GE(d.psnr, 30) << d;
+    EXPECT_GE(d.psnr, 40) << d;
     // Outside the mark's rectangle (and a pixel of resampling fringe) the
     // page is untouched.
     Image outside = page.Clone();
@@ -385,7 +389,7 @@ TEST_F(PageGoldenTest, EffectsChangeTheirSlotAndCancellingRestoresThePlainPage) 
     if (c.look) {
       const test::ImageDifference d =
           test::Difference(page, Reference(index, false, w, h, {{1, *c.look}}), inside);
-      EXPECT_GE(d.psnr, 30) << d;
+      EXPECT_GE(d.psnr, 40) << d;  // measured 47 to 49 dB
     }
   }
   // The hue/saturation shift is fixed: its three leading values change nothing.
@@ -397,7 +401,7 @@ TEST_F(PageGoldenTest, EffectsChangeTheirSlotAndCancellingRestoresThePlainPage) 
   const Image cancelled = run(
       "cancelled", {{12, {30, 59, 11, 0, 30, 59, 11, 0, 30, 59, 11, 0, 1, 100}}, {10, {30, 20, 100}}}, true);
   EXPECT_EQ(test::Difference(cancelled, plain, outside).maxColor, 0);
-  EXPECT_GE(test::Difference(cancelled, Reference(index, false, w, h), outside).psnr, 30);
+  EXPECT_GE(test::Difference(cancelled, Reference(index, false, w, h), outside).psnr, kPagePsnr);
 }
 
 // Sizes and resolutions of results and their small previews for a packed
@@ -405,20 +409,15 @@ TEST_F(PageGoldenTest, EffectsChangeTheirSlotAndCancellingRestoresThePlainPage) 
 // pixels (r = 2) and in inches (r = 300), a fixed 254 ppi, and the small
 // preview of a 3000 x 2100 and of a 400 x 300 result.
 TEST_F(PageGoldenTest, ResultSizesResolutionsAndSmallPreviews) {
-  const fs::path description = dir / "figures.json";
-  ASSERT_TRUE(WriteFileAtomic(description.string(), std::string(R"({
+  const fs::path package = dir / "packages" / "figures";
+  ASSERT_TRUE(PackTemplate(R"({
   "spread": false, "header": 1,
   "slots": [{"type": "opaque"}],
   "preview": {"width": 2100, "height": 3000, "resolution": 72, "background": {"color": "#4060a0"},
               "placements": [{"slot": 1, "channel": "photo", "rect": [300, 400, 1800, 2600]}]},
   "result": {"from": "preview", "width": 2100, "height": 3000, "resolution": 300}
-})"))
-                  .ok());
-  const fs::path package = dir / "packages" / "figures";
-  const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli pack " +
-                              test::ShellQuote(description.string()) + " " +
-                              test::ShellQuote(package.string()) + " > /dev/null 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+})",
+                           package));
   TSetNode figures;
   for (const char* name : {"brivanto_a.dll", "brivanto_b.dll"}) {
     Result<std::unique_ptr<TTempNode>> temp = ReadDescriptorFile((package / name).string(), 0);
@@ -471,7 +470,7 @@ TEST_F(PageGoldenTest, ResultSizesResolutionsAndSmallPreviews) {
     ASSERT_TRUE(expected.ok()) << expected.message();
     test::DiffOptions o;
     o.withAlpha = false;
-    EXPECT_GE(test::Difference(page, *expected, o).psnr, 30);
+    EXPECT_GE(test::Difference(page, *expected, o).psnr, 40);  // measured 46 to 53 dB
     // The small preview: the page shrunk into 580 x 420.
     const Image small = Page(report.PreviewWritten);
     ASSERT_EQ(small.width(), c.smallW);
@@ -479,7 +478,7 @@ TEST_F(PageGoldenTest, ResultSizesResolutionsAndSmallPreviews) {
     q.Width = c.smallW, q.Height = c.smallH;
     Result<Image> expectedSmall = ReferencePage(q);
     ASSERT_TRUE(expectedSmall.ok());
-    EXPECT_GE(test::Difference(small, *expectedSmall, o).psnr, 27);
+    EXPECT_GE(test::Difference(small, *expectedSmall, o).psnr, 38);  // measured 44.6 to 45.4 dB
   }
 }
 
