@@ -39,5 +39,8 @@ TOOLS="${TESSARO_TEST_TOOLS:-/tmp/tessaro-test-tools}"
 if [ ! -f "$TOOLS/node_modules/ag-psd/package.json" ]; then
   mkdir -p "$TOOLS"
   echo "Installing ag-psd into $TOOLS"
-  npm install --prefix "$TOOLS" ag-psd@31 --no-audit --no-fund --silent >/dev/null
+  # Offline this is only a warning here; under CI the tests that need ag-psd
+  # then fail with their own message.
+  npm install --prefix "$TOOLS" ag-psd@31 --no-audit --no-fund --silent >/dev/null ||
+    echo "warning: ag-psd could not be installed into $TOOLS" >&2
 fi
