@@ -9,6 +9,9 @@
 #include <QRegularExpression>
 
 #include "app/tests/ModalAnswer.h"
+#include "base/FileIo.h"
+#include "dialogs/AddTemplate.h"
+#include "dialogs/CustomSize.h"
 #include "testing/TempFolder.h"
 
 namespace tessaro {
@@ -190,6 +193,42 @@ TEST(FileDialogs, ChosenFolderKeepsItsTrailingSeparator) {
   });
   EXPECT_EQ(dialogs.ChooseFolder("请选择保存文件夹（文件重名将被自动覆盖）"), dir.Path() + "/");
   EXPECT_EQ(title, QStringLiteral("请选择保存文件夹（文件重名将被自动覆盖）"));
+}
+
+// The template browser opens at the settings' template folder as it is when
+// opened, else at the bundled library; closing it unconfirmed imports nothing.
+TEST(TQtDialogService, TemplateBrowserStartsAtTheConfiguredFolder) {
+  test::TempFolder dir;
+  const std::string mine = dir / "mine", bundled = dir / "bundled";
+  MakeDirectories(mine);
+  MakeDirectories(bundled);
+  TAppSettings settings;
+  TQtDialogService dialogs(nullptr);
+  dialogs.SetTemplateFolders(&settings, bundled);
+  TSizeList sizes;
+  AddBuiltInSizes(sizes);
+  TSizeNode current = *sizes[0];
+
+  for (const std::string& configured : {mine, std::string()}) {
+    settings.TempPath = configured;
+    std::string opened;
+    AnswerNextModal([&](QWidget* w) {
+      if (auto* browser = qobject_cast<TAddTempForm*>(w)) opened = browser->CurrentFolder();
+      static_cast<QDialog*>(w)->reject();
+    });
+    const TTemplateBrowserResult result = dialogs.BrowseTemplates(current, sizes);
+    EXPECT_FALSE(result.Confirmed);
+    EXPECT_TRUE(result.Packages.empty());
+    EXPECT_EQ(WithoutTrailingSeparator(opened), configured.empty() ? bundled : mine);
+  }
+
+  bool customSizes = false;
+  AnswerNextModal([&](QWidget* w) {
+    customSizes = qobject_cast<TCustomSizeForm*>(w) != nullptr;
+    static_cast<QDialog*>(w)->reject();
+  });
+  dialogs.EditCustomSizes(sizes);
+  EXPECT_TRUE(customSizes);
 }
 
 }  // namespace
