@@ -68,7 +68,7 @@ IntRect AlphaBox(const Image& image) {
 
 Result<Image> CropImage(const Image& image, const IntRect& rect) {
   Image out;
-  Status s = out.Create(rect.Width(), rect.Height());
+  Status s = out.CreateUninitialized(rect.Width(), rect.Height());
   if (!s.ok()) return s;
   for (int y = 0; y < rect.Height(); ++y)
     std::memcpy(out.Row(y), image.Row(rect.top + y) + rect.left, size_t(rect.Width()) * sizeof(Rgba8));
