@@ -68,6 +68,7 @@ inline Status WritePhotoOnce(const std::string& path, int width, int height, int
 
 // Runs a program and waits for it; its exit code, or -1.
 inline int RunProgram(const std::vector<std::string>& argv) {
+  std::fflush(nullptr);  // the child must not write this program's buffered output again
   const pid_t pid = fork();
   if (pid == 0) {
     std::vector<char*> args;
@@ -106,6 +107,7 @@ inline ToolFigures RunTool(const std::vector<std::string>& argv, const std::stri
   ToolFigures f;
   int out[2];
   if (pipe(out) != 0) return f;
+  std::fflush(nullptr);
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
@@ -135,7 +137,7 @@ inline ToolFigures RunTool(const std::vector<std::string>& argv, const std::stri
       while ((eol = pending.find('\n')) != std::string::npos) {
         if (!lineMark.empty() && pending.rfind(lineMark, 0) == 0) {
           f.peakKbPerLine.push_back(windowPeak);
-          windowPeak = 0;
+          windowPeak = ResidentKb(pid);
         }
         pending.erase(0, eol + 1);
       }
