@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/FileIo.h"
@@ -261,10 +262,12 @@ class FakePreview : public TPreviewService {
 
   void SelectSlot(TTempNode& temp, int slotIndex, const std::string& photoFile) override {
     Log.push_back("SelectSlot " + std::to_string(slotIndex) + " " + photoFile);
+    if (Forward) Forward->SelectSlot(temp, slotIndex, photoFile);
     Fit(*temp.Slots[slotIndex], photoFile);
   }
   void LoadSlotPhoto(TTempNode& temp, int slotIndex, const std::string& photoFile) override {
     Log.push_back("LoadSlotPhoto " + std::to_string(slotIndex) + " " + photoFile);
+    if (Forward) Forward->LoadSlotPhoto(temp, slotIndex, photoFile);
     Fit(*temp.Slots[slotIndex], photoFile);
   }
   void SetSlotButtonHoldsPhoto(int slotIndex, bool holds) override { Holds.at(slotIndex) = holds; }
@@ -278,19 +281,31 @@ class FakePreview : public TPreviewService {
   void ShowTemplatePicture(const std::string& jpegFile) override {
     Log.push_back("ShowTemplatePicture " + jpegFile);
     TemplatePicture = jpegFile;
+    if (Forward) Forward->ShowTemplatePicture(jpegFile);
   }
-  void ShowTemplatePage() override { Log.push_back("ShowTemplatePage"); }
+  void ShowTemplatePage() override {
+    Log.push_back("ShowTemplatePage");
+    if (Forward) Forward->ShowTemplatePage();
+  }
   void ResetSampleAndSlotButtons() override {
     Log.push_back("ResetSampleAndSlotButtons");
     Holds.fill(false);
   }
   void ShowSample(const std::string& sampleFile) override { Log.push_back("ShowSample " + sampleFile); }
   TSlotWindowGeometry SlotWindowGeometry() const override { return Geometry; }
+  void ShowResult(const std::string& previewFile) override { Log.push_back("ShowResult " + previewFile); }
+  void SlotPhotoChanged() override {
+    ++PhotoRedraws;
+    if (Forward) Forward->SlotPhotoChanged();
+  }
 
   std::vector<std::string> Log;
   std::array<bool, kSlotButtonCount> Holds{};
   std::string TemplatePicture;
   TSlotWindowGeometry Geometry;
+  int PhotoRedraws = 0;
+  // The real preview under test, which the fake passes the drawing calls on to.
+  TPreviewService* Forward = nullptr;
 
  private:
   static void Fit(TSlotNode& slot, const std::string& photoFile) {
@@ -471,6 +486,34 @@ inline std::string WritePackage(const std::string& folder, const PackageSpec& sp
     EXPECT_TRUE(WriteFileAtomic(JoinPath(folder, kSampleName), std::string_view("jpeg")).ok());
   }
   return folder;
+}
+
+// Gives every slot of the set's preview templates a transform of its own: with
+// v = 0.125, 0.25, … in slot order, offsets (v, -v), scales (1 + v, 2 + v),
+// the angle degreesPerStep * v, and `flip` set.
+inline void SpreadSlotTransforms(TSetNode& set, float degreesPerStep, bool TSlotNode::*flip) {
+  float v = 0.125f;
+  for (auto& t : set.PreviewTemps)
+    for (auto& s : t->Slots) {
+      s->OffsetX = v;
+      s->OffsetY = -v;
+      s->ScaleX = 1 + v;
+      s->ScaleY = 2 + v;
+      s->Angle = degreesPerStep * v;
+      (*s).*flip = true;
+      v += 0.125f;
+    }
+}
+
+// Expects a slot read back to hold the photo, photo type and transform of the
+// slot that was written.
+inline void ExpectSameSlot(const TSlotNode& got, const TSlotNode& want) {
+  // photo, offsets, scales, angle, flips, photo type
+  const auto placement = [](const TSlotNode& s) {
+    return std::tuple(s.PhotoIndex, s.OffsetX, s.OffsetY, s.ScaleX, s.ScaleY, s.Angle, s.FlipH, s.FlipV,
+                      s.PhotoType);
+  };
+  EXPECT_EQ(placement(got), placement(want));
 }
 
 }  // namespace tessaro::testing
