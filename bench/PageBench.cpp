@@ -16,21 +16,12 @@
 // photos and the background and the encode of the page, in one run):
 //   build/bench/bench_page DIR
 //   build/bench/bench_compose DIR/page.cys
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "base/FileIo.h"
-#include "imaging/codecs/Codecs.h"
-#include "model/Package.h"
-#include "model/Photos.h"
+#include "bench/BenchSupport.h"
 #include "model/SetFile.h"
-#include "model/Sizes.h"
 
 namespace fs = std::filesystem;
 using namespace tessaro;
@@ -66,45 +57,6 @@ constexpr const char* kFrame = R"(<svg xmlns="http://www.w3.org/2000/svg" width=
 </svg>
 )";
 
-// A photo-like picture: smooth colour fields with fine texture, so that it
-// encodes to a realistic size. `seed` varies it.
-Image MakePhoto(int seed) {
-  Image image;
-  if (!image.Create(kPhotoWidth, kPhotoHeight).ok()) return image;
-  uint32_t state = 2463534242u + uint32_t(seed) * 7919u;
-  for (int y = 0; y < kPhotoHeight; ++y) {
-    Rgba8* row = image.Row(y);
-    const double fy = double(y) / kPhotoHeight;
-    for (int x = 0; x < kPhotoWidth; ++x) {
-      state ^= state << 13;
-      state ^= state >> 17;
-      state ^= state << 5;
-      const double fx = double(x) / kPhotoWidth;
-      const int grain = int(state % 17) - 8;
-      const double wave = std::sin(fx * (9 + seed) + fy * 5) * std::cos(fy * (7 + seed) - fx * 3);
-      auto clamp = [](double v) { return uint8_t(std::lround(std::min(255.0, std::max(0.0, v)))); };
-      row[x] = Rgba8{clamp(120 + 90 * wave * fx + 40 * fy + grain),
-                     clamp(110 + 70 * std::sin(fy * 11 + seed) + grain),
-                     clamp(90 + 100 * fx * fy + 30 * wave + grain), 255};
-    }
-  }
-  return image;
-}
-
-int Run(const std::vector<std::string>& argv) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 Status Prepare(const fs::path& dir) {
   const fs::path source = dir / "source", library = dir / "library", package = library / "page";
   fs::create_directories(source);
@@ -115,60 +67,22 @@ Status Prepare(const fs::path& dir) {
   if (Status s = WriteFileAtomic((source / "frame.svg").string(), std::string_view(kFrame)); !s.ok())
     return s;
   const std::string cli = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
-  if (Run({cli, "pack", (source / "template.json").string(), package.string()}) != 0)
+  if (bench::RunProgram({cli, "pack", (source / "template.json").string(), package.string()}) != 0)
     return Status::Error("tessaro-cli pack failed");
 
   TSetNode set;
   set.FileName = (dir / "page.cys").string();
   for (int i = 0; i < 4; ++i) {
     const std::string path = (dir / ("photo" + std::to_string(i + 1) + ".jpg")).string();
-    if (!FileExists(path)) {
-      JpegEncodeOptions options;
-      options.quality = 92;
-      Result<std::vector<uint8_t>> bytes = EncodeJpeg(MakePhoto(i), options, 300);
-      if (!bytes.ok()) return bytes.status();
-      if (Status s = WriteFileAtomic(path, *bytes); !s.ok()) return s;
-    }
+    if (Status s = bench::WritePhotoOnce(path, kPhotoWidth, kPhotoHeight, i); !s.ok()) return s;
     auto photo = std::make_unique<TPhotoInfoNode>();
     photo->FileName = path;
     set.Photos.push_back(std::move(photo));
   }
-
-  auto preview = ReadDescriptor(JoinPath(package.string(), kPreviewDescriptorName), 0);
-  auto result = ReadDescriptor(JoinPath(package.string(), kResultDescriptorName), 0);
-  if (!preview || !result) return Status::Error(package.string() + ": not a template package");
-  for (TTempNode* temp : {preview.get(), result.get()}) {
-    temp->Width = 8;
-    temp->Height = 12;
-    temp->SizeUnit = kUnitInch;
-    temp->SizeName = "8x12";
-    temp->ImportStamp = "2026_12_09_12_00_00";
-  }
-  set.PreviewTemps.push_back(std::move(preview));
-  set.ResultTemps.push_back(std::move(result));
-  TTempNode& temp = *set.PreviewTemps.back();
-  const TSlotWindowGeometry geometry;
-  for (size_t s = 0; s < temp.Slots.size() && s < 4; ++s) {
-    TSlotNode& slot = *temp.Slots[s];
-    AssignPhotoToSlot(&set, &slot, int(s), {});
-    slot.SetEmptyTransform();
-    const TPlacement* placement = temp.FirstPlacementOf(static_cast<int>(s));
-    if (!placement) continue;
-    auto window =
-        SlotWindowSize(placement->Rect, temp.Spread, temp.Width, temp.Height, temp.SizeUnit, geometry);
-    if (!window) continue;
-    // The covering fit the preview makes on first display.
-    const int ws = window->first - 1, hs = window->second - 1;
-    int w = ws, h = hs;
-    if (double(kPhotoHeight) / hs > double(kPhotoWidth) / ws)
-      h = int(int64_t(kPhotoHeight) * ws / kPhotoWidth);
-    else
-      w = int(int64_t(kPhotoWidth) * hs / kPhotoHeight);
-    slot.ScaleX = float(w) / ws;
-    slot.ScaleY = float(h) / hs;
-    slot.OffsetX = slot.OffsetY = 0;
-    slot.Angle = s == 1 ? 5 : 0;
-  }
+  // Photo i in slot i, the second slot turned by 5 degrees.
+  if (Status s = bench::AddTemplate(set, package.string(), 8, 12, kUnitInch, 0, 1, kPhotoWidth, kPhotoHeight);
+      !s.ok())
+    return s;
   if (std::string broken = CheckInvariants(set); !broken.empty()) return Status::Error("page set: " + broken);
   auto bytes = EncodeSetFile(set);
   if (!bytes.ok()) return bytes.status();

@@ -228,10 +228,31 @@ class DocumentImpl final : public automation::Document {
       if (doc.layers[i]->visible) lowest = int(i);
     if (lowest < 0) return Status::Error("there is no visible layer to merge");
     Image merged;
-    s = FlattenArea(doc, doc.Canvas(), merged, FApp->Cancel());
-    if (!s.ok()) return s;
+    LayerData& bottom = *doc.layers[size_t(lowest)];
+    bool inPlace = IsPlainLayer(bottom) && bottom.box == doc.Canvas() && !bottom.pixels.empty();
+    for (int i = 0; i < lowest && inPlace; ++i) {
+      const LayerData& l = *doc.layers[size_t(i)];
+      if (l.visible && l.overlay && l.overlay->enabled) inPlace = false;
+    }
+    if (inPlace) {
+      // The lowest layer is plain and covers the canvas: the layers above
+      // are laid straight onto its pixels, which become the merged layer.
+      // No second canvas is needed, and nothing below can fail part-way
+      // (no allocation, no cancel point), so the document is never left
+      // half merged.
+      const IntRect canvas = doc.Canvas();
+      const IntRect region{0, 0, canvas.Width(), canvas.Height()};
+      for (int i = lowest - 1; i >= 0; --i) {
+        const LayerData& l = *doc.layers[size_t(i)];
+        if (l.visible) CompositeLayer(bottom.pixels, canvas, region, l);
+      }
+      merged = std::move(bottom.pixels);
+    } else {
+      s = FlattenArea(doc, doc.Canvas(), merged, FApp->Cancel());
+      if (!s.ok()) return s;
+    }
     auto layer = std::make_unique<LayerData>();
-    layer->name = doc.layers[size_t(lowest)]->name;
+    layer->name = bottom.name;
     layer->box = doc.Canvas();
     layer->pixels = std::move(merged);
     CompactLayer(*layer);

@@ -168,21 +168,27 @@ Status SaveDocumentJpeg(const DocState& doc, const std::string& path, int qualit
   const int encoderQuality = JpegEncoderQuality(quality);
   if (encoderQuality < 0)
     return Status::Error("JPEG quality must lie in 0..12, not " + std::to_string(quality));
-  Image flat;
-  Status s = FlattenArea(doc, doc.Canvas(), flat, cancel);
-  if (!s.ok()) return s;
-  s = cancel.Check();
+  Status s = cancel.Check();
   if (!s.ok()) return s;
   JpegEncodeOptions options;
   options.quality = encoderQuality;
   options.subsampleChroma = !JpegKeepsFullChroma(quality);
   options.cancel = cancel;
-  Result<std::vector<uint8_t>> bytes = EncodeJpeg(flat, options, doc.resolution);
+  // The page is flattened a band at a time, each band while the one above
+  // it is encoded: the flat page never exists whole.
+  const IntRect canvas = doc.Canvas();
+  auto band = [&doc, &cancel, &canvas](int top, int bottom) -> Result<Image> {
+    Image rows;
+    Status f = FlattenArea(doc, IntRect{canvas.left, top, canvas.right, bottom}, rows, cancel);
+    if (!f.ok()) return f;
+    return rows;
+  };
+  Result<std::vector<uint8_t>> bytes = EncodeJpegBands(
+      canvas.Width(), canvas.Height(), BandRows(canvas.Width()), band, options, doc.resolution);
   if (!bytes.ok()) {
     if (cancel.Requested()) return Status::Cancelled();
     return Status::Error("cannot encode " + FileNameOf(path) + ": " + bytes.message());
   }
-  flat.Reset();
   s = WriteFileAtomic(path, *bytes);
   if (!s.ok()) return Status::Error("cannot write " + path + ": " + s.message());
   return Status::Ok();

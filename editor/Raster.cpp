@@ -68,7 +68,7 @@ IntRect AlphaBox(const Image& image) {
 
 Result<Image> CropImage(const Image& image, const IntRect& rect) {
   Image out;
-  Status s = out.Create(rect.Width(), rect.Height());
+  Status s = out.CreateUninitialized(rect.Width(), rect.Height());
   if (!s.ok()) return s;
   for (int y = 0; y < rect.Height(); ++y)
     std::memcpy(out.Row(y), image.Row(rect.top + y) + rect.left, size_t(rect.Width()) * sizeof(Rgba8));
@@ -97,6 +97,41 @@ Status CompactLayer(LayerData& layer) {
   return Status::Ok();
 }
 
+namespace {
+
+// How a layer is laid on a picture whose pixel (0, 0) is document pixel
+// (area.left, area.top); `maskRef` receives the layer's enabled mask.
+CompositeOptions LayerCompositeOptions(const LayerData& layer, const IntRect& area, MaskRef& maskRef) {
+  CompositeOptions co;
+  co.mode = layer.mode;
+  co.opacity = layer.OpacityByte();
+  co.fillOpacity = layer.fillOpacity;
+  if (layer.mask && !layer.mask->disabled) {
+    const MaskPlane& mp = layer.mask->plane;
+    maskRef.pixels = mp.IsUniform() ? nullptr : &mp.pixels;
+    maskRef.bounds = IntRect{mp.box.left - area.left, mp.box.top - area.top, mp.box.right - area.left,
+                             mp.box.bottom - area.top};
+    maskRef.defaultColor = mp.outside;
+    co.mask = &maskRef;
+  }
+  return co;
+}
+
+}  // namespace
+
+void CompositeLayer(Image& out, const IntRect& area, const IntRect& region, const LayerData& layer) {
+  if (layer.pixels.empty()) return;
+  MaskRef maskRef;
+  const CompositeOptions co = LayerCompositeOptions(layer, area, maskRef);
+  Composite(out, region, layer.pixels, layer.box.left - area.left, layer.box.top - area.top, co);
+}
+
+bool IsPlainLayer(const LayerData& layer) {
+  return layer.visible && layer.mode == BlendMode::kNormal && layer.OpacityByte() == 255 &&
+         layer.fillOpacity == 255 && !(layer.mask && !layer.mask->disabled) &&
+         !(layer.overlay && layer.overlay->enabled);
+}
+
 Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const CancelToken& cancel,
                    int bandRows) {
   Status s = out.Create(area.Width(), area.Height());
@@ -113,20 +148,7 @@ Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const C
       if (!layer.visible || layer.pixels.empty()) continue;
       const IntRect lr = Intersect(layer.box, bandRect);
       if (lr.Empty()) continue;
-      CompositeOptions co;
-      co.mode = layer.mode;
-      co.opacity = layer.OpacityByte();
-      co.fillOpacity = layer.fillOpacity;
-      MaskRef maskRef;
-      if (layer.mask && !layer.mask->disabled) {
-        const MaskPlane& mp = layer.mask->plane;
-        maskRef.pixels = mp.IsUniform() ? nullptr : &mp.pixels;
-        maskRef.bounds = IntRect{mp.box.left - area.left, mp.box.top - area.top, mp.box.right - area.left,
-                                 mp.box.bottom - area.top};
-        maskRef.defaultColor = mp.outside;
-        co.mask = &maskRef;
-      }
-      Composite(out, region, layer.pixels, layer.box.left - area.left, layer.box.top - area.top, co);
+      CompositeLayer(out, area, region, layer);
       if (layer.overlay && layer.overlay->enabled) {
         // The colour overlay is laid over the composed layer as a second
         // pass shaped by the layer's alpha: in its own blend mode, or in the
@@ -140,10 +162,11 @@ Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const C
           Rgba8* dst = effect.Row(y - lr.top);
           for (int x = 0; x < lr.Width(); ++x) dst[x] = Rgba8{o.red, o.green, o.blue, src[x].a};
         }
-        CompositeOptions eo = co;
+        MaskRef maskRef;
+        CompositeOptions eo = LayerCompositeOptions(layer, area, maskRef);
         eo.mode = o.blendMode == BlendMode::kNormal ? layer.mode : o.blendMode;
         eo.fillOpacity = 255;
-        eo.opacity = uint8_t(std::lround(co.opacity * std::clamp(o.opacityPercent, 0.0, 100.0) / 100.0));
+        eo.opacity = uint8_t(std::lround(eo.opacity * std::clamp(o.opacityPercent, 0.0, 100.0) / 100.0));
         Composite(out, region, effect, lr.left - area.left, lr.top - area.top, eo);
       }
     }

@@ -41,6 +41,16 @@ Status CompactLayer(LayerData& layer);
 Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const CancelToken& cancel,
                    int bandRows = 0);
 
+// Lays one visible layer (opacity, fill opacity, blend mode, enabled mask;
+// not its colour overlay) onto `out`, whose pixel (0, 0) is document pixel
+// (area.left, area.top), within `region` (pixels of `out`). Allocates
+// nothing and cannot fail.
+void CompositeLayer(Image& out, const IntRect& area, const IntRect& region, const LayerData& layer);
+
+// A visible layer laid on plainly: normal mode, fully opaque, no enabled
+// mask or colour overlay. Composed over nothing it gives its own pixels.
+bool IsPlainLayer(const LayerData& layer);
+
 // Colour values over white: what a flattened picture shows without alpha.
 void OverWhite(Image& image);
 

@@ -81,6 +81,11 @@ Result<au::ChannelRef> FindSlotChannel(au::Document& document, const std::string
 
 namespace {
 
+// Photos read ahead of the one being placed, each on its own thread. The
+// editor keeps at most four reads ahead (EditorOptions::prefetchLimit); the
+// background picture takes one while the first photos are read.
+constexpr int kPhotosReadAhead = 3;
+
 // The smallest size, in pixels, a photo must be decoded at to cover its
 // placed size; 0 and 0 for the full size.
 struct TDecodeHint {
@@ -188,6 +193,8 @@ Status TComposer::Compose() {
     return Status::Error(std::string(kBackgroundFailedMessage) + ": " + deciphered.message());
   }
   TRY(CheckCancel());
+  // The background picture decodes while the template is read and resized.
+  FApp.Prefetch(work);
 
   // Step 7: the template document.
   TRY_ASSIGN(doc, FApp.Load(documentPath));
@@ -217,6 +224,33 @@ Status TComposer::Compose() {
     resolution = r;
   }
   Progress(20);
+
+  // The placements, in order, and the photo each shows. The first photos
+  // are read ahead (at the size they are placed at) from here on, so that
+  // their decoding overlaps the template's resampling and the placing of
+  // the photos before them.
+  const auto& placements = FJob.PreviewMode ? a.Placements : FB->Placements;
+  const size_t count = FB->Placements.size();
+  if (placements.size() < count)
+    return Status::Error("the preview version has fewer placements than the result");
+  auto photoOf = [&](size_t i) -> const TSlotNode* {
+    const int32_t slot = placements[i]->SlotNumber - 1;
+    if (slot < 0 || slot >= static_cast<int32_t>(a.Slots.size())) return nullptr;
+    return a.Slots[slot].get();
+  };
+  auto prefetchFrom = [&](size_t from) {
+    int ahead = 0;
+    for (size_t j = from; j < count && ahead < kPhotosReadAhead; ++j) {
+      const TSlotNode* s = photoOf(j);
+      if (s && s->PhotoIndex >= 0 && s->PhotoIndex < static_cast<int32_t>(FJob.SetNode->Photos.size())) {
+        const TDecodeHint hint = PhotoHint(*placements[j], *s);
+        FApp.PrefetchScaled(FJob.SetNode->Photos[s->PhotoIndex]->FileName, hint.MinWidth, hint.MinHeight);
+        ++ahead;
+      }
+    }
+  };
+  prefetchFrom(0);
+
   TRY(doc->ResizeImage(FO, FP, resolution, au::kResampleBicubic));
   Progress(30);
 
@@ -239,28 +273,6 @@ Status TComposer::Compose() {
   FK = FVersion->Scale ? 72.0 / resolutionNow : 1.0;
 
   // Step 11: the placements, in order.
-  const auto& placements = FJob.PreviewMode ? a.Placements : FB->Placements;
-  const size_t count = FB->Placements.size();
-  if (placements.size() < count)
-    return Status::Error("the preview version has fewer placements than the result");
-  auto photoOf = [&](size_t i) -> const TSlotNode* {
-    const int32_t slot = placements[i]->SlotNumber - 1;
-    if (slot < 0 || slot >= static_cast<int32_t>(a.Slots.size())) return nullptr;
-    return a.Slots[slot].get();
-  };
-  // The next photo is read ahead at the size it is placed at, while this
-  // one is placed.
-  auto prefetchFrom = [&](size_t from) {
-    for (size_t j = from; j < count; ++j) {
-      const TSlotNode* s = photoOf(j);
-      if (s && s->PhotoIndex >= 0 && s->PhotoIndex < static_cast<int32_t>(FJob.SetNode->Photos.size())) {
-        const TDecodeHint hint = PhotoHint(*placements[j], *s);
-        FApp.PrefetchScaled(FJob.SetNode->Photos[s->PhotoIndex]->FileName, hint.MinWidth, hint.MinHeight);
-        return;
-      }
-    }
-  };
-  prefetchFrom(0);
   for (size_t i = 0; i < count; ++i) {
     const TSlotNode* slot = photoOf(i);
     if (!slot)

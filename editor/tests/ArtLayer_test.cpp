@@ -514,6 +514,53 @@ TEST_F(ArtLayerTest, MergeVisibleLayersKeepsHiddenLayersAndTheLowestName) {
   EXPECT_FALSE(doc->MergeVisibleLayers().ok());
 }
 
+// Whichever way the merge is made (onto the lowest layer's own pixels when
+// it is plain and covers the canvas, else onto a fresh canvas), the merged
+// layer shows exactly what the visible layers showed.
+TEST_F(ArtLayerTest, MergedLayerShowsWhatTheLayersShowed) {
+  struct Case {
+    const char* name;
+    IntRect baseBox;
+    uint8_t baseOpacity;
+    uint8_t baseAlpha;
+    bool maskAbove;
+    bool overlayAbove;
+  };
+  const Case cases[] = {
+      {"plain base", {0, 0, 8, 6}, 255, 255, false, false},
+      {"translucent base pixels", {0, 0, 8, 6}, 255, 90, false, false},
+      {"base at half opacity", {0, 0, 8, 6}, 128, 255, false, false},
+      {"base short of the canvas", {1, 0, 8, 6}, 255, 255, false, false},
+      {"masked layer above", {0, 0, 8, 6}, 255, 255, true, false},
+      {"colour overlay above", {0, 0, 8, 6}, 255, 255, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PsdDocument d = MakePsd(8, 6);
+    d.layers.push_back(MakePsdLayer(
+        "base", c.baseBox, Solid(c.baseBox.Width(), c.baseBox.Height(), {200, 40, 10, c.baseAlpha})));
+    d.layers.back().opacity = c.baseOpacity;
+    d.layers.push_back(MakePsdLayer("hidden", {0, 0, 8, 6}, Solid(8, 6, {0, 255, 0, 255})));
+    d.layers.back().visible = false;
+    d.layers.push_back(MakePsdLayer("pattern", {2, 1, 7, 5}, Pattern(5, 4, 3)));
+    d.layers.back().blendMode = BlendMode::kMultiply;
+    if (c.maskAbove) {
+      PsdLayerMask m;
+      m.bounds = IntRect{0, 0, 8, 6};
+      m.pixels = RectPlane(8, 6, {3, 2, 6, 4}, 255);
+      d.layers.back().mask = std::move(m);
+    }
+    if (c.overlayAbove)
+      d.layers.back().colorOverlay = PsdColorOverlay{true, BlendMode::kNormal, 60, 0, 0, 255};
+    DocumentRef doc = OpenDocument("m.psd", d);
+    const Image before = Flat(doc);
+    ASSERT_OK_AND_ASSIGN(ArtLayerRef merged, doc->MergeVisibleLayers());
+    EXPECT_EQ(LayerCount(doc), 2);
+    EXPECT_EQ(*merged->Name(), "base");
+    EXPECT_EQ(MaxDifference(Flat(doc), before), 0);
+  }
+}
+
 TEST_F(ArtLayerTest, HandlesOfMergedLayersFailCleanly) {
   DocumentRef doc = TwoLayers();
   ArtLayerRef photo = Layer(doc, 1);

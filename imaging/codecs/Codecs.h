@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -129,6 +130,18 @@ struct JpegEncodeOptions {
 // partly transparent pixels are flattened over white.
 Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOptions& options = {},
                                         double ppi = 72);
+
+// The same encoding of a width x height picture that is made band by band,
+// so that it never exists whole: `source(top, bottom)` gives rows
+// [top, bottom) as a width x (bottom - top) image. Bands of `bandRows` rows
+// (0: about a megapixel each) are asked for top to bottom; the next band is
+// made on another thread while the current one is encoded, so `source` must
+// be safe to call from there (it is never called twice at once). An error
+// from `source` ends the encoding with that error.
+using JpegBandSource = std::function<Result<Image>(int top, int bottom)>;
+Result<std::vector<uint8_t>> EncodeJpegBands(int width, int height, int bandRows,
+                                             const JpegBandSource& source,
+                                             const JpegEncodeOptions& options = {}, double ppi = 72);
 
 // Encodes an image as 8-bit PNG: RGB when every pixel is opaque, else RGBA;
 // with pHYs (the resolution) and an sRGB chunk.

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <map>
 #include <optional>
 
@@ -304,7 +306,7 @@ bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int 
   cinfo.scale_denom = 8;
   jpeg_calc_output_dimensions(&cinfo);
 
-  if (!st.image.Create(int(cinfo.output_width), int(cinfo.output_height)).ok()) {
+  if (!st.image.CreateUninitialized(int(cinfo.output_width), int(cinfo.output_height)).ok()) {
     std::snprintf(st.err.message, sizeof st.err.message, "out of memory for image");
     return false;
   }
@@ -391,20 +393,25 @@ struct VectorDestination {
   }
 };
 
+// Row y of the picture being encoded (asked for top to bottom), or null when
+// it cannot be had (the reason is kept by whoever gives the rows).
+using RowFetch = std::function<const Rgba8*(int y)>;
+
 struct EncodeState {
   jpeg_compress_struct cinfo;
   ErrorManager err;
   VectorDestination dest;
   bool created = false;
   bool cancelled = false;
+  bool rowsFailed = false;
   std::vector<uint8_t> row;
   ~EncodeState() {
     if (created) jpeg_destroy_compress(&cinfo);
   }
 };
 
-bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& options, double ppi,
-               const std::vector<uint8_t>& exif) {
+bool RunEncode(EncodeState& st, int imageWidth, int imageHeight, const RowFetch& fetch,
+               const JpegEncodeOptions& options, double ppi, const std::vector<uint8_t>& exif) {
   jpeg_compress_struct& cinfo = st.cinfo;
   if (setjmp(st.err.jump)) return false;
   cinfo.err = &st.err.pub;
@@ -415,8 +422,8 @@ bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& opt
   st.dest.pub.empty_output_buffer = VectorDestination::Grow;
   st.dest.pub.term_destination = VectorDestination::Term;
   cinfo.dest = &st.dest.pub;
-  cinfo.image_width = JDIMENSION(image.width());
-  cinfo.image_height = JDIMENSION(image.height());
+  cinfo.image_width = JDIMENSION(imageWidth);
+  cinfo.image_height = JDIMENSION(imageHeight);
   cinfo.input_components = 3;
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
@@ -435,14 +442,18 @@ bool RunEncode(EncodeState& st, const Image& image, const JpegEncodeOptions& opt
   jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), unsigned(exif.size()));
   if (!options.iccProfile.empty())
     jpeg_write_icc_profile(&cinfo, options.iccProfile.data(), unsigned(options.iccProfile.size()));
-  const int width = image.width();
+  const int width = imageWidth;
   st.row.resize(size_t(width) * 3);
   while (cinfo.next_scanline < cinfo.image_height) {
     if (cinfo.next_scanline % 16 == 0 && options.cancel.Requested()) {
       st.cancelled = true;
       return false;
     }
-    const Rgba8* src = image.Row(int(cinfo.next_scanline));
+    const Rgba8* src = fetch(int(cinfo.next_scanline));
+    if (!src) {
+      st.rowsFailed = true;
+      return false;
+    }
     uint8_t* dst = st.row.data();
     for (int x = 0; x < width; ++x) {
       unsigned a = src[x].a;
@@ -549,10 +560,10 @@ Result<DecodedImage> DecodeJpeg(std::span<const uint8_t> bytes, const DecodeOpti
 
 namespace tessaro {
 
-Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOptions& options, double ppi) {
-  if (image.empty()) return Status::Error("nothing to encode (empty image)");
-  if (image.width() > 65500 || image.height() > 65500)
-    return Status::Error("image too large for JPEG (a side exceeds 65500 pixels)");
+namespace {
+
+// The APP1 marker's contents: resolution, sRGB, orientation, thumbnail.
+std::vector<uint8_t> JpegExifBlock(const JpegEncodeOptions& options, double ppi) {
   ExifWriteOptions exifOptions;
   exifOptions.ppi = ppi > 0 ? ppi : 72;
   exifOptions.colorSpace = 1;
@@ -561,11 +572,83 @@ Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOpti
   std::vector<uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0};
   std::vector<uint8_t> block = WriteExif(exifOptions);
   exif.insert(exif.end(), block.begin(), block.end());
+  return exif;
+}
+
+}  // namespace
+
+Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOptions& options, double ppi) {
+  if (image.empty()) return Status::Error("nothing to encode (empty image)");
+  if (image.width() > 65500 || image.height() > 65500)
+    return Status::Error("image too large for JPEG (a side exceeds 65500 pixels)");
+  std::vector<uint8_t> exif = JpegExifBlock(options, ppi);
   if (exif.size() > 65533) return Status::Error("EXIF block too large for a JPEG marker (thumbnail too big)");
 
   auto st = std::make_unique<codecs::EncodeState>();
-  if (!codecs::RunEncode(*st, image, options, ppi, exif)) {
+  const codecs::RowFetch fetch = [&image](int y) { return image.Row(y); };
+  if (!codecs::RunEncode(*st, image.width(), image.height(), fetch, options, ppi, exif)) {
     if (st->cancelled) return Status::Cancelled();
+    std::string message = st->err.message[0] ? st->err.message : "JPEG encoding failed";
+    return Status::Error(message);
+  }
+  return std::move(st->dest.bytes);
+}
+
+Result<std::vector<uint8_t>> EncodeJpegBands(int width, int height, int bandRows,
+                                             const JpegBandSource& source, const JpegEncodeOptions& options,
+                                             double ppi) {
+  if (width <= 0 || height <= 0) return Status::Error("nothing to encode (empty image)");
+  if (width > 65500 || height > 65500)
+    return Status::Error("image too large for JPEG (a side exceeds 65500 pixels)");
+  if (bandRows <= 0) bandRows = std::max(16, int(std::min<int64_t>(height, (int64_t(1) << 20) / width)));
+  std::vector<uint8_t> exif = JpegExifBlock(options, ppi);
+  if (exif.size() > 65533) return Status::Error("EXIF block too large for a JPEG marker (thumbnail too big)");
+
+  // The band being encoded and the next one, made on another thread
+  // meanwhile. The pending band is waited for before anything it uses goes.
+  struct Bands {
+    Result<Image> current = Status::Error("no band yet");
+    int top = 0, bottom = 0;
+    std::future<Result<Image>> next;
+    int nextTop = 0, nextBottom = 0;
+    Status failure;
+    ~Bands() {
+      if (next.valid()) next.wait();
+    }
+  } bands;
+  auto start = [&](int top) {
+    bands.nextTop = top;
+    bands.nextBottom = std::min(height, top + bandRows);
+    if (top >= height) return;
+    bands.next = std::async(std::launch::async,
+                            [&source, top, bottom = bands.nextBottom] { return source(top, bottom); });
+  };
+  start(0);
+  const codecs::RowFetch fetch = [&](int y) -> const Rgba8* {
+    if (y >= bands.bottom) {
+      if (y != bands.nextTop || !bands.next.valid()) {
+        bands.failure = Status::Error("JPEG rows asked for out of order");
+        return nullptr;
+      }
+      bands.current = bands.next.get();
+      bands.top = bands.nextTop;
+      bands.bottom = bands.nextBottom;
+      if (!bands.current.ok()) {
+        bands.failure = bands.current.status();
+        return nullptr;
+      }
+      if (bands.current->width() != width || bands.current->height() != bands.bottom - bands.top) {
+        bands.failure = Status::Error("a band of the picture has the wrong size");
+        return nullptr;
+      }
+      start(bands.bottom);
+    }
+    return bands.current->Row(y - bands.top);
+  };
+  auto st = std::make_unique<codecs::EncodeState>();
+  if (!codecs::RunEncode(*st, width, height, fetch, options, ppi, exif)) {
+    if (st->cancelled || bands.failure.cancelled()) return Status::Cancelled();
+    if (st->rowsFailed) return bands.failure;
     std::string message = st->err.message[0] ? st->err.message : "JPEG encoding failed";
     return Status::Error(message);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/Parallel.h"
@@ -369,6 +370,31 @@ Status ResampleBanded(const Buffer& source, const RectF& sourceRect, Buffer& des
   return Status::Ok();
 }
 
+// The value of every pixel when all are the same and opaque (alpha 255 for
+// a picture; any value for a plane), else nothing. Stops at the first pixel
+// that differs, so a photo costs a row or two.
+std::optional<Rgba8> OpaqueUniformValue(const Image& image) {
+  if (image.empty()) return std::nullopt;
+  const Rgba8 first = image.Row(0)[0];
+  if (first.a != 255) return std::nullopt;
+  for (int y = 0; y < image.height(); ++y) {
+    const Rgba8* row = image.Row(y);
+    for (int x = 0; x < image.width(); ++x)
+      if (std::memcmp(&row[x], &first, sizeof(Rgba8)) != 0) return std::nullopt;
+  }
+  return first;
+}
+std::optional<uint8_t> OpaqueUniformValue(const Plane& plane) {
+  if (plane.empty()) return std::nullopt;
+  const uint8_t first = plane.Row(0)[0];
+  for (int y = 0; y < plane.height(); ++y) {
+    const uint8_t* row = plane.Row(y);
+    for (int x = 0; x < plane.width(); ++x)
+      if (row[x] != first) return std::nullopt;
+  }
+  return first;
+}
+
 // Common part of TransformImage and TransformPlane. `fade(pixel, coverage)`
 // scales an edge pixel of the axis-aligned path by its coverage.
 template <class Pixel, class Fade>
@@ -384,18 +410,29 @@ Status TransformInto(const PixelBuffer<Pixel>& source, const Affine2D& m, Sampli
   cover = CoveredPixels(bounds);
   if (cover.Empty() || !ImageSizeAllowed(cover.Width(), cover.Height(), 4))
     return Status::Error("transform: result too large");
-  Status s = out.Create(cover.Width(), cover.Height());
+  const bool separable = sampling != Sampling::kNearest && m.IsAxisAligned();
+  // The separable path writes every pixel; the drawing relies on zeros.
+  Status s = separable ? out.CreateUninitialized(cover.Width(), cover.Height())
+                       : out.Create(cover.Width(), cover.Height());
   if (!s.ok()) return s;
   const Affine2D toOut = m.Then(Affine2D::Translation(-cover.left, -cover.top));
   const int outW = cover.Width(), outH = cover.Height();
 
-  if (sampling != Sampling::kNearest && m.IsAxisAligned()) {
+  if (separable) {
     // Separable path: resample the source rectangle that maps onto the
-    // covered pixels, then fade the partly covered border pixels.
-    const Affine2D inv = *toOut.Inverted();
-    const PointF a = inv.Apply({0, 0}), c = inv.Apply({double(outW), double(outH)});
-    s = ResampleBanded(source, RectF{a.x, a.y, c.x, c.y}, out, FilterFor(sampling), options);
-    if (!s.ok()) return s;
+    // covered pixels, then fade the partly covered border pixels. Edges
+    // repeat, so a picture of one opaque colour (a template's plain
+    // background) resamples to that colour: it is filled, not filtered.
+    if (std::optional<Pixel> only = OpaqueUniformValue(source)) {
+      ParallelFor(outH, 64, [&](int64_t y0, int64_t y1) {
+        for (int64_t y = y0; y < y1; ++y) std::fill(out.Row(int(y)), out.Row(int(y)) + outW, *only);
+      });
+    } else {
+      const Affine2D inv = *toOut.Inverted();
+      const PointF a = inv.Apply({0, 0}), c = inv.Apply({double(outW), double(outH)});
+      s = ResampleBanded(source, RectF{a.x, a.y, c.x, c.y}, out, FilterFor(sampling), options);
+      if (!s.ok()) return s;
+    }
     const double bl = bounds.left - cover.left, br = bounds.right - cover.left;
     const double bt = bounds.top - cover.top, bb = bounds.bottom - cover.top;
     std::vector<float> cx(outW), cy(outH);
@@ -422,7 +459,7 @@ Status TransformInto(const PixelBuffer<Pixel>& source, const Affine2D& m, Sampli
     const int w2 = std::max(1, int(std::lround(W * std::min(1.0, su))));
     const int h2 = std::max(1, int(std::lround(H * std::min(1.0, sv))));
     if (w2 < source.width() || h2 < source.height()) {
-      s = reduced.Create(w2, h2);
+      s = reduced.CreateUninitialized(w2, h2);
       if (!s.ok()) return s;
       s = ResampleBanded(source, RectF{0, 0, W, H}, reduced, ResampleFilter::kBicubic, options);
       if (!s.ok()) return s;

@@ -395,5 +395,74 @@ TEST(JpegTest, CmykProfileSpreadOverSeveralMarkersIsApplied) {
   EXPECT_EQ(byProfile->pixels.At(50, 50).a, 255);
 }
 
+// A picture encoded band by band is the same file as the picture encoded
+// whole, whatever the band height (one row, uneven, several MCU rows, the
+// whole picture, the default) and whatever rows are partly transparent.
+TEST(JpegTest, BandedEncodingWritesTheSameFileAsTheWholePicture) {
+  const Image image = test::MakeGradient(203, 147, true);
+  for (bool subsample : {false, true}) {
+    JpegEncodeOptions options;
+    options.quality = 90;
+    options.subsampleChroma = subsample;
+    const std::vector<uint8_t> whole = Jpeg(image, options, 300);
+    for (int bandRows : {1, 7, 16, 100, 147, 0}) {
+      int calls = 0, nextTop = 0;
+      bool inOrder = true;
+      auto source = [&](int top, int bottom) -> Result<Image> {
+        ++calls;
+        inOrder = inOrder && top == nextTop && bottom > top;
+        nextTop = bottom;
+        Image band;
+        Status s = band.Create(image.width(), bottom - top);
+        if (!s.ok()) return s;
+        for (int y = top; y < bottom; ++y)
+          std::copy(image.Row(y), image.Row(y) + image.width(), band.Row(y - top));
+        return band;
+      };
+      Result<std::vector<uint8_t>> banded =
+          EncodeJpegBands(image.width(), image.height(), bandRows, source, options, 300);
+      ASSERT_TRUE(banded.ok()) << banded.message();
+      EXPECT_EQ(*banded, whole) << "bands of " << bandRows << " rows, subsampled " << subsample;
+      EXPECT_TRUE(inOrder) << "bands of " << bandRows << " rows";
+      EXPECT_EQ(nextTop, image.height());
+      if (bandRows > 0) {
+        EXPECT_EQ(calls, (image.height() + bandRows - 1) / bandRows);
+      }
+    }
+  }
+}
+
+// A band that cannot be made ends the encoding with its error (cancelled
+// stays cancelled); a band of the wrong size is refused.
+TEST(JpegTest, BandedEncodingStopsAtABandThatFails) {
+  struct Case {
+    const char* name;
+    Status failure;  // given for the band at row 40
+    int wrongWidth;  // else: the band at row 40 is this wide
+    bool cancelled;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"error", Status::Error("layer gone"), 0, false, "layer gone"},
+      {"cancel", Status::Cancelled(), 0, true, ""},
+      {"wrong size", Status::Ok(), 50, false, "wrong size"},
+  };
+  for (const Case& c : cases) {
+    auto source = [&](int top, int bottom) -> Result<Image> {
+      if (top == 40 && !c.failure.ok()) return c.failure;
+      Image band;
+      Status s =
+          band.Create(top == 40 && c.wrongWidth ? c.wrongWidth : 64, bottom - top, Rgba8{9, 99, 199, 255});
+      if (!s.ok()) return s;
+      return band;
+    };
+    Result<std::vector<uint8_t>> bytes = EncodeJpegBands(64, 100, 20, source, {}, 72);
+    ASSERT_FALSE(bytes.ok()) << c.name;
+    EXPECT_EQ(bytes.status().cancelled(), c.cancelled) << c.name;
+    EXPECT_NE(bytes.message().find(c.message), std::string::npos) << c.name << ": " << bytes.message();
+  }
+  EXPECT_FALSE(EncodeJpegBands(0, 10, 5, [](int, int) -> Result<Image> { return Image(); }).ok());
+}
+
 }  // namespace
 }  // namespace tessaro

@@ -111,6 +111,41 @@ TEST(TransformImage, FractionalBoundsGivePartlyCoveredEdges) {
   }
 }
 
+// A picture of one opaque colour (a plain background) comes out as that
+// colour under any scaling, offset or mirroring; one pixel of another colour
+// anywhere, even the last, makes it an ordinary picture that is filtered.
+TEST(TransformImage, PlainOpaquePictureKeepsItsColourAndAnOddPixelShows) {
+  const Rgba8 colour{239, 232, 220, 255};
+  const Affine2D transforms[] = {
+      Affine2D::Scaling(0.952, 1),
+      Affine2D::Scaling(2.5, 1.75).Then(Affine2D::Translation(3.5, 1.25)),
+      Affine2D::Scaling(-0.4, 0.3).Then(Affine2D::Translation(40, 0)),
+      Affine2D::Scaling(0.11, 0.13),
+  };
+  for (const Affine2D& m : transforms) {
+    Image plain, odd;
+    ASSERT_TRUE(plain.Create(60, 44, colour).ok());
+    ASSERT_TRUE(odd.Create(60, 44, colour).ok());
+    odd.At(59, 43) = Rgba8{0, 0, 0, 255};
+    auto a = TransformImage(plain, m, Sampling::kBicubic);
+    auto b = TransformImage(odd, m, Sampling::kBicubic);
+    ASSERT_TRUE(a.ok() && b.ok());
+    ASSERT_EQ(a->bounds, b->bounds);
+    const Image& out = a->image;
+    for (int y = 1; y + 1 < out.height(); ++y)
+      for (int x = 1; x + 1 < out.width(); ++x)
+        ASSERT_TRUE(out.At(x, y).r == colour.r && out.At(x, y).g == colour.g && out.At(x, y).b == colour.b &&
+                    out.At(x, y).a == 255)
+            << x << "," << y << " of " << out.width() << "x" << out.height();
+    // The odd pixel darkens the output near its corner (mirrored or not).
+    int darker = 0;
+    for (int y = 0; y < out.height(); ++y)
+      for (int x = 0; x < out.width(); ++x)
+        if (b->image.At(x, y).r < colour.r - 2) ++darker;
+    EXPECT_GT(darker, 0);
+  }
+}
+
 TEST(TransformImage, RotatedReductionAveragesFineDetail) {
   Image board;
   ASSERT_TRUE(board.Create(480, 480).ok());

@@ -1,0 +1,129 @@
+// The large spread: 48 x 32 in at 300 ppi (14400 x 9600 pixels), ten
+// 24-megapixel photos (6000 x 4000) in masked slots (rectangles, a rounded
+// window, a feathered ellipse, one photo turned by 5 degrees), a frame
+// overlay; composed through `tessaro-cli compose` as JPEG and as a layered
+// document. Memory is what this measures: the JPEG page must stay within
+// 1.5 GB (layers hold their painted area, the page is flattened and encoded
+// in bands).
+//
+// The template is laid out on the authoring tool's 4200 x 3000 spread page;
+// its result version is 13440 x 9600 at 300 ppi, so the automatic
+// resolution of a 24 x 32 in page (a 48 x 32 in spread) is 300 ppi.
+//
+// Run: build/bench/bench_spread DIR [TESSARO-CLI]  (DIR keeps the photos
+// between runs)
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bench/BenchSupport.h"
+#include "model/SetFile.h"
+
+namespace fs = std::filesystem;
+using namespace tessaro;
+
+namespace {
+
+constexpr int kPhotoWidth = 6000, kPhotoHeight = 4000, kPhotos = 10;
+
+constexpr const char* kDescription = R"({
+  "spread": true,
+  "header": 1,
+  "slots": [{"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"},
+            {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}],
+  "preview": {
+    "width": 4200,
+    "height": 3000,
+    "resolution": 72,
+    "background": {"color": "#efe8dc"},
+    "overlays": [{"picture": "frame.svg"}],
+    "placements": [
+      {"slot": 1, "channel": "photo1", "rect": [120, 120, 1050, 960]},
+      {"slot": 2, "channel": "photo2", "rect": [1130, 120, 2060, 960], "shape": "rounded", "radius": 40},
+      {"slot": 3, "channel": "photo3", "rect": [2140, 120, 3070, 960]},
+      {"slot": 4, "channel": "photo4", "rect": [3150, 120, 4080, 960]},
+      {"slot": 5, "channel": "photo5", "rect": [120, 1080, 1050, 1920]},
+      {"slot": 6, "channel": "photo6", "rect": [1130, 1080, 3070, 1920], "shape": "ellipse", "feather": 40},
+      {"slot": 7, "channel": "photo7", "rect": [3150, 1080, 4080, 1920]},
+      {"slot": 8, "channel": "photo8", "rect": [120, 2040, 1050, 2880]},
+      {"slot": 9, "channel": "photo9", "rect": [1130, 2040, 2060, 2880]},
+      {"slot": 10, "channel": "photo10", "rect": [2140, 2040, 4080, 2880]}
+    ]
+  },
+  "result": {"from": "preview", "width": 13440, "height": 9600, "resolution": 300}
+}
+)";
+
+constexpr const char* kFrame = R"(<svg xmlns="http://www.w3.org/2000/svg" width="4200" height="3000">
+  <rect x="50" y="50" width="4100" height="2900" fill="none" stroke="#7a5c3a" stroke-width="14"/>
+  <line x1="2100" y1="60" x2="2100" y2="2940" stroke="#d8cfc0" stroke-width="4"/>
+</svg>
+)";
+
+Status Prepare(const fs::path& dir, const std::string& cli, std::string& setPath) {
+  const fs::path source = dir / "source", package = dir / "library" / "spread";
+  fs::create_directories(source);
+  fs::create_directories(package.parent_path());
+  if (Status s = WriteFileAtomic((source / "template.json").string(), std::string_view(kDescription));
+      !s.ok())
+    return s;
+  if (Status s = WriteFileAtomic((source / "frame.svg").string(), std::string_view(kFrame)); !s.ok())
+    return s;
+  if (bench::RunProgram({cli, "pack", (source / "template.json").string(), package.string()}) != 0)
+    return Status::Error("tessaro-cli pack failed");
+  TSetNode set;
+  set.FileName = (dir / "spread.cys").string();
+  for (int i = 0; i < kPhotos; ++i) {
+    const std::string path = (dir / ("photo" + std::to_string(i + 1) + ".jpg")).string();
+    if (Status s = bench::WritePhotoOnce(path, kPhotoWidth, kPhotoHeight, i); !s.ok()) return s;
+    auto photo = std::make_unique<TPhotoInfoNode>();
+    photo->FileName = path;
+    set.Photos.push_back(std::move(photo));
+  }
+  if (Status s =
+          bench::AddTemplate(set, package.string(), 24, 32, kUnitInch, 0, 6, kPhotoWidth, kPhotoHeight);
+      !s.ok())
+    return s;
+  if (std::string broken = CheckInvariants(set); !broken.empty())
+    return Status::Error("spread set: " + broken);
+  auto bytes = EncodeSetFile(set);
+  if (!bytes.ok()) return bytes.status();
+  setPath = set.FileName;
+  return WriteFileAtomic(set.FileName, *bytes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s DIR [TESSARO-CLI]\n", argv[0]);
+    return 2;
+  }
+  const fs::path dir = fs::absolute(argv[1]);
+  const std::string cli = argc > 2 ? argv[2] : std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
+  std::string setPath;
+  if (Status s = Prepare(dir, cli, setPath); !s.ok()) {
+    std::fprintf(stderr, "%s\n", s.message().c_str());
+    return 1;
+  }
+  const fs::path out = dir / "out";
+  bool good = true;
+  std::printf("spread: %s (14400 x 9600, ten photos), load %.1f\n", setPath.c_str(), bench::LoadAverage());
+  for (const bool psd : {false, true}) {
+    fs::remove_all(out);
+    std::vector<std::string> args = {cli, "compose", setPath, "--out", out.string(), "--jobs", "1"};
+    if (psd) args.push_back("--psd");
+    const bench::ToolFigures f = bench::RunTool(args);
+    uintmax_t bytes = 0;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(out, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error))
+      if (it->is_regular_file()) bytes += it->file_size();
+    std::printf("%-5s wall %.2f s, cpu %.2f s, peak %.0f MB, output %.0f MB, exit %d\n", psd ? "PSD" : "JPEG",
+                f.wall, f.cpu, f.peakKb / 1024.0, bytes / 1048576.0, f.code);
+    good = good && f.code == 0;
+  }
+  fs::remove_all(out);
+  std::printf("load %.1f at the end\n", bench::LoadAverage());
+  return good ? 0 : 1;
+}
