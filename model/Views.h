@@ -173,7 +173,9 @@ class TDesktopService {
 class TPowerService {
  public:
   virtual ~TPowerService() = default;
-  // A forced power-off; an error when the system refuses.
+  // An ordinary power-off: the session's other programs are asked to end
+  // and may save their work first; never forced. An error when the system
+  // refuses (the caller shows it).
   virtual Status PowerOff() = 0;
 };
 
