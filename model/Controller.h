@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/Status.h"
@@ -22,6 +23,7 @@
 #include "model/Records.h"
 #include "model/SetFile.h"
 #include "model/Sizes.h"
+#include "model/SlotEdit.h"
 #include "model/Views.h"
 
 namespace tessaro {
@@ -212,6 +214,37 @@ class TMainController {
   TJobOutcome RunJob(const TSetNode& set, int tempIndex, bool previewMode, const std::string& resultFile,
                      const std::string& prefix);
 
+  // ---- Slot editing (ControllerSlots.cpp) ----
+  // Each edit needs a selected slot whose photo is shown; it changes SlotEdit,
+  // writes the slot's transform, marks the set modified (the nudge excepted)
+  // and asks the preview to redraw the photo.
+  // Rotation buttons and keys: +1 / +90 turn left, -1 / -90 right. The slot
+  // keeps the angle unwrapped (four left quarter turns store 360).
+  void RotateSlotPhoto(float degrees);
+  void FlipSlotPhoto(bool horizontal);
+  // ImageButtonInit: the photo back to its shrink-to-fit size, centred,
+  // unturned and unmirrored.
+  void ResetSlotPhoto();
+  // Zoom buttons and the = / - keys: press starts, each timer tick zooms one
+  // step (true when the photo changed), release stores the transform.
+  void StartZoom(bool zoomIn);
+  bool ZoomTick();
+  void StopZoom();
+  // The handle frame was released after a drag to `location` at `angle`.
+  void BandDragFinished(const TRectF& location, float angle, bool moveDrag);
+  // Arrow keys: moves the photo one pixel; the slot takes the moved rectangle
+  // up at the next zoom or drag release.
+  void NudgeSlotPhoto(int dx, int dy);
+  // The selected slot's photo's effective print resolution, or nothing.
+  std::optional<double> SlotPrintPpi() const;
+  // The right panel's two pages and clicks on their pictures.
+  void ButtonSampleClick();
+  void ButtonResultPhotoClick();
+  void ImageSampleMouseDown();
+  void ImageResultMouseDown();
+  // The selected slot's photo as the preview shows it.
+  TSlotEdit SlotEdit;
+
   // ---- Left panel ----
   void ButtonTempClick();
   void ButtonPhotoClick();
@@ -262,6 +295,9 @@ class TMainController {
   void BatchCompose(bool preview);
   void StartCommand(int jobTotal, int jobNumber);
   void CommonEnding(const std::string& resultFile);
+  // Slot editing helpers (ControllerSlots.cpp).
+  TSlotNode* EditableSlot();
+  std::string ComposedPreviewOf(const TTempNode& temp) const;
 
   TViews FViews;
   TControllerPaths FPaths;

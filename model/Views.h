@@ -132,6 +132,12 @@ class TPreviewService {
   virtual void ShowSample(const std::string& sampleFile) = 0;
   // Mask size and screen pixels per inch of the slot windows.
   virtual TSlotWindowGeometry SlotWindowGeometry() const = 0;
+  // The right panel's "Result" page with the template's composed preview
+  // (empty or missing: an empty picture).
+  virtual void ShowResult(const std::string& previewFile) { (void)previewFile; }
+  // The selected slot's photo was edited: redraw it from the controller's
+  // SlotEdit (rectangle, angle, mirroring).
+  virtual void SlotPhotoChanged() {}
 };
 
 enum class TLeftPage { Template, Photo };

@@ -261,10 +261,12 @@ class FakePreview : public TPreviewService {
 
   void SelectSlot(TTempNode& temp, int slotIndex, const std::string& photoFile) override {
     Log.push_back("SelectSlot " + std::to_string(slotIndex) + " " + photoFile);
+    if (Forward) Forward->SelectSlot(temp, slotIndex, photoFile);
     Fit(*temp.Slots[slotIndex], photoFile);
   }
   void LoadSlotPhoto(TTempNode& temp, int slotIndex, const std::string& photoFile) override {
     Log.push_back("LoadSlotPhoto " + std::to_string(slotIndex) + " " + photoFile);
+    if (Forward) Forward->LoadSlotPhoto(temp, slotIndex, photoFile);
     Fit(*temp.Slots[slotIndex], photoFile);
   }
   void SetSlotButtonHoldsPhoto(int slotIndex, bool holds) override { Holds.at(slotIndex) = holds; }
@@ -278,19 +280,31 @@ class FakePreview : public TPreviewService {
   void ShowTemplatePicture(const std::string& jpegFile) override {
     Log.push_back("ShowTemplatePicture " + jpegFile);
     TemplatePicture = jpegFile;
+    if (Forward) Forward->ShowTemplatePicture(jpegFile);
   }
-  void ShowTemplatePage() override { Log.push_back("ShowTemplatePage"); }
+  void ShowTemplatePage() override {
+    Log.push_back("ShowTemplatePage");
+    if (Forward) Forward->ShowTemplatePage();
+  }
   void ResetSampleAndSlotButtons() override {
     Log.push_back("ResetSampleAndSlotButtons");
     Holds.fill(false);
   }
   void ShowSample(const std::string& sampleFile) override { Log.push_back("ShowSample " + sampleFile); }
   TSlotWindowGeometry SlotWindowGeometry() const override { return Geometry; }
+  void ShowResult(const std::string& previewFile) override { Log.push_back("ShowResult " + previewFile); }
+  void SlotPhotoChanged() override {
+    ++PhotoRedraws;
+    if (Forward) Forward->SlotPhotoChanged();
+  }
 
   std::vector<std::string> Log;
   std::array<bool, kSlotButtonCount> Holds{};
   std::string TemplatePicture;
   TSlotWindowGeometry Geometry;
+  int PhotoRedraws = 0;
+  // The real preview under test, which the fake passes the drawing calls on to.
+  TPreviewService* Forward = nullptr;
 
  private:
   static void Fit(TSlotNode& slot, const std::string& photoFile) {
