@@ -4,6 +4,8 @@
 #include <QDir>
 
 #include "base/FileIo.h"
+#include "dialogs/AddTemplate.h"
+#include "dialogs/CustomSize.h"
 #include "model/Photos.h"
 
 namespace tessaro {
@@ -212,17 +214,11 @@ std::vector<std::string> TQtDialogService::OpenPictureFileNames(int filterIndex)
 }
 
 TTemplateBrowserResult TQtDialogService::BrowseTemplates(TSizeNode& currentSize, TSizeList& sizeList) {
-  // TODO(dialogs issue): open ExecTemplateBrowser(FParent, currentSize, sizeList, template folder,
-  // FBundledTemplates) once the template browser is in; until then the browser counts as cancelled.
-  (void)currentSize;
-  (void)sizeList;
-  return {};
+  return ExecTemplateBrowser(FParent, currentSize, sizeList, FSettings ? FSettings->TempPath : std::string(),
+                             FBundledTemplates);
 }
 
-void TQtDialogService::EditCustomSizes(TSizeList& sizeList) {
-  // TODO(dialogs issue): open ExecCustomSizeDialog(FParent, sizeList) once the dialog is in.
-  (void)sizeList;
-}
+void TQtDialogService::EditCustomSizes(TSizeList& sizeList) { ExecCustomSizeDialog(FParent, sizeList); }
 
 std::string TQtDialogService::SaveResultFileName(const std::string& proposedName,
                                                  const std::string& defaultExtension,

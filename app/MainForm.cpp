@@ -57,16 +57,6 @@ QLabel* Caption(QWidget* parent, const QString& text, QRect rect) {
   return label;
 }
 
-// A picture frame with lowered bevels (PanelTemp, the sample pages).
-QLabel* PictureLabel(QWidget* parent, const char* name, QRect rect) {
-  auto* label = new QLabel(parent);
-  label->setObjectName(name);
-  label->setGeometry(rect);
-  label->setAlignment(Qt::AlignCenter);
-  label->setScaledContents(false);
-  return label;
-}
-
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
@@ -85,7 +75,6 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
   BuildTitleAndBanner();
   BuildLeftPanel();
   BuildMiddleToolBar();
-  BuildScreen();
   BuildRightPanel();
   BuildBottomBanner();
 }
@@ -108,6 +97,18 @@ void TMainForm::Attach(const TMainFormServices& services) {
                FServices->Dialogs, FServices->Progress, *this,           *this,
                FServices->Clock,   FServices->Desktop,  FServices->Power};
   FController = std::make_unique<TMainController>(views, FServices->Paths);
+
+  // The preview screen (its "Photo" and "Template" pages) and the sample
+  // panel draw what the controller asks through this window.
+  FPreview = new TPreviewScreen(this, *FController);
+  FPreview->setObjectName("NotebookScreen");
+  FPreview->setGeometry(kScreenRect);
+  FPreview->show();
+  FSamplePanel = new TSamplePanel(FRightPanel, *FController);
+  FSamplePanel->setObjectName("NotebookSample");
+  FSamplePanel->setGeometry(1, 484, 188, 143);
+  FSamplePanel->setStyleSheet("background: #0d0f12;");
+  FSamplePanel->show();
   if (FServices->Compose) SetComposeService(*FServices->Compose);
 
   // The 100 ms message timer: at most one queued worker message per tick.
@@ -131,12 +132,17 @@ void TMainForm::Shutdown() {
   // Saves the configuration, releases sizes and sets, removes the working
   // folder; the slot buttons and lists go with the widgets afterwards.
   FController->Shutdown();
+  // The preview holds the controller: it goes before the controller does.
+  delete FPreview;
+  FPreview = nullptr;
+  delete FSamplePanel;
+  FSamplePanel = nullptr;
 }
 
 void TMainForm::Start() {
   FController->Start();
   ChooseFormat(true);
-  ShowSamplePage(TSamplePage::Sample);
+  ShowSample("");
   ShowTemplatePage();
 }
 
@@ -312,31 +318,6 @@ void TMainForm::BuildMiddleToolBar() {
   ShowHint("");
 }
 
-void TMainForm::BuildScreen() {
-  FScreenNotebook = new QStackedWidget(this);
-  FScreenNotebook->setObjectName("NotebookScreen");
-  FScreenNotebook->setGeometry(kScreenRect);
-  FScreenNotebook->setAutoFillBackground(true);
-  QPalette black = FScreenNotebook->palette();
-  black.setColor(QPalette::Window, Qt::black);
-  FScreenNotebook->setPalette(black);
-
-  // Page "Photo": the layered preview fills PanelScreen.
-  FPreviewArea = new QWidget;
-  FPreviewArea->setObjectName("PanelScreen");
-  FPreviewArea->setAutoFillBackground(true);
-  FPreviewArea->setPalette(black);
-  FScreenNotebook->addWidget(FPreviewArea);
-
-  // Page "Template": PanelTemp with its picture.
-  auto* panelTemp = new QFrame;
-  panelTemp->setObjectName("PanelTemp");
-  panelTemp->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  panelTemp->setStyleSheet("QFrame#PanelTemp { background: #0d0f12; border: 1px solid #2a2f36; }");
-  FTemplateImage = PictureLabel(panelTemp, "ImageTemp", QRect(1, 1, 646, 430));
-  FScreenNotebook->addWidget(panelTemp);
-}
-
 void TMainForm::BuildRightPanel() {
   FRightPanel = Panel(this, "PanelRightToolBar", QRect(830, 133, 190, 627), Qt::black);
   struct SetButton {
@@ -364,21 +345,6 @@ void TMainForm::BuildRightPanel() {
   FButtonResult = MakeButton(FRightPanel, "ButtonResultPhoto", QString::fromUtf8("成品"), {96, 456, 92, 27});
   SetHint(FButtonSample, THintControl::ButtonSample);
   SetHint(FButtonResult, THintControl::ButtonResultPhoto);
-
-  FSampleNotebook = new QStackedWidget(FRightPanel);
-  FSampleNotebook->setObjectName("NotebookSample");
-  FSampleNotebook->setGeometry(1, 484, 188, 143);
-  FSampleNotebook->setStyleSheet("QStackedWidget#NotebookSample { background: #0d0f12; }");
-  auto* samplePage = new QWidget;
-  samplePage->setObjectName("Sample");
-  auto* resultPage = new QWidget;
-  resultPage->setObjectName("Result");
-  FSampleNotebook->addWidget(samplePage);
-  FSampleNotebook->addWidget(resultPage);
-  FSampleImage = PictureLabel(samplePage, "ImageSample", QRect(32, 17, 105, 105));
-  FResultImage = PictureLabel(resultPage, "ImageResult", QRect(24, 16, 105, 105));
-  FSampleImage->setCursor(Qt::PointingHandCursor);
-  FResultImage->setCursor(Qt::PointingHandCursor);
 }
 
 void TMainForm::BuildBottomBanner() {

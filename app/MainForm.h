@@ -28,6 +28,7 @@
 #include "model/Controller.h"
 #include "model/MainWindow.h"
 #include "model/Views.h"
+#include "preview/PreviewScreen.h"
 
 namespace tessaro {
 
@@ -93,12 +94,9 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   QMenu& HelpMenu() { return *FHelpMenu; }
   QTimer& MessageTimer() { return *FMessageTimer; }
   QStackedWidget& LeftNotebook() { return *FLeftNotebook; }
-  QStackedWidget& ScreenNotebook() { return *FScreenNotebook; }
-  QStackedWidget& SampleNotebook() { return *FSampleNotebook; }
-  QWidget& PreviewArea() { return *FPreviewArea; }
-  QLabel& TemplatePicture() { return *FTemplateImage; }
-  QLabel& SamplePicture() { return *FSampleImage; }
-  QLabel& ResultPicture() { return *FResultImage; }
+  // The preview screen and the sample panel (made by Attach).
+  TPreviewScreen& Preview() { return *FPreview; }
+  TSamplePanel& SamplePanel() { return *FSamplePanel; }
   // The picture file the template page and the sample page show ("" none).
   const std::string& TemplatePictureFile() const { return FTemplatePictureFile; }
   const std::string& SamplePictureFile() const { return FSamplePictureFile; }
@@ -109,10 +107,6 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   TWindowState State() const;
   // The statistics window's show/hide toggle; wired when the window exists.
   std::function<void()> OnToggleStat;
-  // Extra slot-editing forwards (the preview screen sets them when present).
-  std::function<void(TTempNode&, int, const std::string&)> OnSelectSlot;
-  std::function<void(TTempNode&, int, const std::string&)> OnLoadSlotPhoto;
-  std::function<void(const TKeyAction&, bool pressed)> OnEditKey;
   // The settings dialog; null leaves the settings button without action.
   std::function<void()> OnSettings;
   // Takes the window's grabbed picture (for the screenshot option).
@@ -129,6 +123,8 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   void ResetSampleAndSlotButtons() override;
   void ShowSample(const std::string& sampleFile) override;
   TSlotWindowGeometry SlotWindowGeometry() const override;
+  void ShowResult(const std::string& previewFile) override;
+  void SlotPhotoChanged() override;
 
   // ---- TWindowService
   void ShowLeftPage(TLeftPage page) override;
@@ -143,8 +139,7 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   std::function<void()> OnStopTune;
   std::function<void()> OnClearStatLargeView;
 
-  // The right panel's pages.
-  void ShowSamplePage(TSamplePage page);
+  // The right panel's page shown.
   TSamplePage SamplePage() const { return FSamplePage; }
 
   // The help menu's items. OpenHelp hands AppDir/help/index.html to
@@ -173,7 +168,8 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   void WireEvents();
 
   // Behaviour (MainFormViews.cpp).
-  void ShowPictureFitted(QLabel& label, const std::string& file, QSize area, QPoint areaOrigin);
+  // Photo editing by key on the preview; false when it cannot act.
+  bool EditByKey(const TKeyAction& action);
   void PopupAt(QMenu& menu, QWidget& control);
   void ChooseFormat(bool jpg);
   void DrawFormatButtons();
@@ -194,12 +190,8 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   QWidget* FMidBar = nullptr;
   QWidget* FRightPanel = nullptr;
   QStackedWidget* FLeftNotebook = nullptr;
-  QStackedWidget* FScreenNotebook = nullptr;
-  QStackedWidget* FSampleNotebook = nullptr;
-  QWidget* FPreviewArea = nullptr;
-  QLabel* FTemplateImage = nullptr;
-  QLabel* FSampleImage = nullptr;
-  QLabel* FResultImage = nullptr;
+  TPreviewScreen* FPreview = nullptr;
+  TSamplePanel* FSamplePanel = nullptr;
   TMyListBox* FTempList = nullptr;
   TMyListBox* FPhotoList = nullptr;
   TMyListBox* FSetList = nullptr;

@@ -22,7 +22,6 @@ namespace tessaro {
 namespace {
 
 const char* kHintProperty = "tessaroHint";
-constexpr QSize kSampleArea(188, 143);
 
 TKeyStroke ToStroke(const QKeyEvent& e) {
   TKeyStroke k;
@@ -104,8 +103,23 @@ void TMainForm::WireEvents() {
   click("ButtonLoadSet", [&c] { c.ButtonLoadSetClick(); });
   click("ButtonSelectAllSet", [&c] { c.ButtonSelectAllSetClick(); });
   click("ButtonDelSet", [&c] { c.ButtonDelSetClick(); });
-  click("ButtonSample", [this] { ShowSamplePage(TSamplePage::Sample); });
-  click("ButtonResultPhoto", [this] { ShowSamplePage(TSamplePage::Result); });
+  click("ButtonSample", [&c] { c.ButtonSampleClick(); });
+  click("ButtonResultPhoto", [&c] { c.ButtonResultPhotoClick(); });
+
+  // The photo tools act on the selected slot's photo through the controller;
+  // the zoom buttons zoom while held.
+  for (bool in : {true, false}) {
+    auto* zoom = findChild<QAbstractButton*>(in ? "ImageButtonZoomIn" : "ImageButtonZoomOut");
+    connect(zoom, &QAbstractButton::pressed, this, [this, in] { FPreview->ZoomPress(in); });
+    connect(zoom, &QAbstractButton::released, this, [this] { FPreview->ZoomRelease(); });
+  }
+  click("ImageButtonFlipH", [&c] { c.FlipSlotPhoto(true); });
+  click("ImageButtonFlipV", [&c] { c.FlipSlotPhoto(false); });
+  click("ImageButtonRotateLeft90", [&c] { c.RotateSlotPhoto(90); });
+  click("ImageButtonRotateRight90", [&c] { c.RotateSlotPhoto(-90); });
+  click("ImageButtonRotateLeft1", [&c] { c.RotateSlotPhoto(1); });
+  click("ImageButtonRotateRight1", [&c] { c.RotateSlotPhoto(-1); });
+  click("ImageButtonInit", [&c] { c.ResetSlotPhoto(); });
   click("ButtonCancelEffect", [this, &c] {
     c.ButtonCancelEffectClick();
     DrawEffectButton();
@@ -180,7 +194,7 @@ TWindowState TMainForm::State() const {
   s.SlotCount = temp ? static_cast<int>(temp->Slots.size()) : 0;
   s.HasSlot = FController->CurSlot != -1;
   s.ComposeAvailable = FCompose != nullptr;
-  s.PreviewEditing = static_cast<bool>(OnEditKey);
+  s.PreviewEditing = FPreview != nullptr;
   s.ModalOpen = QApplication::activeModalWidget() != nullptr;
   return s;
 }
@@ -235,8 +249,45 @@ bool TMainForm::HandleKey(const TKeyStroke& stroke) {
       c.SelectSlot(action.Slot);
       break;
     default:  // photo editing on the preview
-      if (OnEditKey) OnEditKey(action, true);
+      return EditByKey(action);
+  }
+  return true;
+}
+
+bool TMainForm::EditByKey(const TKeyAction& action) {
+  TMainController& c = *FController;
+  switch (action.Command) {
+    case TKeyCommand::ZoomIn:
+    case TKeyCommand::ZoomOut:
+      FPreview->ZoomPress(action.Command == TKeyCommand::ZoomIn);
       break;
+    case TKeyCommand::FlipH:
+    case TKeyCommand::FlipV:
+      c.FlipSlotPhoto(action.Command == TKeyCommand::FlipH);
+      break;
+    case TKeyCommand::RotateLeft90:
+      c.RotateSlotPhoto(90);
+      break;
+    case TKeyCommand::RotateRight90:
+      c.RotateSlotPhoto(-90);
+      break;
+    case TKeyCommand::RotateLeft1:
+      c.RotateSlotPhoto(1);
+      break;
+    case TKeyCommand::RotateRight1:
+      c.RotateSlotPhoto(-1);
+      break;
+    case TKeyCommand::ResetPhoto:
+      c.ResetSlotPhoto();
+      break;
+    case TKeyCommand::Nudge:
+      // Only while the handle frame is shown; otherwise the arrows are the
+      // focused control's.
+      if (!FPreview->Band()) return false;
+      c.NudgeSlotPhoto(action.Dx, action.Dy);
+      break;
+    default:
+      return false;
   }
   return true;
 }
@@ -247,15 +298,18 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    const TKeyAction action = MapKey(ToStroke(*key));
+    const bool zoomKey = action.Command == TKeyCommand::ZoomIn || action.Command == TKeyCommand::ZoomOut;
     if (type == QEvent::KeyRelease) {
       // Releasing = + or - ends a zoom started by the key.
-      const TKeyAction action = MapKey(ToStroke(*key));
-      if (!key->isAutoRepeat() && OnEditKey &&
-          (action.Command == TKeyCommand::ZoomIn || action.Command == TKeyCommand::ZoomOut)) {
-        OnEditKey(action, false);
+      if (zoomKey && !key->isAutoRepeat() && CommandEnabled(action, State())) {
+        FPreview->ZoomRelease();
+        return true;
       }
       return false;
     }
+    // Held zoom keys repeat; the zoom runs on its own timer until released.
+    if (zoomKey && key->isAutoRepeat()) return CommandEnabled(action, State());
     return HandleKey(ToStroke(*key));
   }
   if (type == QEvent::MouseButtonDblClick) {
@@ -291,12 +345,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::SelectSlot(TTempNode& temp, int slotIndex, const std::string& photoFile) {
   for (int i = 0; i < kSlotButtonCount; ++i) FSlotButtons[i]->SetChecked(i == slotIndex);
-  FScreenNotebook->setCurrentIndex(0);
-  if (OnSelectSlot) OnSelectSlot(temp, slotIndex, photoFile);
+  FPreview->SelectSlot(temp, slotIndex, photoFile);
 }
 
 void TMainForm::LoadSlotPhoto(TTempNode& temp, int slotIndex, const std::string& photoFile) {
-  if (OnLoadSlotPhoto) OnLoadSlotPhoto(temp, slotIndex, photoFile);
+  FPreview->LoadSlotPhoto(temp, slotIndex, photoFile);
 }
 
 void TMainForm::SetSlotButtonHoldsPhoto(int slotIndex, bool holds) {
@@ -330,17 +383,15 @@ void TMainForm::UncheckSlotButtons() {
 }
 
 void TMainForm::ShowTemplatePicture(const std::string& jpegFile) {
-  FScreenNotebook->setCurrentIndex(1);
   FTemplatePictureFile = FileExists(jpegFile) ? jpegFile : std::string();
-  ShowPictureFitted(*FTemplateImage, FTemplatePictureFile, QSize(646, 430), QPoint(1, 1));
+  FPreview->ShowTemplatePicture(FTemplatePictureFile);
 }
 
-void TMainForm::ShowTemplatePage() { FScreenNotebook->setCurrentIndex(1); }
+void TMainForm::ShowTemplatePage() { FPreview->ShowTemplatePage(); }
 
 void TMainForm::ResetSampleAndSlotButtons() {
   ShowTemplatePicture("");
-  FSamplePictureFile.clear();
-  ShowPictureFitted(*FSampleImage, "", kSampleArea, {});
+  ShowSample("");
   for (TImageButton* button : FSlotButtons) {
     button->SetChecked(false);
     button->SetState2(false);
@@ -350,41 +401,20 @@ void TMainForm::ResetSampleAndSlotButtons() {
 
 void TMainForm::ShowSample(const std::string& sampleFile) {
   FSamplePage = TSamplePage::Sample;
-  FSampleNotebook->setCurrentIndex(0);
   DrawPageMarkers();
   FSamplePictureFile = FileExists(sampleFile) ? sampleFile : std::string();
-  ShowPictureFitted(*FSampleImage, FSamplePictureFile, kSampleArea, {});
+  FSamplePanel->ShowSample(FSamplePictureFile);
 }
 
-TSlotWindowGeometry TMainForm::SlotWindowGeometry() const { return TSlotWindowGeometry{}; }
-
-void TMainForm::ShowSamplePage(TSamplePage page) {
-  FSamplePage = page;
-  FSampleNotebook->setCurrentIndex(page == TSamplePage::Sample ? 0 : 1);
+void TMainForm::ShowResult(const std::string& previewFile) {
+  FSamplePage = TSamplePage::Result;
   DrawPageMarkers();
-  const TTempNode* temp = FController->CurrentTemplate();
-  if (!temp) return;
-  const std::string file = SampleAreaPicture(page, temp, FServices->Paths.TempDir);
-  if (page == TSamplePage::Sample) FSamplePictureFile = file;
-  ShowPictureFitted(page == TSamplePage::Sample ? *FSampleImage : *FResultImage, file, kSampleArea, {});
+  FSamplePanel->ShowResult(FileExists(previewFile) ? previewFile : std::string());
 }
 
-void TMainForm::ShowPictureFitted(QLabel& label, const std::string& file, QSize area, QPoint areaOrigin) {
-  QImage image;
-  if (!file.empty()) {
-    QImageReader reader(QString::fromStdString(file));
-    reader.setAutoTransform(true);
-    image = reader.read();
-  }
-  const TPictureRect r = FittedPictureRect(image.width(), image.height(), area.width(), area.height());
-  if (image.isNull() || r.Width <= 0) {
-    label.clear();
-    return;
-  }
-  label.setGeometry(areaOrigin.x() + r.Left, areaOrigin.y() + r.Top, r.Width, r.Height);
-  label.setPixmap(
-      QPixmap::fromImage(image.scaled(r.Width, r.Height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
-}
+void TMainForm::SlotPhotoChanged() { FPreview->SlotPhotoChanged(); }
+
+TSlotWindowGeometry TMainForm::SlotWindowGeometry() const { return FPreview->SlotWindowGeometry(); }
 
 // ---------------------------------------------------------------------------
 // Window service

@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "base/FileIo.h"
-#include "model/Package.h"
-#include "model/func.h"
-
 namespace tessaro {
 
 const char* HintText(THintControl control) {
@@ -221,27 +217,12 @@ bool CommandEnabled(const TKeyAction& action, const TWindowState& state) {
 }
 
 // ---------------------------------------------------------------------------
-// Page switches and pictures
+// Page switches
 
 TPageMarkers LeftPageMarkers(bool photoPageShown) { return TPageMarkers{!photoPageShown, photoPageShown}; }
 
 TPageMarkers SamplePageMarkers(TSamplePage page) {
   return TPageMarkers{page == TSamplePage::Sample, page == TSamplePage::Result};
-}
-
-std::string SampleAreaPicture(TSamplePage page, const TTempNode* temp, const std::string& tempDir) {
-  if (!temp) return {};
-  const std::string path = page == TSamplePage::Sample
-                               ? JoinPath(temp->Folder, kSampleName)
-                               : JoinPath(PreviewFolder(tempDir, *temp), kComposedPreviewName);
-  return FileExists(path) ? path : std::string();
-}
-
-TPictureRect FittedPictureRect(int w, int h, int areaW, int areaH) {
-  int32_t bw = areaW, bh = areaH;
-  FitInBox(w, h, bw, bh);
-  if (bw <= 0 || bh <= 0) return {};
-  return TPictureRect{(areaW - bw) / 2, (areaH - bh) / 2, bw, bh};
 }
 
 TMenuOrigin PopupMenuOrigin(int controlLeft, int controlTop, int controlHeight) {

@@ -184,21 +184,6 @@ struct TPageMarkers {
 TPageMarkers LeftPageMarkers(bool photoPageShown);
 TPageMarkers SamplePageMarkers(TSamplePage page);
 
-// The picture the sample area shows on `page` for the current template
-// (null: none): Sample.jpg of its package or the composed preview.jpg in its
-// composing folder below `tempDir`. Empty when there is no template or the
-// file does not exist, so an old picture is never left standing.
-std::string SampleAreaPicture(TSamplePage page, const TTempNode* temp, const std::string& tempDir);
-
-// A picture of w x h fitted into an area of areaW x areaH (never enlarged,
-// aspect kept) and centred there: the rectangle in area coordinates. Empty
-// (all 0) for a picture or area without pixels.
-struct TPictureRect {
-  int Left = 0, Top = 0, Width = 0, Height = 0;
-  friend bool operator==(const TPictureRect&, const TPictureRect&) = default;
-};
-TPictureRect FittedPictureRect(int w, int h, int areaW, int areaH);
-
 // ---- Pop-up menus and the version box ----
 
 // Top-left corner of a pop-up menu opened from a control, in the control's

@@ -62,7 +62,7 @@ TEST_F(MainFormLayout, StartsOnTheTemplatePagesWithJpgOutput) {
   EXPECT_EQ(Window().LeftNotebook().currentIndex(), 0);
   EXPECT_FALSE(Child<QPushButton>("ButtonTemp").icon().isNull()) << "the marker shows the page";
   EXPECT_TRUE(Child<QPushButton>("ButtonPhoto").icon().isNull());
-  EXPECT_EQ(Window().ScreenNotebook().currentWidget()->objectName(), "PanelTemp");
+  EXPECT_FALSE(Window().Preview().PhotoPageShown()) << "the preview starts on its template page";
   EXPECT_TRUE(Window().JpgButton().State2());
   EXPECT_FALSE(Window().PsdButton().State2());
   EXPECT_TRUE(Ctl().JpgOutput);

@@ -93,6 +93,14 @@ TEST_F(Session, ImportPlaceSaveAndReloadThroughTheWindow) {
   EXPECT_EQ(temp.Slots[0]->PhotoIndex, 2);
   EXPECT_TRUE(Window().SlotButton(0).State2()) << "the button shows that its slot holds a photo";
   EXPECT_TRUE(Ctl().Modified);
+  EXPECT_TRUE(Window().Preview().PhotoPageShown());
+  // The photo keys edit the placed photo through the preview.
+  Key(Qt::Key_H);
+  EXPECT_TRUE(temp.Slots[0]->FlipH);
+  Key(Qt::Key_L, Qt::ControlModifier);
+  EXPECT_FLOAT_EQ(temp.Slots[0]->Angle, 90.0f);
+  Key(Qt::Key_R);
+  EXPECT_FLOAT_EQ(temp.Slots[0]->Angle, 89.0f);
   EXPECT_EQ(Ctl().CheckInvariants(), "");
 
   // Ctrl+S names the unnamed set and writes it.

@@ -1,14 +1,10 @@
 // The main window's widget-free rules: hints, the shortcut table with its
-// enabled checks, page markers, the sample area's pictures and fitting.
+// enabled checks, page markers and the pop-up menu origin.
 #include "model/MainWindow.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "base/FileIo.h"
-#include "model/Package.h"
-#include "testing/TempFolder.h"
 
 namespace tessaro {
 namespace {
@@ -195,44 +191,6 @@ TEST(MainWindowPages, MarkerFollowsTheShownPage) {
   EXPECT_FALSE(SamplePageMarkers(TSamplePage::Sample).Second);
   EXPECT_TRUE(SamplePageMarkers(TSamplePage::Result).Second);
   EXPECT_FALSE(SamplePageMarkers(TSamplePage::Result).First);
-}
-
-TEST(MainWindowPages, SampleAreaShowsOnlyFilesThatExist) {
-  test::TempFolder dir;
-  TTempNode temp;
-  temp.Folder = WithTrailingSeparator(dir / "pkg");
-  const std::string tempDir = WithTrailingSeparator(dir / "work");
-  ASSERT_TRUE(MakeDirectories(temp.Folder));
-
-  // Nothing there yet: both pages are empty, whatever the other page has.
-  EXPECT_EQ(SampleAreaPicture(TSamplePage::Sample, &temp, tempDir), "");
-  EXPECT_EQ(SampleAreaPicture(TSamplePage::Result, &temp, tempDir), "");
-  const std::string sample = JoinPath(temp.Folder, kSampleName);
-  ASSERT_TRUE(WriteFileAtomic(sample, std::string_view("jpeg")).ok());
-  EXPECT_EQ(SampleAreaPicture(TSamplePage::Sample, &temp, tempDir), sample);
-  EXPECT_EQ(SampleAreaPicture(TSamplePage::Result, &temp, tempDir), "");
-
-  const std::string composed = JoinPath(PreviewFolder(tempDir, temp), kComposedPreviewName);
-  ASSERT_TRUE(MakeDirectories(PreviewFolder(tempDir, temp)));
-  ASSERT_TRUE(WriteFileAtomic(composed, std::string_view("jpeg")).ok());
-  EXPECT_EQ(SampleAreaPicture(TSamplePage::Result, &temp, tempDir), composed);
-  EXPECT_EQ(SampleAreaPicture(TSamplePage::Sample, nullptr, tempDir), "");
-}
-
-TEST(MainWindowPages, PicturesFitAndCentreWithoutEnlarging) {
-  struct Case {
-    int W, H, AreaW, AreaH;
-    TPictureRect Rect;
-  } cases[] = {
-      {1000, 1000, 188, 143, {22, 0, 143, 143}},  // square into the wide area
-      {2000, 1000, 188, 143, {0, 24, 188, 94}},   // wide picture
-      {50, 40, 188, 143, {69, 51, 50, 40}},       // small: kept at its size
-      {0, 40, 188, 143, {}},
-      {50, 40, 0, 143, {}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FittedPictureRect(c.W, c.H, c.AreaW, c.AreaH), c.Rect) << c.W << "x" << c.H;
-  }
 }
 
 TEST(MainWindowMenus, PopupOpensTwoRightAndEightAboveTheBottom) {
