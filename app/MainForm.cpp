@@ -103,6 +103,10 @@ void TMainForm::Attach(const TMainFormServices& services) {
   FPreview = new TPreviewScreen(this, *FController);
   FPreview->setObjectName("NotebookScreen");
   FPreview->setGeometry(kScreenRect);
+  QPalette dark = FPreview->palette();
+  dark.setColor(QPalette::Window, QColor(0x0d, 0x0f, 0x12));
+  FPreview->setPalette(dark);
+  FPreview->setAutoFillBackground(true);
   FPreview->show();
   FSamplePanel = new TSamplePanel(FRightPanel, *FController);
   FSamplePanel->setObjectName("NotebookSample");
@@ -198,6 +202,9 @@ void TMainForm::BuildTitleAndBanner() {
     button->SetBmpNormal(SkinImage(jpg ? "format_jpg_off" : "format_psd_off", QSize(44, 39)));
     button->SetBmpState2Normal(SkinImage(jpg ? "format_jpg_on" : "format_psd_on", QSize(44, 39)));
     button->setGeometry(963, jpg ? 82 : 42, 44, 39);
+    // A state change draws the new base pictures.
+    button->setEnabled(false);
+    button->setEnabled(true);
     button->setCursor(Qt::PointingHandCursor);
     SetHint(button, jpg ? THintControl::ImageButtonJpgFormat : THintControl::ImageButtonPSDFormat);
   }

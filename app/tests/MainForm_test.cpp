@@ -66,6 +66,10 @@ TEST_F(MainFormLayout, StartsOnTheTemplatePagesWithJpgOutput) {
   EXPECT_TRUE(Window().JpgButton().State2());
   EXPECT_FALSE(Window().PsdButton().State2());
   EXPECT_TRUE(Ctl().JpgOutput);
+  // Both format buttons show their pictures (the unchosen one too).
+  for (TImageButton* b : {&Window().JpgButton(), &Window().PsdButton()}) {
+    EXPECT_EQ(b->Picture().size(), QSize(44, 39)) << b->objectName().toStdString();
+  }
   EXPECT_EQ(Window().SetInfo().text(), QString::fromUtf8("当前套系：未命名套系"));
   EXPECT_EQ(Window().SetList().Count(), 1);
   EXPECT_GT(Window().SizeMenu().actions().size(), 3) << "the size menu is built from the catalogue";
