@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   app.processEvents();
 
   // First display against a decode at the screen's size.
-  std::vector<double> firstDisplay, screenDecode;
+  std::vector<double> firstDisplay, screenDecode, selectPart;
   for (int r = 0; r < runs; ++r) {
     screen = std::make_unique<TPreviewScreen>(nullptr, ctl);  // an empty cache
     service.screen = screen.get();
@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
     set.PreviewTemps[0]->Slots[0]->SetEmptyTransform();
     const double t0 = Now();
     ctl.SelectSlot(0);
+    selectPart.push_back(Now() - t0);
     screen->WaitForPhoto(60000);
     screen->Canvas()->repaint();
     firstDisplay.push_back(Now() - t0);
@@ -194,9 +195,12 @@ int main(int argc, char** argv) {
               Mean(frameTimes) * 1e3, Percentile(frameTimes, 0.95) * 1e3, frames);
   std::printf("switch back to a shown slot: mean %.2f ms, max %.2f ms over %d runs\n", Mean(switchBack) * 1e3,
               Percentile(switchBack, 1.0) * 1e3, runs);
-  std::printf("first display %.1f ms (min %.1f) vs decode at screen size %.1f ms (min %.1f): ratio %.2f\n",
-              Mean(firstDisplay) * 1e3, Percentile(firstDisplay, 0) * 1e3, Mean(screenDecode) * 1e3,
-              Percentile(screenDecode, 0) * 1e3, ratio);
+  std::printf(
+      "first display %.1f ms (min %.1f) vs decode at screen size %.1f ms (min %.1f): ratio %.2f "
+      "(of the minima %.2f); the GUI thread's part before the decode: %.1f ms\n",
+      Mean(firstDisplay) * 1e3, Percentile(firstDisplay, 0) * 1e3, Mean(screenDecode) * 1e3,
+      Percentile(screenDecode, 0) * 1e3, ratio,
+      Percentile(firstDisplay, 0) / std::max(1e-9, Percentile(screenDecode, 0)), Mean(selectPart) * 1e3);
   screen.reset();
   return 0;
 }

@@ -24,8 +24,11 @@ constexpr int kZoomIntervalMs = 10;
 constexpr int kCheckerSize = 13;
 constexpr QRgb kCheckerGrey = 0xFFB0B0B0;
 constexpr int kMaskAlpha = 220;
-// Decoded photos kept for switching back to a slot.
+// Decoded photos kept for switching back to a slot: at most this many, and
+// beyond the newest one at most this many bytes (a photo zoomed far into may
+// be decoded at full size).
 constexpr size_t kCacheEntries = 8;
+constexpr qsizetype kCacheBytes = qsizetype(256) << 20;
 // A decode is enough while the photo is drawn at most this much larger than
 // its decoded pixels.
 constexpr double kEnlargeBeforeRedecode = 1.5;
@@ -136,14 +139,14 @@ void TSamplePanel::ShowSample(const std::string& sampleFile) {
   FPages->setCurrentIndex(0);
   FSample->clear();
   FSample->resize(0, 0);
-  ShowImageFitted(sampleFile, FSample, FPages->width(), FPages->height());
+  ShowImageFitted(sampleFile, FSample, width(), height());
 }
 
 void TSamplePanel::ShowResult(const std::string& previewFile) {
   FPages->setCurrentIndex(1);
   FResult->clear();
   FResult->resize(0, 0);
-  ShowImageFitted(previewFile, FResult, FPages->width(), FPages->height());
+  ShowImageFitted(previewFile, FResult, width(), height());
 }
 
 bool TSamplePanel::ResultShown() const { return FPages->currentIndex() == 1; }
@@ -356,7 +359,18 @@ void TPreviewScreen::RequestDecode(const std::string& file, QSize minSize) {
           if (!image.isNull()) {
             std::erase_if(FCache, [&](const TCached& c) { return c.File == file; });
             FCache.push_front({file, minSize, image, full});
-            if (FCache.size() > kCacheEntries) FCache.pop_back();
+            qsizetype bytes = 0;
+            size_t kept = 0;
+            for (auto it = FCache.begin(); it != FCache.end();) {
+              const qsizetype size = it->Image.sizeInBytes();
+              if (kept == 0 || (kept < kCacheEntries && bytes + size <= kCacheBytes)) {
+                bytes += size;
+                ++kept;
+                ++it;
+              } else {
+                it = FCache.erase(it);
+              }
+            }
           }
           if (generation != FGeneration) return;
           FDecoding = false;

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 #include "base/FileIo.h"
 #include "imaging/codecs/Codecs.h"
@@ -339,6 +340,38 @@ TEST_F(ScreenTest, TemplatePictureIsFittedAndCentred) {
   WriteMarkedPhoto(jpeg, 100, 50);
   FScreen->ShowTemplatePicture(jpeg);
   EXPECT_EQ(FScreen->TemplateImage()->geometry(), QRect(274, 191, 100, 50)) << "never enlarged";
+}
+
+TEST_F(ScreenTest, CheckerboardShowsUnderAnEmptyCanvas) {
+  const QImage canvas = FScreen->Canvas()->Render();
+  const QRgb grey = 0xFFB0B0B0, white = 0xFFFFFFFF;
+  const std::tuple<int, int, QRgb> cases[] = {{0, 0, grey},
+                                              {12, 12, grey},
+                                              {13, 0, white},
+                                              {0, 13, white},
+                                              {13, 13, grey},
+                                              {26, 13, white},
+                                              {645, 429, 645 / 13 % 2 == 429 / 13 % 2 ? grey : white}};
+  for (auto [x, y, colour] : cases) EXPECT_EQ(canvas.pixel(x, y), colour) << x << "," << y;
+}
+
+TEST_F(ScreenTest, SamplePanelPagesAndPictureClicks) {
+  ImportRealPhotos({"a.jpg"});
+  TSamplePanel panel(nullptr, Ctl());
+  panel.resize(200, 300);
+  const std::string jpeg = FDir / "pictures/sample.jpg";
+  WriteMarkedPhoto(jpeg, 400, 200);
+  panel.ShowResult(jpeg);
+  EXPECT_TRUE(panel.ResultShown());
+  EXPECT_EQ(panel.ResultImage()->geometry(), QRect(0, 100, 200, 100));
+  panel.ShowSample(FDir / "pictures/missing.jpg");
+  EXPECT_FALSE(panel.ResultShown());
+  EXPECT_TRUE(panel.SampleImage()->pixmap().isNull()) << "a missing sample shows nothing";
+  ASSERT_EQ(Ctl().CurSlot, 0);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(panel.ResultImage(), &press);
+  EXPECT_EQ(Ctl().CurSlot, -1) << "a click on the result picture ends the slot selection";
 }
 
 }  // namespace
