@@ -5,6 +5,21 @@
 
 namespace tessaro {
 
+namespace {
+
+// Reads an unsigned value with `read` and gives its bits as a value of the
+// same size: a signed number (two's complement) or a floating-point one.
+template <typename To, typename From>
+bool ReadAs(ByteReader& reader, bool (ByteReader::*read)(From&), To& v) {
+  static_assert(sizeof(To) == sizeof(From));
+  From u;
+  if (!(reader.*read)(u)) return false;
+  v = std::bit_cast<To>(u);
+  return true;
+}
+
+}  // namespace
+
 bool ByteReader::Take(size_t n, const uint8_t*& p) {
   if (FFailed || n > FSize - FPos) {
     FFailed = true;
@@ -72,12 +87,7 @@ bool ByteReader::U8(uint8_t& v) {
   return true;
 }
 
-bool ByteReader::I8(int8_t& v) {
-  uint8_t u;
-  if (!U8(u)) return false;
-  v = static_cast<int8_t>(u);
-  return true;
-}
+bool ByteReader::I8(int8_t& v) { return ReadAs(*this, &ByteReader::U8, v); }
 
 bool ByteReader::U16LE(uint16_t& v) {
   const uint8_t* p;
@@ -93,19 +103,9 @@ bool ByteReader::U32LE(uint32_t& v) {
   return true;
 }
 
-bool ByteReader::I32LE(int32_t& v) {
-  uint32_t u;
-  if (!U32LE(u)) return false;
-  v = static_cast<int32_t>(u);
-  return true;
-}
+bool ByteReader::I32LE(int32_t& v) { return ReadAs(*this, &ByteReader::U32LE, v); }
 
-bool ByteReader::F32LE(float& v) {
-  uint32_t u;
-  if (!U32LE(u)) return false;
-  v = std::bit_cast<float>(u);
-  return true;
-}
+bool ByteReader::F32LE(float& v) { return ReadAs(*this, &ByteReader::U32LE, v); }
 
 bool ByteReader::U16BE(uint16_t& v) {
   const uint8_t* p;
@@ -114,12 +114,7 @@ bool ByteReader::U16BE(uint16_t& v) {
   return true;
 }
 
-bool ByteReader::I16BE(int16_t& v) {
-  uint16_t u;
-  if (!U16BE(u)) return false;
-  v = static_cast<int16_t>(u);
-  return true;
-}
+bool ByteReader::I16BE(int16_t& v) { return ReadAs(*this, &ByteReader::U16BE, v); }
 
 bool ByteReader::U32BE(uint32_t& v) {
   const uint8_t* p;
@@ -128,12 +123,7 @@ bool ByteReader::U32BE(uint32_t& v) {
   return true;
 }
 
-bool ByteReader::I32BE(int32_t& v) {
-  uint32_t u;
-  if (!U32BE(u)) return false;
-  v = static_cast<int32_t>(u);
-  return true;
-}
+bool ByteReader::I32BE(int32_t& v) { return ReadAs(*this, &ByteReader::U32BE, v); }
 
 bool ByteReader::U64BE(uint64_t& v) {
   uint32_t hi, lo;
@@ -142,12 +132,7 @@ bool ByteReader::U64BE(uint64_t& v) {
   return true;
 }
 
-bool ByteReader::F64BE(double& v) {
-  uint64_t u;
-  if (!U64BE(u)) return false;
-  v = std::bit_cast<double>(u);
-  return true;
-}
+bool ByteReader::F64BE(double& v) { return ReadAs(*this, &ByteReader::U64BE, v); }
 
 void ByteWriter::Append(const void* data, size_t n) {
   const auto* p = static_cast<const uint8_t*>(data);

@@ -36,6 +36,18 @@ typedef struct Sha1Context {
 void DigestFeed64(uint32_t* state, uint8_t buffer[64], uint64_t* length, const uint8_t* data, size_t len,
                   void (*block)(uint32_t* state, const uint8_t* block));
 
+/* The first words of the MD5 and SHA-1 states: MD5 starts from the first
+ * four, SHA-1 from all five. */
+extern const uint32_t kDigestInitialState[5];
+
+/* Ends a DigestFeed64 message: appends 0x80, zeros to 56 mod 64 and the bit
+ * length as 64 bits, then writes the first `words` state words to digest.
+ * Both numbers are stored big-endian when bigEndian is non-zero (SHA-1),
+ * little-endian otherwise (MD5). */
+void DigestFinish64(uint32_t* state, uint8_t buffer[64], uint64_t* length,
+                    void (*block)(uint32_t* state, const uint8_t* block), int bigEndian, size_t words,
+                    uint8_t* digest);
+
 void Md2Init(Md2Context* ctx);
 void Md2Update(Md2Context* ctx, const uint8_t* data, size_t len);
 void Md2Final(Md2Context* ctx, uint8_t digest[16]);

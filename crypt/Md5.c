@@ -78,12 +78,24 @@ void DigestFeed64(uint32_t* state, uint8_t buffer[64], uint64_t* length, const u
   }
 }
 
+const uint32_t kDigestInitialState[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
+
+void DigestFinish64(uint32_t* state, uint8_t buffer[64], uint64_t* length,
+                    void (*block)(uint32_t* state, const uint8_t* block), int bigEndian, size_t words,
+                    uint8_t* digest) {
+  const uint64_t bitLength = *length * 8;
+  uint8_t pad[72] = {0x80};
+  const size_t used = (size_t)(*length % 64);
+  const size_t padLen = used < 56 ? 56 - used : 120 - used;
+  for (int i = 0; i < 8; ++i) pad[padLen + i] = (uint8_t)(bitLength >> (bigEndian ? 56 - 8 * i : 8 * i));
+  DigestFeed64(state, buffer, length, pad, padLen + 8, block);
+  for (size_t i = 0; i < words; ++i)
+    for (int j = 0; j < 4; ++j) digest[4 * i + j] = (uint8_t)(state[i] >> (bigEndian ? 24 - 8 * j : 8 * j));
+}
+
 void Md5Init(Md5Context* ctx) {
   memset(ctx, 0, sizeof *ctx);
-  ctx->state[0] = 0x67452301;
-  ctx->state[1] = 0xefcdab89;
-  ctx->state[2] = 0x98badcfe;
-  ctx->state[3] = 0x10325476;
+  memcpy(ctx->state, kDigestInitialState, sizeof ctx->state);
 }
 
 void Md5Update(Md5Context* ctx, const uint8_t* data, size_t len) {
@@ -91,14 +103,6 @@ void Md5Update(Md5Context* ctx, const uint8_t* data, size_t len) {
 }
 
 void Md5Final(Md5Context* ctx, uint8_t digest[16]) {
-  uint64_t bitLength = ctx->length * 8;
-  /* 0x80, zeros to 56 mod 64, then the bit length as 64-bit little-endian. */
-  uint8_t pad[72] = {0x80};
-  size_t used = (size_t)(ctx->length % 64);
-  size_t padLen = used < 56 ? 56 - used : 120 - used;
-  for (int i = 0; i < 8; ++i) pad[padLen + i] = (uint8_t)(bitLength >> (8 * i));
-  Md5Update(ctx, pad, padLen + 8);
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) digest[4 * i + j] = (uint8_t)(ctx->state[i] >> (8 * j));
+  DigestFinish64(ctx->state, ctx->buffer, &ctx->length, Md5Block, 0, 4, digest);
   CryptWipe(ctx, sizeof *ctx);
 }

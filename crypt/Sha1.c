@@ -45,11 +45,7 @@ static void Sha1Block(uint32_t* state, const uint8_t* block) {
 
 void Sha1Init(Sha1Context* ctx) {
   memset(ctx, 0, sizeof *ctx);
-  ctx->state[0] = 0x67452301;
-  ctx->state[1] = 0xefcdab89;
-  ctx->state[2] = 0x98badcfe;
-  ctx->state[3] = 0x10325476;
-  ctx->state[4] = 0xc3d2e1f0;
+  memcpy(ctx->state, kDigestInitialState, sizeof ctx->state);
 }
 
 void Sha1Update(Sha1Context* ctx, const uint8_t* data, size_t len) {
@@ -57,14 +53,6 @@ void Sha1Update(Sha1Context* ctx, const uint8_t* data, size_t len) {
 }
 
 void Sha1Final(Sha1Context* ctx, uint8_t digest[20]) {
-  uint64_t bitLength = ctx->length * 8;
-  /* 0x80, zeros to 56 mod 64, then the bit length as 64-bit big-endian. */
-  uint8_t pad[72] = {0x80};
-  size_t used = (size_t)(ctx->length % 64);
-  size_t padLen = used < 56 ? 56 - used : 120 - used;
-  for (int i = 0; i < 8; ++i) pad[padLen + i] = (uint8_t)(bitLength >> (56 - 8 * i));
-  Sha1Update(ctx, pad, padLen + 8);
-  for (int i = 0; i < 5; ++i)
-    for (int j = 0; j < 4; ++j) digest[4 * i + j] = (uint8_t)(ctx->state[i] >> (24 - 8 * j));
+  DigestFinish64(ctx->state, ctx->buffer, &ctx->length, Sha1Block, 1, 5, digest);
   CryptWipe(ctx, sizeof *ctx);
 }

@@ -73,6 +73,16 @@ Result<double> Percent(const std::string& action, const ActionDescriptor& d, Typ
   return v;
 }
 
+// An optional percentage: read into `out` when the key is there.
+Status OptionalPercent(const std::string& action, const ActionDescriptor& d, TypeId key, double lo, double hi,
+                       double& out) {
+  if (!d.hasKey(key)) return Status::Ok();
+  Result<double> v = Percent(action, d, key, lo, hi);
+  if (!v.ok()) return v.status();
+  out = *v;
+  return Status::Ok();
+}
+
 Result<ActionDescriptor> Object(const std::string& action, const ActionDescriptor& d, TypeId key,
                                 TypeId classId) {
   Result<TypeId> cls = d.getObjectType(key);
@@ -93,11 +103,17 @@ Result<automation::ActionReference> Reference(const std::string& action, const A
   return r;
 }
 
+// The reference under "null" of a "setd" descriptor that holds "null" and
+// "T   " and nothing else.
+Result<ActionReference> SetdTarget(const std::string& action, const ActionDescriptor& d) {
+  Status s = CheckKeys(action, d, {CharId("null"), CharId("T   ")});
+  if (!s.ok()) return s;
+  return Reference(action, d, CharId("null"));
+}
+
 Result<EditorAction> ParseColorOverlay(const ActionDescriptor& d) {
   const std::string a = "colour overlay (\"setd\" of \"Lefx\")";
-  Status s = CheckKeys(a, d, {CharId("null"), CharId("T   ")});
-  if (!s.ok()) return s;
-  Result<ActionReference> ref = Reference(a, d, CharId("null"));
+  Result<ActionReference> ref = SetdTarget(a, d);
   if (!ref.ok()) return ref.status();
   const auto& el = ref->elements();
   if (el.size() != 2 || el[0].form != ReferenceElement::Form::kProperty ||
@@ -105,14 +121,11 @@ Result<EditorAction> ParseColorOverlay(const ActionDescriptor& d) {
     return Malformed(a, "\"null\" must refer to the property \"Lefx\" of the target layer");
   Result<ActionDescriptor> effects = Object(a, d, CharId("T   "), CharId("Lefx"));
   if (!effects.ok()) return effects.status();
-  s = CheckKeys(a, *effects, {CharId("SoFi")}, {CharId("Scl ")});
+  Status s = CheckKeys(a, *effects, {CharId("SoFi")}, {CharId("Scl ")});
   if (!s.ok()) return s;
   ColorOverlayAction action;
-  if (effects->hasKey(CharId("Scl "))) {
-    Result<double> scale = Percent(a, *effects, CharId("Scl "), 1, 1000);
-    if (!scale.ok()) return scale.status();
-    action.scalePercent = *scale;
-  }
+  s = OptionalPercent(a, *effects, CharId("Scl "), 1, 1000, action.scalePercent);
+  if (!s.ok()) return s;
   Result<ActionDescriptor> fill = Object(a, *effects, CharId("SoFi"), CharId("SoFi"));
   if (!fill.ok()) return fill.status();
   s = CheckKeys(a, *fill, {CharId("Clr ")}, {CharId("enab"), CharId("Md  "), CharId("Opct")});
@@ -132,11 +145,8 @@ Result<EditorAction> ParseColorOverlay(const ActionDescriptor& d) {
     if (!mode) return Malformed(a, "unknown blend mode " + Quote(value));
     o.blendMode = *mode;
   }
-  if (fill->hasKey(CharId("Opct"))) {
-    Result<double> opacity = Percent(a, *fill, CharId("Opct"), 0, 100);
-    if (!opacity.ok()) return opacity.status();
-    o.opacityPercent = *opacity;
-  }
+  s = OptionalPercent(a, *fill, CharId("Opct"), 0, 100, o.opacityPercent);
+  if (!s.ok()) return s;
   Result<ActionDescriptor> color = Object(a, *fill, CharId("Clr "), CharId("RGBC"));
   if (!color.ok()) return color.status();
   s = CheckKeys(a, *color, {CharId("Rd  "), CharId("Grn "), CharId("Bl  ")});
@@ -153,15 +163,13 @@ Result<EditorAction> ParseColorOverlay(const ActionDescriptor& d) {
 
 Result<EditorAction> ParseLinkMask(const ActionDescriptor& d) {
   const std::string a = "mask link (\"setd\" of the layer)";
-  Status s = CheckKeys(a, d, {CharId("null"), CharId("T   ")});
-  if (!s.ok()) return s;
-  Result<ActionReference> ref = Reference(a, d, CharId("null"));
+  Result<ActionReference> ref = SetdTarget(a, d);
   if (!ref.ok()) return ref.status();
   if (ref->count() != 1 || !IsTargetLayer(ref->elements()[0]))
     return Malformed(a, "\"null\" must refer to the target layer");
   Result<ActionDescriptor> props = Object(a, d, CharId("T   "), CharId("Lyr "));
   if (!props.ok()) return props.status();
-  s = CheckKeys(a, *props, {CharId("Usrs")});
+  Status s = CheckKeys(a, *props, {CharId("Usrs")});
   if (!s.ok()) return s;
   Result<bool> linked = props->getBoolean(CharId("Usrs"));
   if (!linked.ok()) return Malformed(a, linked.message());

@@ -167,16 +167,11 @@ class AppImpl final : public automation::Application {
 
   Result<std::shared_ptr<automation::Preferences>> Preferences() override { return MakePreferences(FApp); }
 
-  Result<int> DisplayDialogs() override {
-    Lock lock(FApp->mutex);
-    return FApp->displayDialogs;
-  }
+  Result<int> DisplayDialogs() override { return ReadSetting(*FApp, &AppState::displayDialogs); }
   Status SetDisplayDialogs(int mode) override {
     if (mode < kDialogsAll || mode > kDialogsNo)
       return Status::Error("dialog mode must lie in 1..3, not " + std::to_string(mode));
-    Lock lock(FApp->mutex);
-    FApp->displayDialogs = mode;
-    return Status::Ok();
+    return WriteSetting(*FApp, &AppState::displayDialogs, mode);
   }
 
   Result<TypeId> CharIDToTypeID(std::string_view code) override { return CharIdToTypeId(code); }

@@ -166,10 +166,8 @@ class LayerImpl final : public automation::ArtLayer {
 
   Result<ArtLayerRef> Duplicate(const DocumentRef& document, int placement) override {
     Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
+    Result<LayerData*> l = FindForWork();
     if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
     Result<std::shared_ptr<DocState>> target = DocOf(*FApp, document);
     if (!target.ok()) return target.status();
     if ((*target)->closed) return ClosedError();
@@ -179,18 +177,16 @@ class LayerImpl final : public automation::ArtLayer {
     Result<std::unique_ptr<LayerData>> copy = (*l)->Clone();
     if (!copy.ok()) return copy.status();
     DocState& doc = **target;
-    s = AdoptLayer(*FApp, doc, std::move(copy.value()),
-                   placement == kPlaceAtBeginning ? 0 : doc.layers.size());
+    Status s = AdoptLayer(*FApp, doc, std::move(copy.value()),
+                          placement == kPlaceAtBeginning ? 0 : doc.layers.size());
     if (!s.ok()) return s;
     return MakeLayer(FApp, *target, doc.activeLayer);
   }
 
   Result<ArtLayerRef> Duplicate(const ArtLayerRef& layer, int placement) override {
     Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
+    Result<LayerData*> l = FindForWork();
     if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
     Result<LayerTarget> target = LayerOf(*FApp, layer);
     if (!target.ok()) return target.status();
     DocState& doc = *target->doc;
@@ -202,7 +198,8 @@ class LayerImpl final : public automation::ArtLayer {
                            std::to_string(placement));
     Result<std::unique_ptr<LayerData>> copy = (*l)->Clone();
     if (!copy.ok()) return copy.status();
-    s = AdoptLayer(*FApp, doc, std::move(copy.value()), size_t(index + (placement == kPlaceAfter ? 1 : 0)));
+    Status s =
+        AdoptLayer(*FApp, doc, std::move(copy.value()), size_t(index + (placement == kPlaceAfter ? 1 : 0)));
     if (!s.ok()) return s;
     return MakeLayer(FApp, target->doc, doc.activeLayer);
   }
@@ -243,10 +240,8 @@ class LayerImpl final : public automation::ArtLayer {
         std::fabs(dy) > 4.0 * kMaxImageSide)
       return Status::Error("translation distances must be finite and within the document's reach");
     Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
+    Result<LayerData*> l = FindForWork();
     if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
     LayerData& layer = **l;
     const int ix = int(std::nearbyint(dx)), iy = int(std::nearbyint(dy));
     if (!layer.box.Empty())
@@ -282,34 +277,19 @@ class LayerImpl final : public automation::ArtLayer {
   }
 
   Status AdjustLevels(int inputStart, int inputEnd, double gamma, int outputStart, int outputEnd) override {
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
-    Result<unsigned> channels = ActiveColorChannels(*FDoc);
-    if (!channels.ok()) return channels.status();
     LevelsParams p;
     p.inputBlack = inputStart;
     p.inputWhite = inputEnd;
     p.gamma = gamma;
     p.outputBlack = outputStart;
     p.outputWhite = outputEnd;
-    const unsigned bits = *channels;
-    return AdjustLayer(**l, Selection(), bits, [&](Image& img, const IntRect& region) {
-      return tessaro::AdjustLevels(img, region, p, bits);
+    return AdjustActiveChannels([&](Image& img, const IntRect& region, unsigned channels) {
+      return tessaro::AdjustLevels(img, region, p, channels);
     });
   }
 
   Status AdjustBrightnessContrast(int brightness, int contrast) override {
-    Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
-    if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
-    Result<unsigned> channels = ActiveColorChannels(*FDoc);
-    if (!channels.ok()) return channels.status();
-    return AdjustLayer(**l, Selection(), *channels, [&](Image& img, const IntRect& region) {
+    return AdjustActiveChannels([&](Image& img, const IntRect& region, unsigned) {
       return tessaro::AdjustBrightnessContrast(img, region, brightness, contrast,
                                                BrightnessContrastStyle::kLegacy);
     });
@@ -333,16 +313,37 @@ class LayerImpl final : public automation::ArtLayer {
       }
     }
     Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
+    Result<LayerData*> l = FindForWork();
     if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
     return AdjustLayer(**l, Selection(), kAdjustRgb, [&](Image& img, const IntRect& region) {
       return tessaro::MixChannels(img, region, p);
     });
   }
 
  private:
+  // The layer, for work that a cancel request stops before it starts; the
+  // caller holds the application lock.
+  Result<LayerData*> FindForWork() const {
+    Result<LayerData*> l = Find();
+    if (!l.ok()) return l;
+    if (Status s = FApp->CheckCancel(); !s.ok()) return s;
+    return l;
+  }
+
+  // Runs adjust(pixels, region, channels) on the layer under the selection,
+  // on the document's active colour channels, with the application locked.
+  template <typename Adjust>
+  Status AdjustActiveChannels(Adjust adjust) {
+    Lock lock(FApp->mutex);
+    Result<LayerData*> l = FindForWork();
+    if (!l.ok()) return l.status();
+    Result<unsigned> channels = ActiveColorChannels(*FDoc);
+    if (!channels.ok()) return channels.status();
+    const unsigned bits = *channels;
+    return AdjustLayer(**l, Selection(), bits,
+                       [&](Image& img, const IntRect& region) { return adjust(img, region, bits); });
+  }
+
   Result<LayerData*> Find() const {
     if (FDoc->closed) return ClosedError();
     LayerData* l = FDoc->FindLayer(FId);
@@ -356,10 +357,8 @@ class LayerImpl final : public automation::ArtLayer {
   template <class About>
   Status TransformAboutAnchor(int anchor, bool identity, About about) {
     Lock lock(FApp->mutex);
-    Result<LayerData*> l = Find();
+    Result<LayerData*> l = FindForWork();
     if (!l.ok()) return l.status();
-    Status s = FApp->CheckCancel();
-    if (!s.ok()) return s;
     LayerData& layer = **l;
     Result<PointF> centre = AnchorPoint(layer.TightBounds(), anchor);
     if (!centre.ok()) return centre.status();
@@ -424,45 +423,44 @@ Result<editor::LayerData*> InspectLayer(automation::ArtLayer& layer, editor::App
   return l;
 }
 
+// Runs read(layer) with the layer's application locked.
+template <typename T, typename Read>
+Result<T> ReadLayer(automation::ArtLayer& layer, Read read) {
+  auto* impl = dynamic_cast<editor::LayerImpl*>(&layer);
+  if (!impl) return Status::Error("not a layer of the editor");
+  std::lock_guard<std::mutex> lock(impl->App()->mutex);
+  editor::AppState* app = nullptr;
+  Result<editor::LayerData*> l = InspectLayer(layer, app);
+  if (!l.ok()) return l.status();
+  return read(**l);
+}
+
 }  // namespace
 
 Result<PlacedImage> LayerPixels(automation::ArtLayer& layer) {
-  auto* impl = dynamic_cast<editor::LayerImpl*>(&layer);
-  if (!impl) return Status::Error("not a layer of the editor");
-  std::lock_guard<std::mutex> lock(impl->App()->mutex);
-  editor::AppState* app = nullptr;
-  Result<editor::LayerData*> l = InspectLayer(layer, app);
-  if (!l.ok()) return l.status();
-  PlacedImage out;
-  out.bounds = (*l)->box;
-  if (!(*l)->pixels.empty()) {
-    out.image = (*l)->pixels.Clone();
-    if (out.image.empty()) return Status::Error("out of memory");
-  }
-  return out;
+  return ReadLayer<PlacedImage>(layer, [](const editor::LayerData& l) -> Result<PlacedImage> {
+    PlacedImage out;
+    out.bounds = l.box;
+    if (!l.pixels.empty()) {
+      out.image = l.pixels.Clone();
+      if (out.image.empty()) return Status::Error("out of memory");
+    }
+    return out;
+  });
 }
 
 Result<LayerMaskInfo> LayerMask(automation::ArtLayer& layer, const IntRect& area) {
-  auto* impl = dynamic_cast<editor::LayerImpl*>(&layer);
-  if (!impl) return Status::Error("not a layer of the editor");
-  std::lock_guard<std::mutex> lock(impl->App()->mutex);
-  editor::AppState* app = nullptr;
-  Result<editor::LayerData*> l = InspectLayer(layer, app);
-  if (!l.ok()) return l.status();
-  if (!(*l)->mask) return Status::Error("the layer has no mask");
-  Result<Plane> values = (*l)->mask->plane.Materialize(area);
-  if (!values.ok()) return values.status();
-  return LayerMaskInfo{std::move(values.value()), (*l)->mask->linked, (*l)->mask->disabled};
+  return ReadLayer<LayerMaskInfo>(layer, [&](const editor::LayerData& l) -> Result<LayerMaskInfo> {
+    if (!l.mask) return Status::Error("the layer has no mask");
+    Result<Plane> values = l.mask->plane.Materialize(area);
+    if (!values.ok()) return values.status();
+    return LayerMaskInfo{std::move(values.value()), l.mask->linked, l.mask->disabled};
+  });
 }
 
 Result<std::optional<PsdColorOverlay>> LayerColorOverlay(automation::ArtLayer& layer) {
-  auto* impl = dynamic_cast<editor::LayerImpl*>(&layer);
-  if (!impl) return Status::Error("not a layer of the editor");
-  std::lock_guard<std::mutex> lock(impl->App()->mutex);
-  editor::AppState* app = nullptr;
-  Result<editor::LayerData*> l = InspectLayer(layer, app);
-  if (!l.ok()) return l.status();
-  return (*l)->overlay;
+  return ReadLayer<std::optional<PsdColorOverlay>>(
+      layer, [](const editor::LayerData& l) -> Result<std::optional<PsdColorOverlay>> { return l.overlay; });
 }
 
 }  // namespace tessaro

@@ -56,6 +56,14 @@ Result<T> Get(const ActionValue* v, const std::string& where) {
   return Status::Error("the value for " + where + " is a " + TypeName(v->type()));
 }
 
+// One member of a stored value of type T, e.g. the unit of a UnitDouble.
+template <typename T, typename Member>
+Result<Member> GetMember(const ActionValue* v, const std::string& where, Member T::*member) {
+  Result<T> whole = Get<T>(v, where);
+  if (!whole.ok()) return whole.status();
+  return std::move(whole.value().*member);
+}
+
 std::string KeyText(TypeId key) { return "key \"" + TypeIdToCharId(key) + "\""; }
 std::string IndexText(int index) { return "list item " + std::to_string(index); }
 
@@ -177,45 +185,31 @@ Result<int32_t> ActionDescriptor::getInteger(TypeId key) const {
 }
 Result<double> ActionDescriptor::getDouble(TypeId key) const { return Get<double>(find(key), KeyText(key)); }
 Result<TypeId> ActionDescriptor::getUnitDoubleType(TypeId key) const {
-  auto v = Get<UnitDouble>(find(key), KeyText(key));
-  if (!v.ok()) return v.status();
-  return v->unit;
+  return GetMember(find(key), KeyText(key), &UnitDouble::unit);
 }
 Result<double> ActionDescriptor::getUnitDoubleValue(TypeId key) const {
-  auto v = Get<UnitDouble>(find(key), KeyText(key));
-  if (!v.ok()) return v.status();
-  return v->value;
+  return GetMember(find(key), KeyText(key), &UnitDouble::value);
 }
 Result<TypeId> ActionDescriptor::getEnumerationType(TypeId key) const {
-  auto v = Get<EnumeratedValue>(find(key), KeyText(key));
-  if (!v.ok()) return v.status();
-  return v->enumType;
+  return GetMember(find(key), KeyText(key), &EnumeratedValue::enumType);
 }
 Result<TypeId> ActionDescriptor::getEnumerationValue(TypeId key) const {
-  auto v = Get<EnumeratedValue>(find(key), KeyText(key));
-  if (!v.ok()) return v.status();
-  return v->value;
+  return GetMember(find(key), KeyText(key), &EnumeratedValue::value);
 }
 Result<ActionReference> ActionDescriptor::getReference(TypeId key) const {
   return Get<ActionReference>(find(key), KeyText(key));
 }
 Result<TypeId> ActionDescriptor::getObjectType(TypeId key) const {
-  auto v = Get<ObjectValue>(find(key), KeyText(key));
-  if (!v.ok()) return v.status();
-  return v->classId;
+  return GetMember(find(key), KeyText(key), &ObjectValue::classId);
 }
 Result<ActionDescriptor> ActionDescriptor::getObjectValue(TypeId key) const {
-  auto v = Get<ObjectValue>(find(key), KeyText(key));
-  if (!v.ok()) return v.status();
-  return std::move(v.value().descriptor);
+  return GetMember(find(key), KeyText(key), &ObjectValue::descriptor);
 }
 Result<ActionList> ActionDescriptor::getList(TypeId key) const {
   return Get<ActionList>(find(key), KeyText(key));
 }
 Result<TypeId> ActionDescriptor::getClass(TypeId key) const {
-  auto v = Get<ClassValue>(find(key), KeyText(key));
-  if (!v.ok()) return v.status();
-  return v->classId;
+  return GetMember(find(key), KeyText(key), &ClassValue::classId);
 }
 Result<std::string> ActionDescriptor::getString(TypeId key) const {
   return Get<std::string>(find(key), KeyText(key));
@@ -276,22 +270,16 @@ Result<bool> ActionList::getBoolean(int index) const { return Get<bool>(at(index
 Result<int32_t> ActionList::getInteger(int index) const { return Get<int32_t>(at(index), IndexText(index)); }
 Result<double> ActionList::getDouble(int index) const { return Get<double>(at(index), IndexText(index)); }
 Result<TypeId> ActionList::getObjectType(int index) const {
-  auto v = Get<ObjectValue>(at(index), IndexText(index));
-  if (!v.ok()) return v.status();
-  return v->classId;
+  return GetMember(at(index), IndexText(index), &ObjectValue::classId);
 }
 Result<ActionDescriptor> ActionList::getObjectValue(int index) const {
-  auto v = Get<ObjectValue>(at(index), IndexText(index));
-  if (!v.ok()) return v.status();
-  return std::move(v.value().descriptor);
+  return GetMember(at(index), IndexText(index), &ObjectValue::descriptor);
 }
 Result<ActionReference> ActionList::getReference(int index) const {
   return Get<ActionReference>(at(index), IndexText(index));
 }
 Result<TypeId> ActionList::getEnumerationValue(int index) const {
-  auto v = Get<EnumeratedValue>(at(index), IndexText(index));
-  if (!v.ok()) return v.status();
-  return v->value;
+  return GetMember(at(index), IndexText(index), &EnumeratedValue::value);
 }
 Result<std::string> ActionList::getString(int index) const {
   return Get<std::string>(at(index), IndexText(index));

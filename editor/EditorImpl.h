@@ -89,6 +89,18 @@ struct AppState {
 
 using Lock = std::unique_lock<std::mutex>;
 
+// An application-wide setting (rulerUnits, displayDialogs, …) read or
+// replaced under the application lock; the caller checks the new value.
+inline int ReadSetting(AppState& app, int AppState::*setting) {
+  Lock lock(app.mutex);
+  return app.*setting;
+}
+inline Status WriteSetting(AppState& app, int AppState::*setting, int value) {
+  Lock lock(app.mutex);
+  app.*setting = value;
+  return Status::Ok();
+}
+
 Status ClosedError();
 Status GoneLayerError();
 

@@ -11,27 +11,17 @@ namespace {
 class PreferencesImpl final : public automation::Preferences {
  public:
   explicit PreferencesImpl(std::shared_ptr<AppState> app) : FApp(std::move(app)) {}
-  Result<int> RulerUnits() override {
-    Lock lock(FApp->mutex);
-    return FApp->rulerUnits;
-  }
+  Result<int> RulerUnits() override { return ReadSetting(*FApp, &AppState::rulerUnits); }
   Status SetRulerUnits(int units) override {
     if (units < kUnitPixels || units > kUnitPercent)
       return Status::Error("ruler units must lie in 1..7, not " + std::to_string(units));
-    Lock lock(FApp->mutex);
-    FApp->rulerUnits = units;
-    return Status::Ok();
+    return WriteSetting(*FApp, &AppState::rulerUnits, units);
   }
-  Result<int> TypeUnits() override {
-    Lock lock(FApp->mutex);
-    return FApp->typeUnits;
-  }
+  Result<int> TypeUnits() override { return ReadSetting(*FApp, &AppState::typeUnits); }
   Status SetTypeUnits(int units) override {
     if (units != kTypeUnitPixels && units != kTypeUnitMm && units != kTypeUnitPoints)
       return Status::Error("type units must be 1, 2 or 5, not " + std::to_string(units));
-    Lock lock(FApp->mutex);
-    FApp->typeUnits = units;
-    return Status::Ok();
+    return WriteSetting(*FApp, &AppState::typeUnits, units);
   }
 
  private:

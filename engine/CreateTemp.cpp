@@ -1,7 +1,9 @@
 #include "engine/CreateTemp.h"
 
 #include <cmath>
+#include <new>
 #include <optional>
+#include <stdexcept>
 
 #include "base/FileIo.h"
 #include "base/Text.h"
@@ -516,7 +518,32 @@ TComposeReport TComposer::Run() {
   FB = set->ResultTemps[index].get();
   FVersion = &(*FEnv.Versions)[FJob.PSVersionIndex];
 
-  Status s = Compose();
+  Status s;
+  bool thrown = false;
+  try {
+    s = Compose();
+  } catch (const std::bad_alloc&) {
+    thrown = true;
+    s = Status::Error(NotEnoughMemoryMessage(FA->Folder));
+  } catch (const std::exception& e) {
+    thrown = true;
+    s = Status::Error("composing " + LastPathPart(FA->Folder) + " failed: " + e.what());
+  } catch (...) {
+    thrown = true;
+    s = Status::Error("composing " + LastPathPart(FA->Folder) + " failed");
+  }
+  if (thrown) {
+    // The documents may be half changed and memory short: everything this
+    // run opened or wrote goes, so that nothing half made is left behind.
+    FReport.State = TComposeState::Failed;
+    FReport.Message = s.message();
+    try {
+      CleanUp(true);
+    } catch (...) {
+      // Closing failed too; the next job closes every document first.
+    }
+    return FReport;
+  }
   if (s.ok() && !Cancelled()) {
     FReport.State = TComposeState::Done;
     return FReport;
@@ -534,6 +561,10 @@ TComposeReport TComposer::Run() {
 }
 
 }  // namespace
+
+std::string NotEnoughMemoryMessage(const std::string& templateFolder) {
+  return "not enough memory to compose " + LastPathPart(templateFolder);
+}
 
 TComposeReport ComposeTemplate(const TComposeEnvironment& env, const TComposeJob& job) {
   return TComposer(env, job).Run();

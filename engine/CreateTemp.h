@@ -100,11 +100,18 @@ struct TComposeReport {
   std::string PreviewWritten;
 };
 
+// The failure message of a job that ran out of memory, naming the template
+// by its package folder.
+std::string NotEnoughMemoryMessage(const std::string& templateFolder);
+
 // Composes one template. Progress 10, 20, 30, 40, 40 + 5 x i after each
 // placement i whose slot holds a photo, 90, 95 (the job adds 100). On a
 // failure or a cancel every document is closed, the unit preferences are
 // restored and the working file is deleted, so the application is ready for
-// the next job; a cancel also deletes what this run had written.
+// the next job; a cancel also deletes what this run had written. No
+// exception leaves it: an allocation that fails (or any other exception)
+// fails the job with a message and, like a cancel, deletes what it had
+// written.
 TComposeReport ComposeTemplate(const TComposeEnvironment& env, const TComposeJob& job);
 
 }  // namespace tessaro

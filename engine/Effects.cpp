@@ -19,7 +19,8 @@ class TActionBuilder {
  public:
   TActionBuilder(au::Application& app, const TPSGUIDNode& version) : FApp(app), FVersion(version) {}
 
-  Result<au::TypeId> Id(const char (&code)[5]) { return FApp.CharIDToTypeID(std::string_view(code, 4)); }
+  Result<au::TypeId> Id(const char (&code)[5]) { return Id(std::string_view(code, 4)); }
+  Result<au::TypeId> Id(std::string_view code) { return FApp.CharIDToTypeID(code); }
   Result<au::ActionDescriptor> Descriptor() {
     return au::CreateObjectAs<au::ActionDescriptor>(FApp, FVersion.ActionDescriptor);
   }
@@ -37,6 +38,31 @@ class TActionBuilder {
 };
 
 int Int(float value) { return RoundToInt32(value); }
+
+// "setd" on the active document's target layer: D "null" = a reference to
+// that layer (to its `property` first, when one is given), D "T   " = an
+// object of class `objectClass` holding `to`.
+Status SetOnTargetLayer(TActionBuilder& b, const char* property, const char (&objectClass)[5],
+                        const au::ActionDescriptor& to) {
+  TRY_ASSIGN(d, b.Descriptor());
+  TRY_ASSIGN(ref, b.Reference());
+  if (property) {
+    TRY_ASSIGN(prpr, b.Id("Prpr"));
+    TRY_ASSIGN(key, b.Id(std::string_view(property, 4)));
+    ref.putProperty(prpr, key);
+  }
+  TRY_ASSIGN(lyr, b.Id("Lyr "));
+  TRY_ASSIGN(ordn, b.Id("Ordn"));
+  TRY_ASSIGN(trgt, b.Id("Trgt"));
+  ref.putEnumerated(lyr, ordn, trgt);
+  TRY_ASSIGN(null, b.Id("null"));
+  d.putReference(null, ref);
+  TRY_ASSIGN(t, b.Id("T   "));
+  TRY_ASSIGN(cls, b.Id(objectClass));
+  d.putObject(t, cls, to);
+  TRY_ASSIGN(setd, b.Id("setd"));
+  return b.Run(setd, d);
+}
 
 }  // namespace
 
@@ -64,18 +90,6 @@ Status HueSaturationEffect(au::Application& app, const TPSGUIDNode& version) {
 Status ColorFillEffect(au::Application& app, const TPSGUIDNode& version, int blend, int red, int green,
                        int blue, int scale) {
   TActionBuilder b(app, version);
-  TRY_ASSIGN(d, b.Descriptor());
-  TRY_ASSIGN(ref, b.Reference());
-  TRY_ASSIGN(prpr, b.Id("Prpr"));
-  TRY_ASSIGN(lefx, b.Id("Lefx"));
-  TRY_ASSIGN(lyr, b.Id("Lyr "));
-  TRY_ASSIGN(ordn, b.Id("Ordn"));
-  TRY_ASSIGN(trgt, b.Id("Trgt"));
-  ref.putProperty(prpr, lefx);
-  ref.putEnumerated(lyr, ordn, trgt);
-  TRY_ASSIGN(null, b.Id("null"));
-  d.putReference(null, ref);
-
   TRY_ASSIGN(e, b.Descriptor());
   TRY_ASSIGN(scl, b.Id("Scl "));
   TRY_ASSIGN(prc, b.Id("#Prc"));
@@ -88,7 +102,7 @@ Status ColorFillEffect(au::Application& app, const TPSGUIDNode& version, int ble
   TRY_ASSIGN(blnm, b.Id("BlnM"));
   const char* modeCode = blend == 0 ? "Ovrl" : blend == 1 ? "SftL" : blend == 2 ? "Clr " : nullptr;
   if (modeCode) {
-    TRY_ASSIGN(mode, app.CharIDToTypeID(std::string_view(modeCode, 4)));
+    TRY_ASSIGN(mode, b.Id(std::string_view(modeCode, 4)));
     f.putEnumerated(md, blnm, mode);
   }
   // Other selectors leave the mode out; the editor then refuses the action
@@ -109,10 +123,7 @@ Status ColorFillEffect(au::Application& app, const TPSGUIDNode& version, int ble
   f.putObject(clr, rgbc, g);
   TRY_ASSIGN(sofi, b.Id("SoFi"));
   e.putObject(sofi, sofi, f);
-  TRY_ASSIGN(t, b.Id("T   "));
-  d.putObject(t, lefx, e);
-  TRY_ASSIGN(setd, b.Id("setd"));
-  return b.Run(setd, d);
+  return SetOnTargetLayer(b, "Lefx", "Lefx", e);
 }
 
 Status AddRevealMask(au::Application& app, const TPSGUIDNode& version) {
@@ -136,21 +147,10 @@ Status AddRevealMask(au::Application& app, const TPSGUIDNode& version) {
 
 Status UnlinkMask(au::Application& app, const TPSGUIDNode& version) {
   TActionBuilder b(app, version);
-  TRY_ASSIGN(d, b.Descriptor());
-  TRY_ASSIGN(ref, b.Reference());
-  TRY_ASSIGN(lyr, b.Id("Lyr "));
-  TRY_ASSIGN(ordn, b.Id("Ordn"));
-  TRY_ASSIGN(trgt, b.Id("Trgt"));
-  ref.putEnumerated(lyr, ordn, trgt);
-  TRY_ASSIGN(null, b.Id("null"));
-  d.putReference(null, ref);
   TRY_ASSIGN(e, b.Descriptor());
   TRY_ASSIGN(usrs, b.Id("Usrs"));
   e.putBoolean(usrs, false);
-  TRY_ASSIGN(t, b.Id("T   "));
-  d.putObject(t, lyr, e);
-  TRY_ASSIGN(setd, b.Id("setd"));
-  return b.Run(setd, d);
+  return SetOnTargetLayer(b, nullptr, "Lyr ", e);
 }
 
 Status ApplyEffects(au::Application& app, const TSlotNode& slot, au::ArtLayer& layer,

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <new>
+#include <stdexcept>
+
 #include "base/FileIo.h"
 
 namespace tessaro {
@@ -41,6 +44,39 @@ void TCreateTempThread::Cancel() {
 }
 
 void TCreateTempThread::Execute() {
+  // Nothing thrown below may leave the worker's thread (it would end the
+  // program): the job fails with a message instead and the next one runs.
+  try {
+    Compose();
+  } catch (const std::bad_alloc&) {
+    FReport = {};
+    FReport.State = TComposeState::Failed;
+    FReport.Message = NotEnoughMemoryMessage(TemplateFolder());
+  } catch (const std::exception& e) {
+    FReport = {};
+    FReport.State = TComposeState::Failed;
+    FReport.Message = std::string("the job failed: ") + e.what();
+  } catch (...) {
+    FReport = {};
+    FReport.State = TComposeState::Failed;
+    FReport.Message = "the job failed";
+  }
+  {
+    std::lock_guard<std::mutex> lock(FAppLock);
+    // Ready for the next job of the same application.
+    if (PhotoshopApp) PhotoshopApp->ClearCancel();
+    PhotoshopApp.reset();
+  }
+  ReportProgress(100);
+}
+
+std::string TCreateTempThread::TemplateFolder() const {
+  if (!SetNode || TemplateIndex < 0 || TemplateIndex >= static_cast<int>(SetNode->PreviewTemps.size()))
+    return "";
+  return SetNode->PreviewTemps[TemplateIndex]->Folder;
+}
+
+void TCreateTempThread::Compose() {
   std::shared_ptr<automation::Application> app;
   {
     std::lock_guard<std::mutex> lock(FAppLock);
@@ -76,19 +112,16 @@ void TCreateTempThread::Execute() {
     FReport.State = TComposeState::Failed;
     FReport.Message = "the image editor cannot be opened";
   }
-  {
-    std::lock_guard<std::mutex> lock(FAppLock);
-    // Ready for the next job of the same application.
-    if (PhotoshopApp) PhotoshopApp->ClearCancel();
-    PhotoshopApp.reset();
-  }
-  ReportProgress(100);
 }
 
 void TCreateTempThread::Start() {
   FThread = std::thread([this] {
     Execute();
-    if (OnTerminate) OnTerminate();
+    try {
+      if (OnTerminate) OnTerminate();
+    } catch (...) {
+      // The caller's handler must not end the program from this thread.
+    }
   });
 }
 
@@ -123,7 +156,13 @@ std::vector<TComposeReport> TComposeEngine::RunBatch(const std::vector<TComposeJ
       const TComposeJob& j = jobs[i];
       if (!FApps[w]) {
         const TEditorFactory factory = FContext.Factory ? FContext.Factory : BuiltInEditorFactory();
-        FApps[w] = ConnectPhotoshop(factory, FContext.Queue);
+        try {
+          FApps[w] = ConnectPhotoshop(factory, FContext.Queue);
+        } catch (...) {
+          // No application (short of memory): the job below fails to
+          // connect and says so; the next job tries again.
+          FApps[w].reset();
+        }
       }
       TCreateTempThread job(j.PreviewMode, j.SetNode, j.TemplateIndex, j.PsdOutput, j.PreviewFile,
                             j.ResultFile, j.CancelEffects, j.PSVersionIndex);

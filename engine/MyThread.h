@@ -64,7 +64,8 @@ class TCreateTempThread {
   void SetContext(const TEngineContext& context) { FContext = context; }
 
   // Connects, composes, releases the application, reports 100. Runs on the
-  // calling thread.
+  // calling thread. Throws nothing: a failed allocation or any other
+  // exception fails the job with a message (see ComposeTemplate).
   void Execute();
   // Runs Execute (then OnTerminate) on a new thread; Wait joins it.
   void Start();
@@ -82,6 +83,9 @@ class TCreateTempThread {
   const TComposeReport& Report() const { return FReport; }
 
  private:
+  void Compose();  // Execute's work; may throw
+  std::string TemplateFolder() const;
+
   TEngineContext FContext;
   std::atomic<bool> FCancel{false};
   std::mutex FAppLock;  // guards PhotoshopApp against Cancel from another thread

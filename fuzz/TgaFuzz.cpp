@@ -2,14 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imaging/codecs/CodecsInternal.h"
+#include "fuzz/ReaderFuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::span<const uint8_t> bytes(data, size);
-  tessaro::codecs::SpanSource source(bytes);
-  (void)tessaro::codecs::ProbeTga(source);
-  tessaro::DecodeOptions options;
-  options.maxPixels = 1 << 22;
-  (void)tessaro::codecs::DecodeTga(bytes, options);
-  return 0;
+  return tessaro::fuzz::FuzzReader(data, size, tessaro::codecs::ProbeTga, tessaro::codecs::DecodeTga);
 }

@@ -292,6 +292,10 @@ class TMainController {
   TRowList& VisibleList();
   // Composition helpers (ControllerCompose.cpp).
   bool SelectEmptySlot();
+  // True when a one-template command may run: the composer is there, a
+  // template is chosen (else `noTemplateText` is shown), all its slots hold
+  // photos and the composing editor is ready.
+  bool ReadyForOneTemplate(const char* noTemplateText);
   void BatchCompose(bool preview);
   void StartCommand(int jobTotal, int jobNumber);
   void CommonEnding(const std::string& resultFile);

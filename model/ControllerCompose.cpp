@@ -117,27 +117,26 @@ void TMainController::CommonEnding(const std::string& resultFile) {
   }
 }
 
-void TMainController::ImageButtonPreviewSingleClick() {
-  if (!FCompose) return;
-  TSetNode* set = CurrentSet();
+bool TMainController::ReadyForOneTemplate(const char* noTemplateText) {
+  if (!FCompose) return false;
   if (!CurrentTemplate()) {
-    FViews.Dialogs.ShowInfo(kSelectTemplateToPreviewText);
-    return;
+    FViews.Dialogs.ShowInfo(noTemplateText);
+    return false;
   }
-  if (SelectEmptySlot() || !CheckPhotoshop()) return;
+  return !SelectEmptySlot() && CheckPhotoshop();
+}
+
+void TMainController::ImageButtonPreviewSingleClick() {
+  if (!ReadyForOneTemplate(kSelectTemplateToPreviewText)) return;
+  TSetNode* set = CurrentSet();
   StartCommand(1, 1);
   RunJob(*set, CurTemp, /*previewMode=*/true, "", kSinglePreviewPrefix);
   CommonEnding("");
 }
 
 void TMainController::ImageButtonSingleCreateResultClick() {
-  if (!FCompose) return;
+  if (!ReadyForOneTemplate(kSelectTemplateText)) return;
   TSetNode* set = CurrentSet();
-  if (!CurrentTemplate()) {
-    FViews.Dialogs.ShowInfo(kSelectTemplateText);
-    return;
-  }
-  if (SelectEmptySlot() || !CheckPhotoshop()) return;
   const bool psd = !JpgOutput;
   const std::string proposed =
       SingleResultFileName(CurSet + 1, FViews.SetList.GetCellText(CurSet, 0), CurTemp + 1,

@@ -85,25 +85,26 @@ bool Degenerate(int32_t w, int32_t h, int32_t& bw, int32_t& bh) {
   return true;
 }
 
+// Fits the box to the picture along one axis: when the picture's `side` is
+// longer than the box's, the box keeps its side and its `other` side takes
+// the picture's proportions; otherwise the box becomes the picture's size.
+void ShrinkAlong(int32_t side, int32_t other, int32_t& boxSide, int32_t& boxOther) {
+  if (side > boxSide) {
+    boxOther = MulDiv(other, boxSide, side);
+  } else {
+    boxSide = side;
+    boxOther = other;
+  }
+}
+
 }  // namespace
 
 void FitInBox(int32_t w, int32_t h, int32_t& bw, int32_t& bh) {
   if (Degenerate(w, h, bw, bh)) return;
-  if (double(h) / bh >= double(w) / bw) {
-    if (h > bh) {
-      bw = MulDiv(w, bh, h);
-    } else {
-      bw = w;
-      bh = h;
-    }
-  } else {
-    if (w > bw) {
-      bh = MulDiv(h, bw, w);
-    } else {
-      bw = w;
-      bh = h;
-    }
-  }
+  if (double(h) / bh >= double(w) / bw)
+    ShrinkAlong(h, w, bh, bw);
+  else
+    ShrinkAlong(w, h, bw, bh);
 }
 
 void FitToBox(int32_t w, int32_t h, int32_t& bw, int32_t& bh) {
@@ -116,21 +117,10 @@ void FitToBox(int32_t w, int32_t h, int32_t& bw, int32_t& bh) {
 
 void CoverBox(int32_t w, int32_t h, int32_t& bw, int32_t& bh) {
   if (Degenerate(w, h, bw, bh)) return;
-  if (double(h) / bh > double(w) / bw) {
-    if (w > bw) {
-      bh = MulDiv(h, bw, w);
-    } else {
-      bw = w;
-      bh = h;
-    }
-  } else {
-    if (h > bh) {
-      bw = MulDiv(w, bh, h);
-    } else {
-      bw = w;
-      bh = h;
-    }
-  }
+  if (double(h) / bh > double(w) / bw)
+    ShrinkAlong(w, h, bw, bh);
+  else
+    ShrinkAlong(h, w, bh, bw);
 }
 
 bool PrintPixelSize(int32_t iw, int32_t ih, int32_t unit, double& pw, double& ph, double& r) {

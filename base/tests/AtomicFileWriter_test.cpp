@@ -10,18 +10,13 @@
 #include <string>
 
 #include "base/FileIo.h"
+#include "testing/TempFolder.h"
 
 namespace tessaro {
 namespace {
 
 class AtomicFileWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tessaro-writer-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    FDir = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(FDir); }
   std::string Contents(const std::string& path) {
     auto bytes = ReadWholeFile(path);
     return bytes.ok() ? std::string(bytes->begin(), bytes->end()) : "<" + bytes.message() + ">";
@@ -31,7 +26,8 @@ class AtomicFileWriterTest : public ::testing::Test {
     for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(FDir)) ++n;
     return n;
   }
-  std::string FDir;
+  test::TempFolder FFolder{"tessaro-writer"};
+  const std::string FDir = FFolder.Path();
 };
 
 TEST_F(AtomicFileWriterTest, PiecesAndPatchesMakeTheFileAtCommit) {

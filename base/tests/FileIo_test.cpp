@@ -12,18 +12,15 @@
 #include <filesystem>
 #include <thread>
 
+#include "testing/TempFolder.h"
+
 namespace tessaro {
 namespace {
 
 class FileIoTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tessaro-fileio-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    FDir = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(FDir); }
-  std::string FDir;
+  test::TempFolder FFolder{"tessaro-fileio"};
+  const std::string FDir = FFolder.Path();
 };
 
 TEST_F(FileIoTest, AtomicWriteReplacesAndLeavesNoTemporary) {

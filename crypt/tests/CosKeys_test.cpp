@@ -10,20 +10,12 @@
 #include "crypt/CryptRsa.h"
 #include "crypt/RsaCore.h"
 #include "crypt/tests/KeyTestUtil.h"
+#include "crypt/tests/SeededKeys.h"
 
 namespace tessaro::crypttest {
 namespace {
 
-RSAPrivateKey GeneratedKey(uint32_t bits) {
-  RandomState random;
-  RandomInit(&random, 0);
-  std::string seed = "cos test key " + std::to_string(bits);
-  RandomUpdate(&random, reinterpret_cast<const uint8_t*>(seed.data()), seed.size());
-  RSAPublicKey pub;
-  RSAPrivateKey priv;
-  EXPECT_EQ(RsaGenerateKeys(bits, &pub, &priv, &random), kCryptOk);
-  return priv;
-}
+RSAPrivateKey GeneratedKey(uint32_t bits) { return SeededKey("cos test key", bits); }
 
 const RSAPrivateKey& Key1024() {
   static const RSAPrivateKey key = GeneratedKey(1024);
@@ -227,42 +219,54 @@ TEST(Cos2Pub, AcceptsExponentFirst) {
   EXPECT_EQ(std::memcmp(&back, &pub, sizeof pub), 0);
 }
 
-struct BadPublicCase {
+// One damage done to the records of a valid key.
+struct BadRecordsCase {
   const char* name;
   void (*mutate)(std::vector<std::pair<uint8_t, Bytes>>& records);
 };
 
-class Cos2PubRefuses : public testing::TestWithParam<BadPublicCase> {};
+std::string CaseName(const testing::TestParamInfo<BadRecordsCase>& info) { return info.param.name; }
+
+// Damages the records, reads them back into a record filled with garbage and
+// expects `error` and the record cleared. `room` zeros follow the records, for
+// whatever the reader may look at.
+template <typename Key>
+void ExpectRefusedAndCleared(std::vector<std::pair<uint8_t, Bytes>> records, const BadRecordsCase& damage,
+                             size_t room, int32_t (*read)(Key*, const uint8_t*), int32_t error) {
+  damage.mutate(records);
+  Bytes cos = Join(records);
+  cos.resize(cos.size() + room, 0);
+  Key back;
+  std::memset(&back, 0x5A, sizeof back);
+  EXPECT_EQ(read(&back, cos.data()), error);
+  EXPECT_TRUE(AllZero(&back, sizeof back));
+}
+
+class Cos2PubRefuses : public testing::TestWithParam<BadRecordsCase> {};
 
 TEST_P(Cos2PubRefuses, WithAPublicKeyErrorAndAClearedRecord) {
   int32_t status;
-  auto records = Records(PubToCos(PublicOf(Key1024()), &status), 2);
-  GetParam().mutate(records);
-  Bytes cos = Join(records);
-  cos.resize(cos.size() + 600, 0);  // room for whatever the reader may look at
-  RSAPublicKey back;
-  std::memset(&back, 0x5A, sizeof back);
-  EXPECT_EQ(X_Cos2Pub(&back, cos.data()), kCryptErrPublicKey);
-  EXPECT_TRUE(AllZero(&back, sizeof back));
+  ExpectRefusedAndCleared(Records(PubToCos(PublicOf(Key1024()), &status), 2), GetParam(), 600, X_Cos2Pub,
+                          kCryptErrPublicKey);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Records, Cos2PubRefuses,
-    testing::Values(BadPublicCase{"ModulusTwice", [](auto& r) { r[1] = r[0]; }},
-                    BadPublicCase{"ExponentTwice", [](auto& r) { r[0] = r[1]; }},
-                    BadPublicCase{"UnknownTag", [](auto& r) { r[1].first = 0x64; }},
-                    BadPublicCase{"ModulusOf504Bits", [](auto& r) { r[0].second.resize(63); }},
-                    BadPublicCase{"ModulusLongerThan1024Bits", [](auto& r) { r[0].second.push_back(1); }},
-                    BadPublicCase{"ModulusWithLeadingZero", [](auto& r) { r[0].second[0] = 0; }},
-                    BadPublicCase{"ExponentLongerThanModulus",
-                                  [](auto& r) {
-                                    r[0].second.resize(64);
-                                    r[0].second[0] = 0xC1;
-                                    r[1].second.assign(65, 1);
-                                  }},
-                    BadPublicCase{"ZeroExponent", [](auto& r) { r[1].second.assign(4, 0); }},
-                    BadPublicCase{"EmptyExponent", [](auto& r) { r[1].second.clear(); }}),
-    [](const testing::TestParamInfo<BadPublicCase>& info) { return std::string(info.param.name); });
+    testing::Values(BadRecordsCase{"ModulusTwice", [](auto& r) { r[1] = r[0]; }},
+                    BadRecordsCase{"ExponentTwice", [](auto& r) { r[0] = r[1]; }},
+                    BadRecordsCase{"UnknownTag", [](auto& r) { r[1].first = 0x64; }},
+                    BadRecordsCase{"ModulusOf504Bits", [](auto& r) { r[0].second.resize(63); }},
+                    BadRecordsCase{"ModulusLongerThan1024Bits", [](auto& r) { r[0].second.push_back(1); }},
+                    BadRecordsCase{"ModulusWithLeadingZero", [](auto& r) { r[0].second[0] = 0; }},
+                    BadRecordsCase{"ExponentLongerThanModulus",
+                                   [](auto& r) {
+                                     r[0].second.resize(64);
+                                     r[0].second[0] = 0xC1;
+                                     r[1].second.assign(65, 1);
+                                   }},
+                    BadRecordsCase{"ZeroExponent", [](auto& r) { r[1].second.assign(4, 0); }},
+                    BadRecordsCase{"EmptyExponent", [](auto& r) { r[1].second.clear(); }}),
+    CaseName);
 
 TEST(Cos2Pri, AcceptsTheRecordsInAnyOrder) {
   const RSAPrivateKey& priv = Key1024();
@@ -281,49 +285,39 @@ TEST(Cos2Pri, AcceptsTheRecordsInAnyOrder) {
   EXPECT_EQ(permutations, 120);
 }
 
-struct BadPrivateCase {
-  const char* name;
-  void (*mutate)(std::vector<std::pair<uint8_t, Bytes>>& records);
-};
-
-class Cos2PriRefuses : public testing::TestWithParam<BadPrivateCase> {};
+class Cos2PriRefuses : public testing::TestWithParam<BadRecordsCase> {};
 
 TEST_P(Cos2PriRefuses, WithAPrivateKeyErrorAndAClearedRecord) {
   int32_t status;
-  auto records = Records(PriToCos(5, Key1024(), &status), 5);  // p q P Q I
-  GetParam().mutate(records);
-  Bytes cos = Join(records);
-  cos.resize(cos.size() + 1400, 0);
-  RSAPrivateKey back;
-  std::memset(&back, 0x5A, sizeof back);
-  EXPECT_EQ(X_Cos2Pri(&back, cos.data()), kCryptErrPrivateKey);
-  EXPECT_TRUE(AllZero(&back, sizeof back));
+  // Records p q P Q I.
+  ExpectRefusedAndCleared(Records(PriToCos(5, Key1024(), &status), 5), GetParam(), 1400, X_Cos2Pri,
+                          kCryptErrPrivateKey);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Records, Cos2PriRefuses,
-    testing::Values(BadPrivateCase{"CoefficientMissing", [](auto& r) { r[4] = r[0]; }},
-                    BadPrivateCase{"UnknownTag", [](auto& r) { r[2].first = 0x6E; }},
-                    BadPrivateCase{"CoefficientOf31Bytes", [](auto& r) { r[4].second.resize(31); }},
-                    BadPrivateCase{"ValueLongerThanItsField", [](auto& r) { r[0].second.push_back(1); }},
-                    BadPrivateCase{"EmptyPrime", [](auto& r) { r[1].second.clear(); }},
-                    BadPrivateCase{"PrimeOfOne",
+    testing::Values(BadRecordsCase{"CoefficientMissing", [](auto& r) { r[4] = r[0]; }},
+                    BadRecordsCase{"UnknownTag", [](auto& r) { r[2].first = 0x6E; }},
+                    BadRecordsCase{"CoefficientOf31Bytes", [](auto& r) { r[4].second.resize(31); }},
+                    BadRecordsCase{"ValueLongerThanItsField", [](auto& r) { r[0].second.push_back(1); }},
+                    BadRecordsCase{"EmptyPrime", [](auto& r) { r[1].second.clear(); }},
+                    BadRecordsCase{"PrimeOfOne",
                                    [](auto& r) {
                                      r[1].second.assign(64, 0);
                                      r[1].second[63] = 1;
                                    }},
-                    BadPrivateCase{"ExponentPCorrupted", [](auto& r) { r[2].second[40] ^= 1; }},
-                    BadPrivateCase{"ExponentQCorrupted", [](auto& r) { r[3].second[63] ^= 2; }},
-                    BadPrivateCase{"CoefficientCorrupted", [](auto& r) { r[4].second[0] ^= 1; }},
-                    BadPrivateCase{"PrimesSwappedWithExponents",
+                    BadRecordsCase{"ExponentPCorrupted", [](auto& r) { r[2].second[40] ^= 1; }},
+                    BadRecordsCase{"ExponentQCorrupted", [](auto& r) { r[3].second[63] ^= 2; }},
+                    BadRecordsCase{"CoefficientCorrupted", [](auto& r) { r[4].second[0] ^= 1; }},
+                    BadRecordsCase{"PrimesSwappedWithExponents",
                                    [](auto& r) { std::swap(r[0].second, r[2].second); }},
-                    BadPrivateCase{"ModulusShorterThanTheKey",
+                    BadRecordsCase{"ModulusShorterThanTheKey",
                                    [](auto& r) {
                                      // p, q of 32 bytes under a 64-byte coefficient.
                                      r[0].second.resize(32);
                                      r[1].second.resize(32);
                                    }}),
-    [](const testing::TestParamInfo<BadPrivateCase>& info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(CosReaders, StopAtTheEndOfTheBytesGiven) {
   int32_t status;

@@ -10,6 +10,7 @@
 #include "crypt/CryptRsa.h"
 #include "crypt/RsaCore.h"
 #include "crypt/tests/KeyTestUtil.h"
+#include "crypt/tests/SeededKeys.h"
 
 namespace tessaro::crypttest {
 namespace {
@@ -20,15 +21,6 @@ Num Field(const uint8_t* bytes, size_t len) {
   Num n{};
   EXPECT_EQ(BnFromBytes(n.data(), kBnMaxDigits, bytes, len), 0);
   return n;
-}
-
-// A generator seeded from a fixed text, so that a test always sees the same
-// keys.
-RandomState SeededRandom(const std::string& text) {
-  RandomState random;
-  RandomInit(&random, 0);
-  RandomUpdate(&random, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  return random;
 }
 
 Num Mod(const Num& a, const Num& m) {

@@ -12,18 +12,12 @@
 #include "crypt/Digests.h"
 #include "crypt/RsaCore.h"
 #include "crypt/tests/KeyTestUtil.h"
+#include "crypt/tests/SeededKeys.h"
 
 namespace tessaro::crypttest {
 namespace {
 
 using Num = std::array<BnDigit, kBnMaxDigits>;
-
-RandomState SeededRandom(const std::string& text) {
-  RandomState random;
-  RandomInit(&random, 0);
-  RandomUpdate(&random, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  return random;
-}
 
 // Builds a key from two primes of the given sizes, for moduli shorter than
 // the generator allows.
@@ -55,13 +49,7 @@ RSAPrivateKey SmallKey(unsigned pBits, unsigned qBits, const std::string& seed) 
   return key;
 }
 
-RSAPrivateKey GeneratedKey(uint32_t bits) {
-  RandomState random = SeededRandom("rsa test key " + std::to_string(bits));
-  RSAPublicKey pub;
-  RSAPrivateKey priv;
-  EXPECT_EQ(RsaGenerateKeys(bits, &pub, &priv, &random), kCryptOk);
-  return priv;
-}
+RSAPrivateKey GeneratedKey(uint32_t bits) { return SeededKey("rsa test key", bits); }
 
 const RSAPrivateKey& Key1024() {
   static const RSAPrivateKey key = GeneratedKey(1024);
@@ -83,22 +71,22 @@ int32_t VerifyBytes(int32_t algorithm, const Bytes& message, const Bytes& sig, c
                 static_cast<uint32_t>(sig.size()), &key);
 }
 
-// The raw private operation on a block the test lays out itself.
-Bytes RawPrivate(const Bytes& block, const RSAPrivateKey& key) {
+// A raw RSA operation (RsaPrivateBlock, RsaPublicBlock) on a block the test
+// lays out itself.
+template <typename Key>
+Bytes RawBlock(int32_t (*operation)(uint8_t*, size_t*, const uint8_t*, size_t, const Key*),
+               const Bytes& block, const Key& key) {
   Bytes out(128);
   size_t len = 0;
-  EXPECT_EQ(RsaPrivateBlock(out.data(), &len, block.data(), block.size(), &key), kCryptOk);
+  EXPECT_EQ(operation(out.data(), &len, block.data(), block.size(), &key), kCryptOk);
   out.resize(len);
   return out;
 }
 
-Bytes RawPublic(const Bytes& block, const RSAPublicKey& key) {
-  Bytes out(128);
-  size_t len = 0;
-  EXPECT_EQ(RsaPublicBlock(out.data(), &len, block.data(), block.size(), &key), kCryptOk);
-  out.resize(len);
-  return out;
+Bytes RawPrivate(const Bytes& block, const RSAPrivateKey& key) {
+  return RawBlock(RsaPrivateBlock, block, key);
 }
+Bytes RawPublic(const Bytes& block, const RSAPublicKey& key) { return RawBlock(RsaPublicBlock, block, key); }
 
 Bytes InfoOf(int32_t algorithm, const Bytes& message) {
   uint8_t info[kMaxDigestInfoLen];
@@ -114,6 +102,19 @@ Bytes Block(uint8_t type, size_t padCount, uint8_t pad, const Bytes& data, size_
   b.insert(b.end(), data.begin(), data.end());
   EXPECT_EQ(b.size(), k);
   return b;
+}
+
+// 00, type, then `pad` to the end of 128 bytes: no separator anywhere.
+Bytes UnseparatedBlock(uint8_t type, uint8_t pad) {
+  Bytes b(128, pad);
+  b[0] = 0;
+  b[1] = type;
+  return b;
+}
+
+template <typename Case>
+std::string CaseName(const testing::TestParamInfo<Case>& info) {
+  return info.param.name;
 }
 
 const Bytes kMessage = ToBytes("Tessaro album 2024-03");
@@ -285,13 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
                       return b;
                     }},
         CraftedCase{"NoSeparator", kCryptErrPublicKey,
-                    [](const Bytes&) {
-                      Bytes b(128, 0xFF);
-                      b[0] = 0;
-                      b[1] = 1;
-                      return b;
-                    }}),
-    [](const testing::TestParamInfo<CraftedCase>& info) { return std::string(info.param.name); });
+                    [](const Bytes&) { return UnseparatedBlock(1, 0xFF); }}),
+    CaseName<CraftedCase>);
 
 TEST(Verify, CorruptedSignaturesAreRefused) {
   RSAPublicKey pub = PublicOf(Key1024());
@@ -481,14 +477,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecryptCase{"BlockType1", kCryptErrData, 0, [] { return Block(1, 100, 0xFF, Bytes(25, 7)); }},
         DecryptCase{"NonZeroLeadingByte", kCryptErrData, 0,
                     [] { return Block(2, 100, 0x33, Bytes(25, 7), 128, 0x01); }},
-        DecryptCase{"NoSeparator", kCryptErrData, 0,
-                    [] {
-                      Bytes b(128, 0x44);
-                      b[0] = 0;
-                      b[1] = 2;
-                      return b;
-                    }}),
-    [](const testing::TestParamInfo<DecryptCase>& info) { return std::string(info.param.name); });
+        DecryptCase{"NoSeparator", kCryptErrData, 0, [] { return UnseparatedBlock(2, 0x44); }}),
+    CaseName<DecryptCase>);
 
 TEST(RSAPrivateDecrypt, CorruptedKeyIsAPrivateKeyError) {
   int32_t status;

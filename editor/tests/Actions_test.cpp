@@ -70,11 +70,16 @@ class ActionsTest : public EditorFixture {
     return d;
   }
 
+  // A reference to the target object of class `cls` ("Lyr ", "Chnl").
+  ActionReference TargetOf(const char* cls) {
+    ActionReference ref = NewReference();
+    ref.putEnumerated(Id(cls), Id("Ordn"), Id("Trgt"));
+    return ref;
+  }
+
   ActionDescriptor Unlink() {
     ActionDescriptor d = NewDescriptor();
-    ActionReference ref = NewReference();
-    ref.putEnumerated(Id("Lyr "), Id("Ordn"), Id("Trgt"));
-    d.putReference(Id("null"), ref);
+    d.putReference(Id("null"), TargetOf("Lyr "));
     ActionDescriptor e = NewDescriptor();
     e.putBoolean(Id("Usrs"), false);
     d.putObject(Id("T   "), Id("Lyr "), e);
@@ -243,6 +248,15 @@ class MalformedActionTest : public ActionsTest, public ::testing::WithParamInter
 std::vector<Damage> Damages() {
   using T = ActionsTest;
   auto fill = [](T& t) { return t.ColorFill(0, 10, 20, 30, 100); };
+  // A descriptor made by `base`, then changed by `edit`.
+  auto edited = [](std::function<ActionDescriptor(T&)> base,
+                   std::function<void(T&, ActionDescriptor&)> edit) {
+    return [base, edit](T& t) {
+      ActionDescriptor d = base(t);
+      edit(t, d);
+      return d;
+    };
+  };
   // Rebuilds part of the colour fill: `edit` changes (e, f, g) before assembly.
   auto fillWith = [](std::function<void(T&, ActionDescriptor & d, ActionDescriptor & e, ActionDescriptor & f,
                                         ActionDescriptor & g)>
@@ -275,40 +289,21 @@ std::vector<Damage> Damages() {
   };
   return {
       {"colour fill: no null", "setd",
-       [fill](T& t) {
-         auto d = fill(t);
-         d.erase(t.Id("null"));
-         return d;
-       }},
+       edited(fill, [](T& t, ActionDescriptor& d) { d.erase(t.Id("null")); })},
       {"colour fill: extra key", "setd",
-       [fill](T& t) {
-         auto d = fill(t);
-         d.putInteger(t.Id("Xtra"), 1);
-         return d;
-       }},
+       edited(fill, [](T& t, ActionDescriptor& d) { d.putInteger(t.Id("Xtra"), 1); })},
       {"colour fill: reference to the layer only", "setd",
-       [fill](T& t) {
-         auto d = fill(t);
-         ActionReference r = t.NewReference();
-         r.putEnumerated(t.Id("Lyr "), t.Id("Ordn"), t.Id("Trgt"));
-         d.putReference(t.Id("null"), r);
-         return d;
-       }},
+       edited(fill, [](T& t, ActionDescriptor& d) { d.putReference(t.Id("null"), t.TargetOf("Lyr ")); })},
       {"colour fill: reference elements swapped", "setd",
-       [fill](T& t) {
-         auto d = fill(t);
-         ActionReference r = t.NewReference();
-         r.putEnumerated(t.Id("Lyr "), t.Id("Ordn"), t.Id("Trgt"));
-         r.putProperty(t.Id("Prpr"), t.Id("Lefx"));
-         d.putReference(t.Id("null"), r);
-         return d;
-       }},
+       edited(fill,
+              [](T& t, ActionDescriptor& d) {
+                ActionReference r = t.NewReference();
+                r.putEnumerated(t.Id("Lyr "), t.Id("Ordn"), t.Id("Trgt"));
+                r.putProperty(t.Id("Prpr"), t.Id("Lefx"));
+                d.putReference(t.Id("null"), r);
+              })},
       {"colour fill: null is not a reference", "setd",
-       [fill](T& t) {
-         auto d = fill(t);
-         d.putInteger(t.Id("null"), 1);
-         return d;
-       }},
+       edited(fill, [](T& t, ActionDescriptor& d) { d.putInteger(t.Id("null"), 1); })},
       {"colour fill: effects of another class", "setd",
        fillWith([](T& t, auto& d, auto& e, auto&, auto&) { d.putObject(t.Id("T   "), t.Id("Chnl"), e); })},
       {"colour fill: no SoFi", "setd",
@@ -358,62 +353,36 @@ std::vector<Damage> Damages() {
       {"hue: no lightness", "HStr", hue([](T& t, auto&, auto& a) { a.erase(t.Id("Lght")); })},
       {"hue: colour range", "HStr", hue([](T& t, auto&, auto& a) { a.putInteger(t.Id("LclR"), 1); })},
       {"mask: new layer", "Mk  ",
-       [](T& t) {
-         auto d = t.RevealMask();
-         d.putClass(t.Id("Nw  "), t.Id("Lyr "));
-         return d;
-       }},
+       edited(&T::RevealMask, [](T& t, ActionDescriptor& d) { d.putClass(t.Id("Nw  "), t.Id("Lyr ")); })},
       {"mask: at the target layer", "Mk  ",
-       [](T& t) {
-         auto d = t.RevealMask();
-         ActionReference r = t.NewReference();
-         r.putEnumerated(t.Id("Lyr "), t.Id("Ordn"), t.Id("Trgt"));
-         d.putReference(t.Id("At  "), r);
-         return d;
-       }},
+       edited(&T::RevealMask,
+              [](T& t, ActionDescriptor& d) { d.putReference(t.Id("At  "), t.TargetOf("Lyr ")); })},
       {"mask: unknown source", "Mk  ",
-       [](T& t) {
-         auto d = t.RevealMask();
-         d.putEnumerated(t.Id("Usng"), t.Id("UsrM"), t.Id("Xxxx"));
-         return d;
-       }},
+       edited(&T::RevealMask,
+              [](T& t, ActionDescriptor& d) { d.putEnumerated(t.Id("Usng"), t.Id("UsrM"), t.Id("Xxxx")); })},
       {"mask: source of another enumeration", "Mk  ",
-       [](T& t) {
-         auto d = t.RevealMask();
-         d.putEnumerated(t.Id("Usng"), t.Id("Ordn"), t.Id("RvlS"));
-         return d;
-       }},
+       edited(&T::RevealMask,
+              [](T& t, ActionDescriptor& d) { d.putEnumerated(t.Id("Usng"), t.Id("Ordn"), t.Id("RvlS")); })},
       {"mask: no At", "Mk  ",
-       [](T& t) {
-         auto d = t.RevealMask();
-         d.erase(t.Id("At  "));
-         return d;
-       }},
+       edited(&T::RevealMask, [](T& t, ActionDescriptor& d) { d.erase(t.Id("At  ")); })},
       {"unlink: Usrs as integer", "setd",
-       [](T& t) {
-         auto d = t.Unlink();
-         ActionDescriptor e = t.NewDescriptor();
-         e.putInteger(t.Id("Usrs"), 0);
-         d.putObject(t.Id("T   "), t.Id("Lyr "), e);
-         return d;
-       }},
+       edited(&T::Unlink,
+              [](T& t, ActionDescriptor& d) {
+                ActionDescriptor e = t.NewDescriptor();
+                e.putInteger(t.Id("Usrs"), 0);
+                d.putObject(t.Id("T   "), t.Id("Lyr "), e);
+              })},
       {"unlink: extra property", "setd",
-       [](T& t) {
-         auto d = t.Unlink();
-         ActionDescriptor e = t.NewDescriptor();
-         e.putBoolean(t.Id("Usrs"), false);
-         e.putBoolean(t.Id("Vsbl"), false);
-         d.putObject(t.Id("T   "), t.Id("Lyr "), e);
-         return d;
-       }},
+       edited(&T::Unlink,
+              [](T& t, ActionDescriptor& d) {
+                ActionDescriptor e = t.NewDescriptor();
+                e.putBoolean(t.Id("Usrs"), false);
+                e.putBoolean(t.Id("Vsbl"), false);
+                d.putObject(t.Id("T   "), t.Id("Lyr "), e);
+              })},
       {"unlink: reference to a channel", "setd",
-       [](T& t) {
-         auto d = t.Unlink();
-         ActionReference r = t.NewReference();
-         r.putEnumerated(t.Id("Chnl"), t.Id("Ordn"), t.Id("Trgt"));
-         d.putReference(t.Id("null"), r);
-         return d;
-       }},
+       edited(&T::Unlink,
+              [](T& t, ActionDescriptor& d) { d.putReference(t.Id("null"), t.TargetOf("Chnl")); })},
       {"unknown event", "Dlt ", [](T& t) { return t.HueSaturation(); }},
       {"mask built for another event", "HStr", [](T& t) { return t.RevealMask(); }},
       {"empty descriptor", "setd", [](T& t) { return t.NewDescriptor(); }},

@@ -129,13 +129,7 @@ TEST_F(DemoTest, ADemoPhotoComposesIntoADemoTemplate) {
   ASSERT_OK(layer->Translate((box.left + box.right) / 2.0 - (n.left + n.right) / 2,
                              (box.top + box.bottom) / 2.0 - (n.top + n.bottom) / 2));
   ASSERT_OK(SelectionOf(doc)->Load(ChannelNamed(doc, d.channels[0]), kSelectionReplace, false));
-  ActionDescriptor mk;
-  ActionReference at;
-  at.putEnumerated(CharId("Chnl"), CharId("Chnl"), CharId("Msk "));
-  mk.putClass(CharId("Nw  "), CharId("Chnl"));
-  mk.putReference(CharId("At  "), at);
-  mk.putEnumerated(CharId("Usng"), CharId("UsrM"), CharId("RvlS"));
-  ASSERT_OK(app->ExecuteAction(CharId("Mk  "), mk, kDialogsNo));
+  ASSERT_OK(RevealSelectionAsMask());
   const std::string out = folder.File("preview.jpg");
   ASSERT_OK(doc->SaveAs(out, JPEGSaveOptions{10}, true, kExtensionLowerCase));
   ASSERT_OK_AND_ASSIGN(DecodedImage result, DecodeImageFile(out));

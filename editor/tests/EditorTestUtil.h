@@ -182,6 +182,17 @@ class EditorFixture : public ::testing::Test {
     EXPECT_TRUE(p.ok()) << p.message();
     return p.ok() ? std::move(p).value() : PlacedImage{};
   }
+  // Gives the active layer a mask that reveals the current selection, the
+  // way a recorded "Mk  " action does.
+  Status RevealSelectionAsMask() {
+    ActionDescriptor mk;
+    ActionReference at;
+    at.putEnumerated(CharId("Chnl"), CharId("Chnl"), CharId("Msk "));
+    mk.putClass(CharId("Nw  "), CharId("Chnl"));
+    mk.putReference(CharId("At  "), at);
+    mk.putEnumerated(CharId("Usng"), CharId("UsrM"), CharId("RvlS"));
+    return app->ExecuteAction(CharId("Mk  "), mk, kDialogsNo);
+  }
 };
 
 }  // namespace tessaro::editortest

@@ -202,13 +202,7 @@ TEST_F(SemanticsTest, SelectionLoadReplacesAndTheRevealMaskCopiesIt) {
   ASSERT_OK(sel->Load(ChannelNamed(doc, "photo2"), kSelectionReplace, false));
   ASSERT_OK(sel->Load(ChannelNamed(doc, "photo1"), kSelectionReplace, false));
   ASSERT_OK(doc->SetActiveLayer(Layer(doc, 4)));
-  ActionDescriptor mk;
-  ActionReference at;
-  at.putEnumerated(CharId("Chnl"), CharId("Chnl"), CharId("Msk "));
-  mk.putClass(CharId("Nw  "), CharId("Chnl"));
-  mk.putReference(CharId("At  "), at);
-  mk.putEnumerated(CharId("Usng"), CharId("UsrM"), CharId("RvlS"));
-  ASSERT_OK(app->ExecuteAction(CharId("Mk  "), mk, kDialogsNo));
+  ASSERT_OK(RevealSelectionAsMask());
   ASSERT_OK_AND_ASSIGN(LayerMaskInfo mask, LayerMask(*Layer(doc, 4), IntRect{0, 0, 300, 200}));
   ASSERT_OK_AND_ASSIGN(Plane channel, ChannelValues(*ChannelNamed(doc, "photo1")));
   for (int y = 0; y < 200; ++y)

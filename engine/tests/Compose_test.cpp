@@ -97,6 +97,17 @@ class ComposeFixture : public ::testing::Test {
     job.PSVersionIndex = 0;
     return ComposeTemplate(env, job);
   }
+  // An engine context whose factory gives the fixture's fake (for the
+  // editor the factory would make).
+  TEngineContext FakeContext(TMessageQueue& queue) {
+    TEngineContext context;
+    context.Versions = &versions;
+    context.Settings = &settings;
+    context.Queue = &queue;
+    context.TempDir = (dir / "work").string() + "/";
+    context.Factory = [this] { return std::shared_ptr<au::Application>(&fake, [](au::Application*) {}); };
+    return context;
+  }
   std::vector<std::string> Log(std::initializer_list<std::string> prefixes) {
     return Calls(fake.S->log, prefixes);
   }
@@ -312,13 +323,7 @@ TEST_F(ComposeFixture, JobNamingNoTemplateDoesNothing) {
 
 TEST_F(ComposeFixture, ServiceRunsAJobOnItsWorkerAndReportsProgress) {
   TMessageQueue queue;
-  TEngineContext context;
-  context.Versions = &versions;
-  context.Settings = &settings;
-  context.Queue = &queue;
-  context.TempDir = (dir / "work").string() + "/";
-  // The fixture's fake stands for the editor the factory would make.
-  context.Factory = [this] { return std::shared_ptr<au::Application>(&fake, [](au::Application*) {}); };
+  const TEngineContext context = FakeContext(queue);
   std::vector<std::string> seen;
   std::mutex lock;
   TEngineComposeService service(context, [&](const std::string& info, int number, int total, int percent) {
@@ -364,6 +369,57 @@ TEST_F(ComposeFixture, WorkerThatCannotConnectStillEndsAtOneHundred) {
   EXPECT_EQ(job.Report().State, TComposeState::Failed);
   EXPECT_EQ(queue.TakeNext(), std::optional<std::string>(kEditorCannotStartQueued));
   EXPECT_EQ(job.PhotoshopApp, nullptr);
+}
+
+// An allocation failing inside a job (the fake throws std::bad_alloc from
+// one call) fails that job with a message, removes what it had written,
+// leaves the editor clean and lets the next job of the batch compose.
+TEST_F(ComposeFixture, JobOutOfMemoryFailsAloneAndLeavesNothing) {
+  struct Case {
+    const char* call;
+    int after;  // calls of it that pass first
+  };
+  for (const Case& c : {Case{"Paste", 0}, Case{"ExecuteAction Mk  ", 1}, Case{"SaveAs", 1}}) {
+    SCOPED_TRACE(c.call);
+    fake.S->log.clear();
+    fake.S->writeSaves = true;
+    fake.S->throwOn = c.call;
+    fake.S->throwAfter = c.after;
+    TMessageQueue queue;
+    const TEngineContext context = FakeContext(queue);
+    std::vector<TComposeJob> jobs(2);
+    for (int i = 0; i < 2; ++i) {
+      jobs[i].SetNode = &set;
+      jobs[i].TemplateIndex = 0;
+      jobs[i].PreviewMode = false;
+      jobs[i].PSVersionIndex = 0;
+      jobs[i].PreviewFile = (dir / ("small" + std::to_string(i) + ".jpg")).string();
+      jobs[i].ResultFile = (dir / ("page" + std::to_string(i) + ".jpg")).string();
+    }
+    TComposeEngine engine(context, 1);
+    TComposeEngine::TCallbacks callbacks;
+    size_t openAfterFailure = 99;
+    int rulerAfterFailure = -1;
+    callbacks.Finished = [&](size_t job, const TComposeReport&) {
+      if (job != 0) return;
+      openAfterFailure = fake.S->docs.size();
+      rulerAfterFailure = fake.S->ruler;
+    };
+    const std::vector<TComposeReport> reports = engine.RunBatch(jobs, callbacks);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].State, TComposeState::Failed);
+    EXPECT_EQ(reports[0].Message, "not enough memory to compose pkg");
+    EXPECT_FALSE(fs::exists(jobs[0].ResultFile));
+    EXPECT_FALSE(fs::exists(jobs[0].PreviewFile));
+    EXPECT_EQ(reports[1].State, TComposeState::Done) << reports[1].Message;
+    EXPECT_TRUE(fs::exists(jobs[1].ResultFile));
+    EXPECT_TRUE(fs::exists(jobs[1].PreviewFile));
+    // The failed job closed its documents and restored the units itself.
+    EXPECT_EQ(openAfterFailure, 0u);
+    EXPECT_EQ(rulerAfterFailure, au::kUnitInches);
+    if (fs::exists(dir / "work"))
+      for (const auto& e : fs::directory_iterator(dir / "work")) ADD_FAILURE() << "left behind: " << e.path();
+  }
 }
 
 TEST_F(ComposeFixture, SlotWithoutAreaFailsTheJob) {

@@ -12,11 +12,13 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "base/FileIo.h"
 #include "editor/Automation.h"
+#include "engine/Try.h"
 
 namespace tessaro::enginetest {
 
@@ -59,10 +61,17 @@ struct FakeState {
   int pasteCount = 0;
   std::vector<std::pair<au::TypeId, au::ActionDescriptor>> actions;
   std::vector<std::pair<std::string, au::SaveOptions>> saves;
-  std::string failOn;  // a call name that fails (e.g. "MixChannels")
+  std::string failOn;       // a call name that fails (e.g. "MixChannels")
+  std::string throwOn;      // a call name that throws std::bad_alloc ...
+  int throwAfter = 0;       // ... once this many calls of it have passed
+  bool writeSaves = false;  // SaveAs writes a small file at the path
 
   void Log(const std::string& line) { log.push_back(line); }
   Status Maybe(const std::string& call) {
+    if (call == throwOn && throwAfter-- <= 0) {
+      throwOn.clear();
+      throw std::bad_alloc();
+    }
     return call == failOn ? Status::Error(call + " failed on purpose") : Status::Ok();
   }
 };
@@ -271,6 +280,7 @@ class FakeDocument final : public au::Document {
   }
   Result<au::ArtLayerRef> Paste(bool into) override {
     S->Log("Paste " + FileNameOf(D->path));
+    if (Status st = S->Maybe("Paste"); !st.ok()) return st;
     if (into) return Status::Error("refused");
     auto l = std::make_shared<FakeLayerState>();
     l->name = "Layer " + std::to_string(++S->pasteCount);
@@ -302,7 +312,8 @@ class FakeDocument final : public au::Document {
     S->Log("SaveAs " + path + (jpeg ? " jpeg " + std::to_string(jpeg->Quality) : " psd") +
            (asCopy ? " copy " : " ") + std::to_string(ext) + " " + Num(D->width) + "x" + Num(D->height));
     S->saves.push_back({path, o});
-    return S->Maybe("SaveAs");
+    TRY(S->Maybe("SaveAs"));
+    return S->writeSaves ? WriteFileAtomic(path, std::string("saved")) : Status::Ok();
   }
   Status Close(int o) override {
     S->Log("Close " + FileNameOf(D->path) + " " + std::to_string(o));

@@ -16,6 +16,7 @@
 #include "editor/Editor.h"
 #include "engine/Effects.h"
 #include "engine/MyThread.h"
+#include "engine/tests/PackedTemplate.h"
 #include "imaging/codecs/Codecs.h"
 #include "model/Package.h"
 #include "model/SetFile.h"
@@ -343,19 +344,15 @@ TEST_F(GoldenTest, WatermarkLandsInTheChosenCorner) {
 // A package made on Windows for the Chinese code page stores its channel
 // names as GBK bytes; the template document names the channel in Unicode.
 TEST_F(GoldenTest, PackageWithGbkChannelNamesComposes) {
-  const fs::path description = dir / "gbk.json";
-  ASSERT_TRUE(WriteFileAtomic(description.string(), std::string(R"({
+  const fs::path package = dir / "packages" / "情侣_gbk";
+  ASSERT_TRUE(enginetest::PackTemplate(R"({
   "spread": false, "header": 1,
   "slots": [{"type": "opaque"}],
   "preview": {"width": 2100, "height": 3000, "resolution": 72, "background": {"color": "#808080"},
               "placements": [{"slot": 1, "channel": "照片", "rect": [300, 300, 1800, 2700]}]},
   "result": {"from": "preview", "width": 700, "height": 1000, "resolution": 100}
-})"))
-                  .ok());
-  const fs::path package = dir / "packages" / "情侣_gbk";
-  const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli pack " +
-                              description.string() + " " + package.string() + " > /dev/null 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+})",
+                                       package));
 
   auto gbkSet = std::make_unique<TSetNode>();
   for (const char* name : {"brivanto_a.dll", "brivanto_b.dll"}) {

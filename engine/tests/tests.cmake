@@ -8,3 +8,10 @@ tessaro_test(engine_golden_test SOURCES tests/Golden_test.cpp tests/ComposeCli_t
 if(TARGET engine_golden_test)
   add_dependencies(engine_golden_test tessaro-cli)
 endif()
+# Composed pages against an independent reference compositor, and the
+# layered result as ImageMagick and ag-psd read it.
+tessaro_test(engine_page_test SOURCES tests/PageGolden_test.cpp tests/ReferencePage.cpp
+  LIBS tessaro_engine tessaro_testing)
+if(TARGET engine_page_test)
+  add_dependencies(engine_page_test tessaro-cli)
+endif()

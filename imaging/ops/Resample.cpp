@@ -468,9 +468,13 @@ Status ResampleInto(const Plane& source, Plane& dest, const ResampleOptions& opt
   return ResampleRegion(source, WholeRect(source), dest, IntRect{0, 0, dest.width(), dest.height()}, options);
 }
 
-Result<Image> ResizeImage(const Image& source, int width, int height, const ResampleOptions& options) {
+namespace {
+
+// A new width x height picture (Image or Plane) resampled from all of `source`.
+template <typename Picture>
+Result<Picture> Resized(const Picture& source, int width, int height, const ResampleOptions& options) {
   if (source.empty()) return Status::Error("resample: empty source");
-  Image out;
+  Picture out;
   Status s = out.Create(width, height);
   if (!s.ok()) return s;
   s = ResampleInto(source, out, options);
@@ -478,14 +482,14 @@ Result<Image> ResizeImage(const Image& source, int width, int height, const Resa
   return out;
 }
 
+}  // namespace
+
+Result<Image> ResizeImage(const Image& source, int width, int height, const ResampleOptions& options) {
+  return Resized(source, width, height, options);
+}
+
 Result<Plane> ResizePlane(const Plane& source, int width, int height, const ResampleOptions& options) {
-  if (source.empty()) return Status::Error("resample: empty source");
-  Plane out;
-  Status s = out.Create(width, height);
-  if (!s.ok()) return s;
-  s = ResampleInto(source, out, options);
-  if (!s.ok()) return s;
-  return out;
+  return Resized(source, width, height, options);
 }
 
 }  // namespace tessaro

@@ -1301,23 +1301,30 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
   return Status::Ok();
 }
 
+// The facts of the header and the resources that a probe and a full read
+// both report.
+template <typename Facts>
+void CopyDocumentFacts(const ParsedFile& f, Facts& out) {
+  out.width = f.header.width;
+  out.height = f.header.height;
+  out.resolution = f.resources.resolution;
+  out.colorMode = f.header.mode;
+  out.depth = f.header.depth;
+  out.psb = f.header.psb;
+  out.hasMergedTransparency = f.mergedTransparency;
+}
+
 }  // namespace
 
 Result<PsdInfo> ProbePsd(std::span<const uint8_t> bytes) {
   ParsedFile f;
   if (Status s = ParseFile(bytes, f); !s.ok()) return s;
   PsdInfo info;
-  info.width = f.header.width;
-  info.height = f.header.height;
-  info.resolution = f.resources.resolution;
-  info.colorMode = f.header.mode;
-  info.depth = f.header.depth;
+  CopyDocumentFacts(f, info);
   info.channels = f.header.channels;
-  info.psb = f.header.psb;
   info.layerCount = static_cast<int>(f.layers.records.size());
   for (const LayerRecord& r : f.layers.records) info.layerNames.push_back(r.layer.name);
   info.alphaChannelNames = AlphaChannelNames(f);
-  info.hasMergedTransparency = f.mergedTransparency;
   return info;
 }
 
@@ -1330,13 +1337,7 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
         !s.ok())
       return s;
   PsdDocument doc;
-  doc.width = f.header.width;
-  doc.height = f.header.height;
-  doc.resolution = f.resources.resolution;
-  doc.colorMode = f.header.mode;
-  doc.depth = f.header.depth;
-  doc.psb = f.header.psb;
-  doc.hasMergedTransparency = f.mergedTransparency;
+  CopyDocumentFacts(f, doc);
   doc.iccProfile = f.resources.icc;
   // Without a real merged image the composite is rebuilt from the layers,
   // which are then decoded even when the caller does not want them.

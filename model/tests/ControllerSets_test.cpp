@@ -21,17 +21,7 @@ class SetCommandsTest : public ControllerTest {
     ImportPhotos(3, {"a.jpg"});
     FTemps.SetSelected(1, true);
     ImportPhotos(1, {"a.jpg"});
-    float v = 0.125f;
-    for (auto& t : Set().PreviewTemps)
-      for (auto& s : t->Slots) {
-        s->OffsetX = v;
-        s->OffsetY = -v;
-        s->ScaleX = 1 + v;
-        s->ScaleY = 2 + v;
-        s->Angle = 360 * v;
-        s->FlipH = true;
-        v += 0.125f;
-      }
+    testing::SpreadSlotTransforms(Set(), 360, &TSlotNode::FlipH);
   }
 
   // A set file written by the controller: `name` in the sets folder holding
@@ -143,16 +133,7 @@ TEST_F(SetCommandsTest, SavedSetLoadsAsTheSameSet) {
   size_t i = 0;
   for (auto& t : Set().PreviewTemps)
     for (auto& s : t->Slots) {
-      const TSlotNode& b = before.at(i++);
-      EXPECT_EQ(s->PhotoIndex, b.PhotoIndex);
-      EXPECT_EQ(s->OffsetX, b.OffsetX);
-      EXPECT_EQ(s->OffsetY, b.OffsetY);
-      EXPECT_EQ(s->ScaleX, b.ScaleX);
-      EXPECT_EQ(s->ScaleY, b.ScaleY);
-      EXPECT_EQ(s->Angle, b.Angle);
-      EXPECT_EQ(s->FlipH, b.FlipH);
-      EXPECT_EQ(s->FlipV, b.FlipV);
-      EXPECT_EQ(s->PhotoType, b.PhotoType);
+      testing::ExpectSameSlot(*s, before.at(i++));
     }
   EXPECT_EQ(i, before.size());
   EXPECT_EQ(FTemps.Rows[1].Texts, (std::vector<std::string>{"2", "b(5英寸)", "1/2", "删除"}));

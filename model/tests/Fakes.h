@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/FileIo.h"
@@ -485,6 +486,34 @@ inline std::string WritePackage(const std::string& folder, const PackageSpec& sp
     EXPECT_TRUE(WriteFileAtomic(JoinPath(folder, kSampleName), std::string_view("jpeg")).ok());
   }
   return folder;
+}
+
+// Gives every slot of the set's preview templates a transform of its own: with
+// v = 0.125, 0.25, … in slot order, offsets (v, -v), scales (1 + v, 2 + v),
+// the angle degreesPerStep * v, and `flip` set.
+inline void SpreadSlotTransforms(TSetNode& set, float degreesPerStep, bool TSlotNode::*flip) {
+  float v = 0.125f;
+  for (auto& t : set.PreviewTemps)
+    for (auto& s : t->Slots) {
+      s->OffsetX = v;
+      s->OffsetY = -v;
+      s->ScaleX = 1 + v;
+      s->ScaleY = 2 + v;
+      s->Angle = degreesPerStep * v;
+      (*s).*flip = true;
+      v += 0.125f;
+    }
+}
+
+// Expects a slot read back to hold the photo, photo type and transform of the
+// slot that was written.
+inline void ExpectSameSlot(const TSlotNode& got, const TSlotNode& want) {
+  // photo, offsets, scales, angle, flips, photo type
+  const auto placement = [](const TSlotNode& s) {
+    return std::tuple(s.PhotoIndex, s.OffsetX, s.OffsetY, s.ScaleX, s.ScaleY, s.Angle, s.FlipH, s.FlipV,
+                      s.PhotoType);
+  };
+  EXPECT_EQ(placement(got), placement(want));
 }
 
 }  // namespace tessaro::testing

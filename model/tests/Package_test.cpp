@@ -306,6 +306,21 @@ TEST(ReadDescriptor, SetsTheFolderAndFailsForMissingFiles) {
 
 // A package enciphered by OpenSSL from descriptor bytes written here by hand:
 // the reader must agree with an independent implementation of the format.
+// Runs the openssl command with the descriptor key (triple DES, ECB, no
+// padding) on `in`, `direction` "-e" to encipher or "-d" to decipher, and
+// reads the `size` bytes it writes to `out`.
+void OpenSslDescriptorCipher(const std::string& direction, const std::string& in, const std::string& out,
+                             size_t size, std::vector<uint8_t>& bytes) {
+  const std::string command = "openssl enc " + direction +
+                              " -des-ede-ecb -K 7E19C452A80D36F15B92E704CD683A9F -nopad -in '" + in +
+                              "' -out '" + out + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  auto read = ReadWholeFile(out);
+  ASSERT_TRUE(read.ok());
+  ASSERT_EQ(read->size(), size);
+  bytes = std::move(read).value();
+}
+
 TEST(ReadDescriptor, ReadsAPackageBuiltWithOpenSsl) {
   if (std::system("command -v openssl >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl is missing";
   test::TempFolder dir;
@@ -331,14 +346,10 @@ TEST(ReadDescriptor, ReadsAPackageBuiltWithOpenSsl) {
   static_assert(sizeof body % 8 == 0);
   const std::string plain = dir / "body.bin", cipher = dir / "body.enc";
   ASSERT_TRUE(WriteFileAtomic(plain, body, sizeof body).ok());
-  const std::string command = "openssl enc -des-ede-ecb -K 7E19C452A80D36F15B92E704CD683A9F -nopad -in '" +
-                              plain + "' -out '" + cipher + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  auto enciphered = ReadWholeFile(cipher);
-  ASSERT_TRUE(enciphered.ok());
-  ASSERT_EQ(enciphered->size(), sizeof body);
+  std::vector<uint8_t> enciphered;
+  ASSERT_NO_FATAL_FAILURE(OpenSslDescriptorCipher("-e", plain, cipher, sizeof body, enciphered));
   std::vector<uint8_t> file{0x5A};  // any marker byte
-  file.insert(file.end(), enciphered->begin(), enciphered->end());
+  file.insert(file.end(), enciphered.begin(), enciphered.end());
   MakeDirectories(dir / "pkg");
   ASSERT_TRUE(WriteFileAtomic(dir / "pkg/brivanto_a.dll", file).ok());
 
@@ -367,15 +378,11 @@ TEST(ReadDescriptor, ReadsAPackageBuiltWithOpenSsl) {
   auto encoded = EncodeDescriptor(*t);
   ASSERT_TRUE(encoded.ok());
   ASSERT_TRUE(WriteFileAtomic(cipher, encoded->data() + 1, encoded->size() - 1).ok());
-  const std::string back = "openssl enc -d -des-ede-ecb -K 7E19C452A80D36F15B92E704CD683A9F -nopad -in '" +
-                           cipher + "' -out '" + plain + "'";
-  ASSERT_EQ(std::system(back.c_str()), 0);
-  auto deciphered = ReadWholeFile(plain);
-  ASSERT_TRUE(deciphered.ok());
-  ASSERT_EQ(deciphered->size(), sizeof body);
-  EXPECT_TRUE(std::equal(body, body + 40, deciphered->begin())) << "header and slots";
-  EXPECT_TRUE(std::equal(body + 66, body + 93, deciphered->begin() + 40)) << "slot 1's placement first";
-  EXPECT_TRUE(std::equal(body + 40, body + 66, deciphered->begin() + 67)) << "then slot 2's";
+  std::vector<uint8_t> deciphered;
+  ASSERT_NO_FATAL_FAILURE(OpenSslDescriptorCipher("-d", cipher, plain, sizeof body, deciphered));
+  EXPECT_TRUE(std::equal(body, body + 40, deciphered.begin())) << "header and slots";
+  EXPECT_TRUE(std::equal(body + 66, body + 93, deciphered.begin() + 40)) << "slot 1's placement first";
+  EXPECT_TRUE(std::equal(body + 40, body + 66, deciphered.begin() + 67)) << "then slot 2's";
 }
 
 std::vector<uint8_t> Pattern(size_t n) {

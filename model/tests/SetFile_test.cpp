@@ -433,17 +433,7 @@ TEST(ReadSetFile, SavedSetLoadsAsTheSameSet) {
   const std::pair<int, int> slots[] = {{0, 0}, {0, 1}, {1, 1}};
   for (auto [t, s] : slots) AssignPhotoToSlot(&set, set.PreviewTemps[t]->Slots[s].get(), 0, TPhotoRows{});
   AssignPhotoToSlot(&set, set.PreviewTemps[0]->Slots[2].get(), 1, TPhotoRows{});
-  float v = 0.125f;
-  for (auto& t : set.PreviewTemps)
-    for (auto& s : t->Slots) {
-      s->OffsetX = v;
-      s->OffsetY = -v;
-      s->ScaleX = 1 + v;
-      s->ScaleY = 2 + v;
-      s->Angle = 90 * v;
-      s->FlipV = true;
-      v += 0.125f;
-    }
+  testing::SpreadSlotTransforms(set, 90, &TSlotNode::FlipV);
   ASSERT_EQ(CheckInvariants(set), "");
   auto bytes = EncodeSetFile(set);
   ASSERT_TRUE(bytes.ok());
@@ -465,15 +455,7 @@ TEST(ReadSetFile, SavedSetLoadsAsTheSameSet) {
     for (size_t s = 0; s < l.PreviewTemps[t]->Slots.size(); ++s) {
       const TSlotNode& a = *set.PreviewTemps[t]->Slots[s];
       const TSlotNode& b = *l.PreviewTemps[t]->Slots[s];
-      EXPECT_EQ(b.PhotoIndex, a.PhotoIndex);
-      EXPECT_EQ(b.OffsetX, a.OffsetX);
-      EXPECT_EQ(b.OffsetY, a.OffsetY);
-      EXPECT_EQ(b.ScaleX, a.ScaleX);
-      EXPECT_EQ(b.ScaleY, a.ScaleY);
-      EXPECT_EQ(b.Angle, a.Angle);
-      EXPECT_EQ(b.FlipH, a.FlipH);
-      EXPECT_EQ(b.FlipV, a.FlipV);
-      EXPECT_EQ(b.PhotoType, a.PhotoType);
+      testing::ExpectSameSlot(b, a);
       EXPECT_EQ(b.Effects.size(), a.Effects.size());
     }
   }

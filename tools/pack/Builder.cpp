@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 #include "base/FileIo.h"
 #include "base/Parallel.h"
@@ -206,25 +207,15 @@ TLayerLook ApplyEffects(Image& photo, const TSlotDesc& slot) {
   for (const TEffectDesc& e : slot.Effects) {
     const auto& p = e.Params;
     switch (e.Kind) {
-      case 0:
-        switch (i(p[0])) {
-          case 0:
-            look.Mode = BlendMode::kNormal;
-            break;
-          case 1:
-            look.Mode = BlendMode::kOverlay;
-            break;
-          case 2:
-            look.Mode = BlendMode::kSoftLight;
-            break;
-          case 3:
-            look.Mode = BlendMode::kColor;
-            break;
-          default:
-            break;
-        }
+      case 0: {
+        // Selectors 0 to 3; another number keeps the mode.
+        const BlendMode modes[] = {BlendMode::kNormal, BlendMode::kOverlay, BlendMode::kSoftLight,
+                                   BlendMode::kColor};
+        const int selector = i(p[0]);
+        if (selector >= 0 && selector < int(std::size(modes))) look.Mode = modes[selector];
         look.Opacity = p[1];
         break;
+      }
       case 5: {
         const BlendMode modes[] = {BlendMode::kOverlay, BlendMode::kSoftLight, BlendMode::kColor};
         const int selector = std::clamp(i(p[0]), 0, 2);

@@ -214,33 +214,41 @@ class TChecker {
     }
   }
 
-  void ParseEffects(const Json& effects, const std::string& location, TSlotDesc& slot) {
-    if (!effects.is_array()) {
+  // Calls each(item, itemLocation) for every item of the list `v` that is an
+  // object; reports a `v` that is not a list and every other item.
+  template <typename Each>
+  void ForEachObject(const Json& v, const std::string& location, Each each) {
+    if (!v.is_array()) {
       Error(location, "must be a list");
       return;
     }
-    for (size_t i = 0; i < effects.size(); ++i) {
+    for (size_t i = 0; i < v.size(); ++i) {
       const std::string loc = Index(location, i);
-      const Json& e = effects[i];
-      if (!e.is_object()) {
+      if (!v[i].is_object()) {
         Error(loc, "must be an object");
         continue;
       }
+      each(v[i], loc);
+    }
+  }
+
+  void ParseEffects(const Json& effects, const std::string& location, TSlotDesc& slot) {
+    ForEachObject(effects, location, [&](const Json& e, const std::string& loc) {
       Keys(e, loc, {"kind", "params"});
       if (!e.contains("kind")) {
         Error(loc, "\"kind\" is missing");
-        continue;
+        return;
       }
       if (!e["kind"].is_number() || e["kind"].get<double>() != std::floor(e["kind"].get<double>())) {
         Error(Key(loc, "kind"), "must be a whole number");
-        continue;
+        return;
       }
       const double kindValue = e["kind"].get<double>();
       const auto* specs =
           std::fabs(kindValue) < 1e9 ? EffectParamSpecs(static_cast<int32_t>(kindValue)) : nullptr;
       if (!specs) {
         Error(loc, "unknown effect kind " + Num(kindValue) + " (known kinds: 0, 5, 7, 10, 11, 12)");
-        continue;
+        return;
       }
       TEffectDesc effect;
       effect.Kind = static_cast<int32_t>(kindValue);
@@ -248,17 +256,17 @@ class TChecker {
       if (!e.contains("params")) {
         Error(loc, "\"params\" is missing (effect kind " + Num(kindValue) + " takes " +
                        std::to_string(specs->Params.size()) + " parameters)");
-        continue;
+        return;
       }
       const Json& params = e["params"];
       if (!params.is_array()) {
         Error(ploc, "must be a list of numbers");
-        continue;
+        return;
       }
       if (params.size() != specs->Params.size()) {
         Error(ploc, "effect kind " + Num(kindValue) + " takes " + std::to_string(specs->Params.size()) +
                         " parameters, not " + std::to_string(params.size()));
-        continue;
+        return;
       }
       bool good = true;
       for (size_t p = 0; p < params.size(); ++p) {
@@ -288,7 +296,7 @@ class TChecker {
       if (good && effect.Kind == 0 && std::fabs(effect.Params[0]) > 2147483520.0)
         Error(Index(ploc, 0), "blend selector is too large");
       slot.Effects.push_back(std::move(effect));
-    }
+    });
   }
 
   std::optional<TPictureRef> Picture(const Json& v, const std::string& location) {
@@ -396,17 +404,7 @@ class TChecker {
   }
 
   void ParseOverlays(const Json& v, const std::string& location, TVersionDesc& version) {
-    if (!v.is_array()) {
-      Error(location, "must be a list");
-      return;
-    }
-    for (size_t i = 0; i < v.size(); ++i) {
-      const std::string loc = Index(location, i);
-      const Json& o = v[i];
-      if (!o.is_object()) {
-        Error(loc, "must be an object");
-        continue;
-      }
+    ForEachObject(v, location, [&](const Json& o, const std::string& loc) {
       Keys(o, loc, {"picture", "rect", "opacity", "blend"});
       TOverlayDesc overlay;
       overlay.Rect = RectF{0, 0, double(version.Width), double(version.Height)};
@@ -444,28 +442,18 @@ class TChecker {
         }
       }
       if (good) version.Overlays.push_back(std::move(overlay));
-    }
+    });
   }
 
   void ParsePlacements(const Json& v, const std::string& location, const TTemplateDesc& t,
                        TVersionDesc& version) {
-    if (!v.is_array()) {
-      Error(location, "must be a list");
-      return;
-    }
-    if (v.size() > static_cast<size_t>(kMaxTemplatePlacements)) {
+    if (v.is_array() && v.size() > static_cast<size_t>(kMaxTemplatePlacements)) {
       Error(location, "has " + std::to_string(v.size()) + " placements; a template shows at most " +
                           std::to_string(kMaxTemplatePlacements));
       return;
     }
     std::set<std::string> names;
-    for (size_t i = 0; i < v.size(); ++i) {
-      const std::string loc = Index(location, i);
-      const Json& p = v[i];
-      if (!p.is_object()) {
-        Error(loc, "must be an object");
-        continue;
-      }
+    ForEachObject(v, location, [&](const Json& p, const std::string& loc) {
       Keys(p, loc, {"slot", "channel", "rect", "shape", "radius", "mask", "feather"});
       TPlacementDesc placement;
       bool good = true;
@@ -569,7 +557,7 @@ class TChecker {
           good = false;
       }
       if (good) version.Placements.push_back(std::move(placement));
-    }
+    });
   }
 
   void ParseVersion(const Json& v, const std::string& location, bool isPreview, const TTemplateDesc& t,

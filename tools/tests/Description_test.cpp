@@ -119,6 +119,27 @@ TEST_P(CheckerMessages, ReportsEachMistakeWithItsLocation) {
 }
 
 const CheckerCase kCases[] = {
+    // Lists of objects: the list itself, then each item.
+    {"EffectsNotAList",
+     [](Json& j) { j["slots"][0]["effects"] = 5; },
+     {"demo.json: slots[0].effects: must be a list"}},
+    {"EffectNotAnObject",
+     [](Json& j) { j["slots"][0]["effects"] = {3}; },
+     {"demo.json: slots[0].effects[0]: must be an object"}},
+    {"OverlaysNotAList",
+     [](Json& j) { j["preview"]["overlays"] = "art/frame.svg"; },
+     {"demo.json: preview.overlays: must be a list"}},
+    {"OverlayNotAnObject",
+     [](Json& j) { j["preview"]["overlays"][0] = 5; },
+     {"demo.json: preview.overlays[0]: must be an object"}},
+    {"PlacementsNotAList",
+     [](Json& j) { j["preview"]["placements"] = Json::object(); },
+     {"demo.json: preview.placements: must be a list",
+      "demo.json: slots[0]: slot 1 has no placement in the preview version",
+      "demo.json: slots[1]: slot 2 has no placement in the preview version"}},
+    {"PlacementNotAnObject",
+     [](Json& j) { j["preview"]["placements"][1] = 3; },
+     {"demo.json: preview.placements[1]: must be an object"}},
     {"UnknownEffectKind",
      [](Json& j) {
        j["slots"][1]["effects"] = {{{"kind", 4}, {"params", {1}}}};

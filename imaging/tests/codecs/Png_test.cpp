@@ -141,13 +141,7 @@ TEST(PngTest, ExifOrientationInPngIsHonoured) {
     block = e;
   }
   std::vector<uint8_t> png = test::MakePng(2, 1, 8, 0, {{10, 200}}, {{"eXIf", block}});
-  Result<DecodedImage> d = DecodeImage(png);
-  ASSERT_TRUE(d.ok()) << d.message();
-  EXPECT_EQ(d->info.orientation, 6);
-  ASSERT_EQ(d->pixels.width(), 1);
-  ASSERT_EQ(d->pixels.height(), 2);
-  EXPECT_EQ(d->pixels.At(0, 0).r, 10);
-  EXPECT_EQ(d->pixels.At(0, 1).r, 200);
+  test::ExpectTurnedUpright(png);
 }
 
 }  // namespace

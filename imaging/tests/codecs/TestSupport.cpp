@@ -1,6 +1,7 @@
 #include "imaging/tests/codecs/TestSupport.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +15,28 @@
 #include <iterator>
 #include <limits>
 
+#include "imaging/codecs/Codecs.h"
+
 namespace tessaro::test {
+
+void ExpectPixels(const Image& image, std::initializer_list<PixelAt> pixels) {
+  for (const PixelAt& p : pixels) EXPECT_EQ(image.At(p.x, p.y), p.color) << "at " << p.x << ", " << p.y;
+}
+
+void ExpectRefused(const Result<DecodedImage>& decoded, std::string_view words, std::string_view name) {
+  ASSERT_FALSE(decoded.ok()) << name;
+  EXPECT_NE(decoded.message().find(words), std::string::npos) << name << ": " << decoded.message();
+}
+
+void ExpectTurnedUpright(std::span<const uint8_t> file) {
+  Result<DecodedImage> d = DecodeImage(file);
+  ASSERT_TRUE(d.ok()) << d.message();
+  EXPECT_EQ(d->info.orientation, 6);
+  ASSERT_EQ(d->pixels.width(), 1);
+  ASSERT_EQ(d->pixels.height(), 2);
+  EXPECT_EQ(d->pixels.At(0, 0).r, 10);
+  EXPECT_EQ(d->pixels.At(0, 1).r, 200);
+}
 
 Image MakeGradient(int width, int height, bool withAlpha) {
   Image image;

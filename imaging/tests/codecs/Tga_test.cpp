@@ -52,6 +52,9 @@ Result<DecodedImage> Decode(const TgaRecipe& s) { return codecs::DecodeTga(Build
 // Four pixels stored in file order: 1 red, 2 green, 3 blue, 4 white.
 const std::vector<uint8_t> kFourBgr = {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
 
+constexpr Rgba8 kRed{255, 0, 0, 255}, kGreen{0, 255, 0, 255}, kBlue{0, 0, 255, 255};
+constexpr Rgba8 kWhite{255, 255, 255, 255};
+
 struct OriginCase {
   uint8_t descriptor;
   // Where the first stored pixel (red) and the fourth (white) land.
@@ -62,13 +65,9 @@ class TgaOriginTest : public ::testing::TestWithParam<OriginCase> {};
 
 TEST_P(TgaOriginTest, PlacesRowsAndColumnsByTheOriginBits) {
   const OriginCase& c = GetParam();
-  TgaRecipe s;
-  s.descriptor = c.descriptor;
-  s.data = kFourBgr;
-  Result<DecodedImage> d = Decode(s);
+  Result<DecodedImage> d = Decode({.descriptor = c.descriptor, .data = kFourBgr});
   ASSERT_TRUE(d.ok()) << d.message();
-  EXPECT_EQ(d->pixels.At(c.redX, c.redY), (Rgba8{255, 0, 0, 255}));
-  EXPECT_EQ(d->pixels.At(c.whiteX, c.whiteY), (Rgba8{255, 255, 255, 255}));
+  test::ExpectPixels(d->pixels, {{c.redX, c.redY, kRed}, {c.whiteX, c.whiteY, kWhite}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Origins, TgaOriginTest,
@@ -81,50 +80,37 @@ INSTANTIATE_TEST_SUITE_P(Origins, TgaOriginTest,
                          });
 
 TEST(TgaTest, RunLengthPacketsMayCrossScanLines) {
-  TgaRecipe s;
-  s.type = 10;
-  s.descriptor = 0x20;
-  s.width = 3;
   // A run of 4 blue pixels (crosses into the second row), then 2 literal: red, green.
-  s.data = {0x83, 255, 0, 0, 0x01, 0, 0, 255, 0, 255, 0};
-  Result<DecodedImage> d = Decode(s);
+  Result<DecodedImage> d = Decode(
+      {.type = 10, .width = 3, .descriptor = 0x20, .data = {0x83, 255, 0, 0, 0x01, 0, 0, 255, 0, 255, 0}});
   ASSERT_TRUE(d.ok()) << d.message();
-  EXPECT_EQ(d->pixels.At(2, 0), (Rgba8{0, 0, 255, 255}));
-  EXPECT_EQ(d->pixels.At(0, 1), (Rgba8{0, 0, 255, 255}));
-  EXPECT_EQ(d->pixels.At(1, 1), (Rgba8{255, 0, 0, 255}));
-  EXPECT_EQ(d->pixels.At(2, 1), (Rgba8{0, 255, 0, 255}));
+  test::ExpectPixels(d->pixels, {{2, 0, kBlue}, {0, 1, kBlue}, {1, 1, kRed}, {2, 1, kGreen}});
 }
 
 TEST(TgaTest, ColourMapStartsAtItsFirstIndex) {
-  TgaRecipe s;
-  s.type = 1;
-  s.bits = 8;
-  s.width = 2;
-  s.height = 1;
-  s.mapFirst = 10;
-  s.mapBits = 24;
-  s.map = {0, 0, 255, 255, 0, 0};  // index 10 red, 11 blue
-  s.data = {11, 10};
+  TgaRecipe s{.type = 1,
+              .width = 2,
+              .height = 1,
+              .bits = 8,
+              .mapFirst = 10,
+              .mapBits = 24,
+              .map = {0, 0, 255, 255, 0, 0},  // index 10 red, 11 blue
+              .data = {11, 10}};
   Result<DecodedImage> d = Decode(s);
   ASSERT_TRUE(d.ok()) << d.message();
-  EXPECT_EQ(d->pixels.At(0, 0), (Rgba8{0, 0, 255, 255}));
-  EXPECT_EQ(d->pixels.At(1, 0), (Rgba8{255, 0, 0, 255}));
-  s.data = {9, 10};  // below the first index
-  Result<DecodedImage> bad = Decode(s);
-  ASSERT_FALSE(bad.ok());
-  EXPECT_NE(bad.message().find("index"), std::string::npos);
+  test::ExpectPixels(d->pixels, {{0, 0, kBlue}, {1, 0, kRed}});
+  s.data = {9, 10};
+  test::ExpectRefused(Decode(s), "index", "below the first index");
 }
 
 TEST(TgaTest, SixteenBitPixelsUseTheAttributeBitAsAlpha) {
-  TgaRecipe s;
-  s.bits = 16;
-  s.width = 2;
-  s.height = 1;
-  s.descriptor = 0x21;                // top-down, 1 attribute bit
-  s.data = {0x1F, 0x80, 0x00, 0x7C};  // opaque blue, transparent red
-  Result<DecodedImage> d = Decode(s);
+  Result<DecodedImage> d = Decode({.width = 2,
+                                   .height = 1,
+                                   .bits = 16,
+                                   .descriptor = 0x21,                  // top-down, 1 attribute bit
+                                   .data = {0x1F, 0x80, 0x00, 0x7C}});  // opaque blue, transparent red
   ASSERT_TRUE(d.ok());
-  EXPECT_EQ(d->pixels.At(0, 0), (Rgba8{0, 0, 255, 255}));
+  EXPECT_EQ(d->pixels.At(0, 0), kBlue);
   EXPECT_EQ(d->pixels.At(1, 0).a, 0);
   EXPECT_TRUE(d->info.hasAlpha);
 }
@@ -141,14 +127,12 @@ class TgaAlphaTest : public ::testing::TestWithParam<AlphaCase> {};
 
 TEST_P(TgaAlphaTest, UsesAlphaOnlyWhenTheFileSaysSo) {
   const AlphaCase& c = GetParam();
-  TgaRecipe s;
-  s.bits = 32;
-  s.width = 2;
-  s.height = 1;
-  s.descriptor = c.descriptor;
-  s.footerAttributes = c.attributes;
-  s.data = {10, 20, 30, c.alphas[0], 40, 50, 60, c.alphas[1]};
-  Result<DecodedImage> d = Decode(s);
+  Result<DecodedImage> d = Decode({.width = 2,
+                                   .height = 1,
+                                   .bits = 32,
+                                   .descriptor = c.descriptor,
+                                   .data = {10, 20, 30, c.alphas[0], 40, 50, 60, c.alphas[1]},
+                                   .footerAttributes = c.attributes});
   ASSERT_TRUE(d.ok()) << d.message();
   EXPECT_EQ(d->info.hasAlpha, c.expectAlpha);
   EXPECT_EQ(d->pixels.At(0, 0).a, c.expectAlpha ? c.alphas[0] : 255);
@@ -163,14 +147,12 @@ INSTANTIATE_TEST_SUITE_P(Rules, TgaAlphaTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TgaTest, PremultipliedAlphaIsMadeStraight) {
-  TgaRecipe s;
-  s.bits = 32;
-  s.width = 1;
-  s.height = 1;
-  s.descriptor = 0x28;
-  s.footerAttributes = 4;
-  s.data = {0, 0, 64, 128};  // red 64 premultiplied by alpha 128
-  Result<DecodedImage> d = Decode(s);
+  Result<DecodedImage> d = Decode({.width = 1,
+                                   .height = 1,
+                                   .bits = 32,
+                                   .descriptor = 0x28,
+                                   .data = {0, 0, 64, 128},  // red 64 premultiplied by alpha 128
+                                   .footerAttributes = 4});
   ASSERT_TRUE(d.ok());
   EXPECT_EQ(d->pixels.At(0, 0), (Rgba8{128, 0, 0, 128}));  // 64 * 255 / 128 = 127.5, rounded
 }
@@ -181,29 +163,13 @@ TEST(TgaTest, DamagedFilesAreRefused) {
     TgaRecipe recipe;
     const char* words;
   };
-  TgaRecipe truncated;
-  truncated.data.assign(5, 0);
-  TgaRecipe rleCut;
-  rleCut.type = 10;
-  rleCut.data = {0x85, 1, 2};
-  TgaRecipe noMap;
-  noMap.type = 1;
-  noMap.bits = 8;
-  noMap.data.assign(4, 0);
-  TgaRecipe zero;
-  zero.width = 0;
-  TgaRecipe badDepth;
-  badDepth.bits = 12;
-  const Case cases[] = {{"truncated", truncated, "truncated"},
-                        {"rle cut", rleCut, "truncated"},
-                        {"no colour map", noMap, "colour map"},
-                        {"zero width", zero, "no pixels"},
-                        {"bad depth", badDepth, "pixel size"}};
-  for (const Case& c : cases) {
-    Result<DecodedImage> d = Decode(c.recipe);
-    ASSERT_FALSE(d.ok()) << c.name;
-    EXPECT_NE(d.message().find(c.words), std::string::npos) << c.name << ": " << d.message();
-  }
+  const Case cases[] = {
+      {"truncated", {.data = std::vector<uint8_t>(5, 0)}, "truncated"},
+      {"rle cut", {.type = 10, .data = {0x85, 1, 2}}, "truncated"},
+      {"no colour map", {.type = 1, .bits = 8, .data = std::vector<uint8_t>(4, 0)}, "colour map"},
+      {"zero width", {.width = 0}, "no pixels"},
+      {"bad depth", {.bits = 12}, "pixel size"}};
+  for (const Case& c : cases) test::ExpectRefused(Decode(c.recipe), c.words, c.name);
 }
 
 TEST(TgaTest, FooterMakesAnUnnamedFileRecognisable) {

@@ -52,13 +52,7 @@ std::vector<uint8_t> Le16(std::initializer_list<uint16_t> values) {
 
 TEST(TiffTest, OrientationTagTurnsThePicture) {
   std::vector<uint8_t> tiff = Tiff(2, 1, 8, 1, 1, {10, 200}, {{274, 3, 1, 6}});
-  Result<DecodedImage> d = DecodeImage(tiff);
-  ASSERT_TRUE(d.ok()) << d.message();
-  EXPECT_EQ(d->info.orientation, 6);
-  ASSERT_EQ(d->pixels.width(), 1);
-  ASSERT_EQ(d->pixels.height(), 2);
-  EXPECT_EQ(d->pixels.At(0, 0).r, 10);
-  EXPECT_EQ(d->pixels.At(0, 1).r, 200);
+  test::ExpectTurnedUpright(tiff);
 }
 
 TEST(TiffTest, SixteenBitGreyIsRounded) {

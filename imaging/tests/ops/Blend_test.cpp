@@ -151,16 +151,12 @@ TEST(BlendModes, DarkerAndLighterColourCompareLuminosityNotChannelTotals) {
 TEST(BlendModes, PartlyTransparentBackdropUsesTheGeneralFormula) {
   // Backdrop alpha 128, source alpha 200 at 60 % opacity:
   // as = 200/255 * 0.6 = 0.4706, ab = 0.502, ao = as + ab (1 - as) = 0.7363.
-  struct Case {
-    BlendMode mode;
-    Rgba8 want;
-  };
-  const Case cases[] = {
+  const ModeCase cases[] = {
       {BlendMode::kNormal, {136, 177, 93, 188}}, {BlendMode::kMultiply, {129, 134, 56, 188}},
       {BlendMode::kScreen, {175, 181, 97, 188}}, {BlendMode::kOverlay, {164, 161, 61, 188}},
       {BlendMode::kHue, {110, 166, 70, 188}},
   };
-  for (const Case& c : cases) {
+  for (const ModeCase& c : cases) {
     Rgba8 got = CompositePixel(Rgba8{200, 100, 30, 128}, Rgba8{100, 220, 128, 200}, c.mode, 0.6f);
     EXPECT_LE(PixelDifference(got, c.want), 1) << BlendModeName(c.mode);
   }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "base/FileIo.h"
 #include "imaging/psd/Psd.h"
@@ -135,20 +136,28 @@ Result<std::vector<uint8_t>> Load(const std::string& relative) { return ReadWhol
 
 class CorpusFacts : public testing::TestWithParam<CorpusFact> {
  protected:
-  void SetUp() override { TESSARO_NEED_CORPUS_FILE("psd/" + std::string(GetParam().path)); }
+  void SetUp() override {
+    TESSARO_NEED_CORPUS_FILE("psd/" + std::string(GetParam().path));
+    auto bytes = Load(GetParam().path);
+    ASSERT_TRUE(bytes.ok());
+    FBytes = std::move(bytes).value();
+  }
+  std::vector<uint8_t> FBytes;
 };
+
+// The facts a probe and a full read both report.
+// (width, height, colour mode, depth, large-document format)
+template <typename Facts>
+void ExpectSizeAndKind(const Facts& got, const CorpusFact& fact) {
+  EXPECT_EQ(std::tuple(got.width, got.height, got.colorMode, got.depth, got.psb),
+            std::tuple(fact.width, fact.height, fact.mode, fact.depth, fact.psb));
+}
 
 TEST_P(CorpusFacts, ProbeReportsHeaderLayersAndChannelNames) {
   const CorpusFact& fact = GetParam();
-  auto bytes = Load(fact.path);
-  ASSERT_TRUE(bytes.ok());
-  auto info = ProbePsd(*bytes);
+  auto info = ProbePsd(FBytes);
   ASSERT_TRUE(info.ok()) << info.message();
-  EXPECT_EQ(info->width, fact.width);
-  EXPECT_EQ(info->height, fact.height);
-  EXPECT_EQ(info->colorMode, fact.mode);
-  EXPECT_EQ(info->depth, fact.depth);
-  EXPECT_EQ(info->psb, fact.psb);
+  ExpectSizeAndKind(*info, fact);
   EXPECT_EQ(info->layerCount, fact.layerRecords);
   ASSERT_EQ(info->layerNames.size(), size_t(fact.layerRecords));
   // The manifest cuts long names at 40 characters; the full name is read.
@@ -162,13 +171,9 @@ TEST_P(CorpusFacts, ProbeReportsHeaderLayersAndChannelNames) {
 
 TEST_P(CorpusFacts, ReadDecodesCompositeLayersAndAlphaChannels) {
   const CorpusFact& fact = GetParam();
-  auto bytes = Load(fact.path);
-  ASSERT_TRUE(bytes.ok());
-  auto doc = ReadPsd(*bytes);
+  auto doc = ReadPsd(FBytes);
   ASSERT_TRUE(doc.ok()) << doc.message();
-  EXPECT_EQ(doc->width, fact.width);
-  EXPECT_EQ(doc->height, fact.height);
-  EXPECT_EQ(doc->psb, fact.psb);
+  ExpectSizeAndKind(*doc, fact);
   ASSERT_EQ(doc->composite.width(), fact.width);
   ASSERT_EQ(doc->composite.height(), fact.height);
   ASSERT_EQ(doc->layers.size(), size_t(fact.layerRecords));
