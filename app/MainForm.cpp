@@ -107,6 +107,14 @@ void TMainForm::Attach(const TMainFormServices& services) {
   dark.setColor(QPalette::Window, QColor(0x0d, 0x0f, 0x12));
   FPreview->setPalette(dark);
   FPreview->setAutoFillBackground(true);
+  // Cursor 101: the rotate cursor over the handle frame's corners.
+  FPreview->Canvas()->RegisterCursor(101, RotateCursor());
+  // The print quality of the photo shown fills the hint line while no
+  // control's hint is up.
+  connect(FPreview, &TPreviewScreen::PrintQualityChanged, this, [this](const QString& text, bool) {
+    FPrintQuality = text.toStdString();
+    if (FHint.Text().empty()) ShowHint(FPrintQuality);
+  });
   FPreview->show();
   FSamplePanel = new TSamplePanel(FRightPanel, *FController);
   FSamplePanel->setObjectName("NotebookSample");

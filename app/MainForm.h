@@ -184,6 +184,7 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   TSamplePage FSamplePage = TSamplePage::Sample;
   std::string FTemplatePictureFile;
   std::string FSamplePictureFile;
+  std::string FPrintQuality;  // shown on the hint line when no hint is
 
   // Widgets (owned by Qt's parent chain).
   QWidget* FLeftPanel = nullptr;

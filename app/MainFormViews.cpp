@@ -141,7 +141,7 @@ void TMainForm::WireEvents() {
     button->OnMouseLeave = [this](TImageButton* b) {
       b->HoverLeave();
       FHint.LeaveSlot(b->isEnabled());
-      ShowHint(FHint.Text());
+      ShowHint(FHint.Text().empty() ? FPrintQuality : FHint.Text());
     };
     button->installEventFilter(this);  // double-clicks import photos for the slot
   }
@@ -327,7 +327,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         FHint.Enter(static_cast<THintControl>(hint.toInt()));
       else
         FHint.Leave();
-      ShowHint(FHint.Text());
+      ShowHint(FHint.Text().empty() ? FPrintQuality : FHint.Text());
     }
   }
   return QWidget::eventFilter(watched, event);
