@@ -18,9 +18,9 @@ struct BmpRecipe {
   uint16_t planes = 1, bits = 24;
   uint32_t compression = 0;
   uint32_t colorsUsed = 0;
-  std::vector<uint32_t> masks;   // written after a 40-byte header, or inside larger ones
-  std::vector<uint8_t> palette;  // BGRX entries
-  std::vector<uint8_t> pixels;   // as stored
+  std::vector<uint32_t> masks{};   // written after a 40-byte header, or inside larger ones
+  std::vector<uint8_t> palette{};  // BGRX entries
+  std::vector<uint8_t> pixels{};   // as stored
   int32_t ppm = 2835;
 };
 

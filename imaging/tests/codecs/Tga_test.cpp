@@ -17,8 +17,8 @@ struct TgaRecipe {
   uint8_t descriptor = 0;
   uint16_t mapFirst = 0;
   uint8_t mapBits = 0;
-  std::vector<uint8_t> map;  // raw entries
-  std::vector<uint8_t> data;
+  std::vector<uint8_t> map{};  // raw entries
+  std::vector<uint8_t> data{};
   int footerAttributes = -1;  // write a TGA 2.0 footer with this alpha attribute type
 };
 
