@@ -124,10 +124,18 @@ TEST_P(ThumbnailPlacementTest, PictureIsFittedAndCentredInTheBox) {
   EXPECT_EQ(PixelAt(row, r.right() - 1, r.bottom() - 1), colour) << c.name;
   EXPECT_EQ(PixelAt(row, r.center().x(), r.center().y()), colour) << c.name;
   // Just outside it, inside the box: the box background.
-  if (r.left() > 6) EXPECT_EQ(PixelAt(row, r.left() - 1, r.center().y()), box) << c.name;
-  if (r.right() < 143) EXPECT_EQ(PixelAt(row, r.right() + 1, r.center().y()), box) << c.name;
-  if (r.top() > 6) EXPECT_EQ(PixelAt(row, r.center().x(), r.top() - 1), box) << c.name;
-  if (r.bottom() < 123) EXPECT_EQ(PixelAt(row, r.center().x(), r.bottom() + 1), box) << c.name;
+  if (r.left() > 6) {
+    EXPECT_EQ(PixelAt(row, r.left() - 1, r.center().y()), box) << c.name;
+  }
+  if (r.right() < 143) {
+    EXPECT_EQ(PixelAt(row, r.right() + 1, r.center().y()), box) << c.name;
+  }
+  if (r.top() > 6) {
+    EXPECT_EQ(PixelAt(row, r.center().x(), r.top() - 1), box) << c.name;
+  }
+  if (r.bottom() < 123) {
+    EXPECT_EQ(PixelAt(row, r.center().x(), r.bottom() + 1), box) << c.name;
+  }
   EXPECT_EQ(FList.GetRow(0)->Thumb.size(), r.size()) << c.name;
 }
 

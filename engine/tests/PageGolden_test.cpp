@@ -275,8 +275,9 @@ TEST_F(PageGoldenTest, WatermarkLandsInEveryPosition) {
     settings.WaterMarkScale = c.scale;
     const Image page = compose("mark");
     ASSERT_EQ(page.width(), w);
-    if (c.orient == 4 && c.scale == 100)
+    if (c.orient == 4 && c.scale == 100) {
       EXPECT_GE(test::Difference(page, Reference(index, false, w, h), colour).psnr, kPagePsnr);
+    }
     const int f = 100 / c.scale, bw = 60 / f, bh = 40 / f;
     int x = 0, y = 0;
     ExpectedMarkCorner(c.orient, w, h, bw, bh, 10, 20, x, y);

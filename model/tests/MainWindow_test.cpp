@@ -128,7 +128,9 @@ TEST(MainWindowKeys, ShortcutTableFirstMatchWins) {
     const TKeyAction a = MapKey(c.Stroke);
     EXPECT_EQ(a.Command, c.Command) << "key " << c.Stroke.Code << " ctrl " << c.Stroke.Ctrl << " shift "
                                     << c.Stroke.Shift;
-    if (c.Command == TKeyCommand::SelectSlot) EXPECT_EQ(a.Slot, c.Slot) << "key " << c.Stroke.Code;
+    if (c.Command == TKeyCommand::SelectSlot) {
+      EXPECT_EQ(a.Slot, c.Slot) << "key " << c.Stroke.Code;
+    }
   }
   const TKeyAction up = MapKey(Key(kKeyUp));
   EXPECT_EQ(up.Command, TKeyCommand::Nudge);

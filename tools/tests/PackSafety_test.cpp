@@ -137,7 +137,9 @@ TEST_F(PackSafetyTest, ACacheFolderOthersCanChangeIsRefused) {
     const std::string cache = FDir + "/cache-" + std::to_string(c.Mode) + (c.OtherOwner ? "-nobody" : "");
     ASSERT_TRUE(MakeDirectories(cache));
     ASSERT_EQ(::chmod(cache.c_str(), c.Mode), 0);
-    if (c.OtherOwner) ASSERT_EQ(::chown(cache.c_str(), 65534, 65534), 0);
+    if (c.OtherOwner) {
+      ASSERT_EQ(::chown(cache.c_str(), 65534, 65534), 0);
+    }
     const PackRun r = Pack({"--cache", cache});
     EXPECT_EQ(r.Code, 1) << c.Name;
     EXPECT_NE(r.Err.find(cache + ": " + c.Fault), std::string::npos) << c.Name << ": " << r.Err;
