@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include "app/MainFormSkin.h"
+#include "controls/MainLists.h"
 #include "controls/Skin.h"
 
 namespace tessaro {
@@ -232,12 +233,11 @@ void TMainForm::BuildLeftPanel() {
   FTempList = new TMyListBox(tempPage);
   FTempList->setObjectName("MyListBoxTemp");
   FTempList->setGeometry(-1, 33, 182, 507);
-  ConfigureList(*FTempList, 9, false);
+  ConfigureMainList(*FTempList, TMainListKind::Thumbnails, 9);
   FPhotoList = new TMyListBox(photoPage);
   FPhotoList->setObjectName("MyListBoxPhoto");
   FPhotoList->setGeometry(0, 34, 181, 507);
-  ConfigureList(*FPhotoList, 10, false);
-  FPhotoList->SetColLeft(2, 108);
+  ConfigureMainList(*FPhotoList, TMainListKind::Thumbnails, 10, 108);
 
   FButtonTemp = MakeButton(FLeftPanel, "ButtonTemp", QString::fromUtf8("模板"), {2, 3, 84, 27});
   FButtonPhoto = MakeButton(FLeftPanel, "ButtonPhoto", QString::fromUtf8("照片"), {92, 3, 84, 27});
@@ -354,7 +354,7 @@ void TMainForm::BuildRightPanel() {
   FSetList = new TMyListBox(FRightPanel);
   FSetList->setObjectName("MyListBoxSet");
   FSetList->setGeometry(0, 52, 190, 406);
-  ConfigureList(*FSetList, 18, true);
+  ConfigureMainList(*FSetList, TMainListKind::Sets, 18);
 
   FButtonSample = MakeButton(FRightPanel, "ButtonSample", QString::fromUtf8("样品"), {2, 456, 94, 27});
   FButtonResult = MakeButton(FRightPanel, "ButtonResultPhoto", QString::fromUtf8("成品"), {96, 456, 92, 27});
@@ -367,52 +367,6 @@ void TMainForm::BuildBottomBanner() {
   auto* image = new TPaintedPanel(company, PaintCompanyStrip);
   image->setObjectName("ImageCompany");
   image->setGeometry(1, 1, 646, 63);
-}
-
-void TMainForm::ConfigureList(TMyListBox& list, int maxChars, bool setList) {
-  list.Font = TFontSpec{ListFont(9), Qt::white};
-  list.NormalFont = TFontSpec{ListFont(9), setList ? ColorFromBgr(0x00FF00) : QColor(Qt::white)};
-  list.HighLightFont = TFontSpec{ListFont(9), ColorFromBgr(setList ? 0x319CFF : 0xECEC1A)};
-  QFont underlined = ListFont(9);
-  underlined.setUnderline(true);
-  list.SelectedFont = TFontSpec{underlined, ColorFromBgr(setList ? 0x00FF00 : 0x0F02B3)};
-  list.TextMaxCharLen = maxChars;
-  list.ImageColor = ColorFromBgr(0);
-  list.ThumbBackground = ColorFromBgr(0);
-  list.SelectedColor = ColorFromBgr(0x0F02B3);
-  list.HighLightColor = ColorFromBgr(0xECEC1A);
-  list.ShowCheckBox = true;
-  list.ImageBorder = 10;
-  list.TextBorder = 5;
-  list.CheckBmp = SkinImage("check_on");
-  list.UnCheckBmp = SkinImage("check_off");
-  if (setList) {
-    list.SetColNum(2);
-    list.SetColLeft(0, 22);
-    list.SetColLeft(1, 148);
-    list.SetColClickable(0, true);
-    list.SetColClickable(1, true);
-    list.SetColSelectable(0, true);
-  } else {
-    list.SetColNum(4);
-    const int lefts[] = {22, 38, 98, 125};
-    for (int j = 0; j < 4; ++j) list.SetColLeft(j, lefts[j]);
-    list.SetColClickable(1, true);
-    list.SetColClickable(3, true);
-    list.SetColSelectable(1, true);
-    list.ShowThumbPic = true;
-    list.ThumbLeft = list.ThumbTop = 5;
-    list.ThumbWidth = 140;
-    list.ThumbHeight = 120;
-    list.ImageWidth = 150;
-  }
-  QPalette palette = list.palette();
-  palette.setColor(QPalette::Window, Qt::black);
-  list.setPalette(palette);
-  list.setAutoFillBackground(true);
-  list.widget()->setAutoFillBackground(true);
-  list.widget()->setPalette(palette);
-  list.setFrameShape(QFrame::NoFrame);
 }
 
 QPushButton* TMainForm::MakeButton(QWidget* parent, const char* name, const QString& caption, QRect rect) {

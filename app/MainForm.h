@@ -160,7 +160,6 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   void BuildScreen();
   void BuildRightPanel();
   void BuildBottomBanner();
-  void ConfigureList(TMyListBox& list, int maxChars, bool setList);
   QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect rect);
   TPictureButton* MakePictureButton(QWidget* parent, const char* name, int icon, QRect rect);
   void SetHint(QWidget* control, THintControl hint);

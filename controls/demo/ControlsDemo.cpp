@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "controls/ImageButton.h"
+#include "controls/MainLists.h"
 #include "controls/MyEdit.h"
 #include "controls/MyListbox.h"
 #include "controls/Skin.h"
@@ -20,42 +21,6 @@ using namespace tessaro;
 namespace {
 
 const QColor kPanel(0x1b, 0x1f, 0x25);
-
-void ConfigureThumbList(TMyListBox& list, int nameColumnLeft) {
-  list.Font = TFontSpec{ListFont(9), Qt::white};
-  list.NormalFont = TFontSpec{ListFont(9), Qt::white};
-  list.HighLightFont = TFontSpec{ListFont(9), ColorFromBgr(0xECEC1A)};
-  QFont underlined = ListFont(9);
-  underlined.setUnderline(true);
-  list.SelectedFont = TFontSpec{underlined, ColorFromBgr(0x0F02B3)};
-  list.TextMaxCharLen = 10;
-  list.ImageColor = ColorFromBgr(0);
-  list.ThumbBackground = ColorFromBgr(0);
-  list.SelectedColor = ColorFromBgr(0x0F02B3);
-  list.HighLightColor = ColorFromBgr(0xECEC1A);
-  list.SetColNum(4);
-  int lefts[] = {22, 38, nameColumnLeft, 125};
-  for (int j = 0; j < 4; ++j) list.SetColLeft(j, lefts[j]);
-  list.SetColClickable(1, true);
-  list.SetColClickable(3, true);
-  list.SetColSelectable(1, true);
-  list.ShowCheckBox = true;
-  list.ShowThumbPic = true;
-  list.ThumbLeft = list.ThumbTop = 5;
-  list.ThumbWidth = 140;
-  list.ThumbHeight = 120;
-  list.ImageWidth = 150;
-  list.TextBorder = 5;
-  list.ImageBorder = 10;
-  list.CheckBmp = SkinImage("check_on");
-  list.UnCheckBmp = SkinImage("check_off");
-  QPalette palette = list.palette();
-  palette.setColor(QPalette::Window, Qt::black);
-  list.setPalette(palette);
-  list.widget()->setAutoFillBackground(true);
-  list.widget()->setPalette(palette);
-  list.setFrameShape(QFrame::NoFrame);
-}
 
 QLabel* Caption(QWidget* parent, const QString& text, int x, int y) {
   auto* label = new QLabel(text, parent);
@@ -97,7 +62,7 @@ int main(int argc, char** argv) {
   // The photo list.
   Caption(&window, QString::fromUtf8("照片"), 14, 74);
   auto* photos = new TMyListBox(&window);
-  ConfigureThumbList(*photos, 108);
+  ConfigureMainList(*photos, TMainListKind::Thumbnails, 10, 108);
   photos->setGeometry(12, 94, 176, 530);
   std::vector<std::string> files;
   for (int i = 2; i < argc; ++i) files.push_back(argv[i]);
@@ -113,7 +78,7 @@ int main(int argc, char** argv) {
   // The template list, same look, different column.
   Caption(&window, QString::fromUtf8("模板"), 200, 74);
   auto* temps = new TMyListBox(&window);
-  ConfigureThumbList(*temps, 98);
+  ConfigureMainList(*temps, TMainListKind::Thumbnails, 10, 98);
   temps->TextMaxCharLen = 9;
   temps->setGeometry(198, 94, 176, 530);
   const char* templateNames[] = {"浪漫婚纱01", "儿童乐园跨页", "青春纪念册", "经典写真"};
@@ -129,29 +94,7 @@ int main(int argc, char** argv) {
   // The set list: check boxes only.
   Caption(&window, QString::fromUtf8("套系"), 388, 74);
   auto* sets = new TMyListBox(&window);
-  sets->Font = TFontSpec{ListFont(9), Qt::white};
-  sets->NormalFont = TFontSpec{ListFont(9), ColorFromBgr(0x00FF00)};
-  sets->HighLightFont = TFontSpec{ListFont(9), ColorFromBgr(0x319CFF)};
-  QFont underlined = ListFont(9);
-  underlined.setUnderline(true);
-  sets->SelectedFont = TFontSpec{underlined, ColorFromBgr(0x00FF00)};
-  sets->TextMaxCharLen = 18;
-  sets->ImageColor = Qt::black;
-  sets->SetColNum(2);
-  sets->SetColLeft(0, 22);
-  sets->SetColLeft(1, 148);
-  sets->SetColClickable(0, true);
-  sets->SetColClickable(1, true);
-  sets->SetColSelectable(0, true);
-  sets->ShowCheckBox = true;
-  sets->ImageBorder = 10;
-  sets->CheckBmp = SkinImage("check_on");
-  sets->UnCheckBmp = SkinImage("check_off");
-  QPalette black = sets->palette();
-  black.setColor(QPalette::Window, Qt::black);
-  sets->widget()->setAutoFillBackground(true);
-  sets->widget()->setPalette(black);
-  sets->setFrameShape(QFrame::NoFrame);
+  ConfigureMainList(*sets, TMainListKind::Sets, 18);
   sets->setGeometry(386, 94, 190, 150);
   const char* setNames[] = {"张先生 王女士", "李家宝宝百天", "2024 毕业季", "未命名套系"};
   for (int i = 0; i < 4; ++i) sets->AddRow({setNames[i], "删除"}, "", nullptr, i < 2);
