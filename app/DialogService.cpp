@@ -53,27 +53,26 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, TBoxKind kind, cons
   box->setWindowTitle(Q(caption));
   box->setText(Q(text));
   box->setWindowModality(Qt::ApplicationModal);
+  // The questions' buttons; Escape answers with the last of them.
+  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+  QMessageBox::StandardButton escape = QMessageBox::Cancel;
   switch (kind) {
     case TBoxKind::Info:
-      box->setIcon(QMessageBox::Information);
-      box->setStandardButtons(QMessageBox::Ok);
       break;
     case TBoxKind::YesNo:
-      box->setIcon(QMessageBox::Question);
-      box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-      box->setEscapeButton(QMessageBox::No);
+      buttons = QMessageBox::Yes | QMessageBox::No;
+      escape = QMessageBox::No;
       break;
     case TBoxKind::YesNoCancel:
-      box->setIcon(QMessageBox::Question);
-      box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-      box->setEscapeButton(QMessageBox::Cancel);
+      buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
       break;
     case TBoxKind::OkCancel:
-      box->setIcon(QMessageBox::Question);
-      box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-      box->setEscapeButton(QMessageBox::Cancel);
+      buttons = QMessageBox::Ok | QMessageBox::Cancel;
       break;
   }
+  box->setIcon(kind == TBoxKind::Info ? QMessageBox::Information : QMessageBox::Question);
+  box->setStandardButtons(buttons);
+  if (kind != TBoxKind::Info) box->setEscapeButton(escape);
   const std::pair<QMessageBox::StandardButton, const char*> labels[] = {{QMessageBox::Ok, "确定"},
                                                                         {QMessageBox::Yes, "是(&Y)"},
                                                                         {QMessageBox::No, "否(&N)"},

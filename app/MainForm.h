@@ -167,8 +167,6 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
   void WireEvents();
 
   // Behaviour (MainFormViews.cpp).
-  // Photo editing by key on the preview; false when it cannot act.
-  bool EditByKey(const TKeyAction& action);
   void PopupAt(QMenu& menu, QWidget& control);
   void ChooseFormat(bool jpg);
   void DrawFormatButtons();

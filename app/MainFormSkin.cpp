@@ -42,20 +42,18 @@ void Spread(QPainter& p, const QRectF& r, const QColor& color, qreal w) {
   p.setPen(Stroke(color, w));
   p.setBrush(Qt::NoBrush);
   const qreal cx = r.center().x();
-  QPainterPath left;
-  left.moveTo(cx, r.top() + r.height() * 0.1);
-  left.lineTo(r.left(), r.top());
-  left.lineTo(r.left(), r.bottom() - r.height() * 0.1);
-  left.lineTo(cx, r.bottom());
-  left.closeSubpath();
-  QPainterPath right;
-  right.moveTo(cx, r.top() + r.height() * 0.1);
-  right.lineTo(r.right(), r.top());
-  right.lineTo(r.right(), r.bottom() - r.height() * 0.1);
-  right.lineTo(cx, r.bottom());
-  right.closeSubpath();
-  p.drawPath(left);
-  p.drawPath(right);
+  // A page from the spine to its outer edge at x = `edge`.
+  const auto page = [&](qreal edge) {
+    QPainterPath path;
+    path.moveTo(cx, r.top() + r.height() * 0.1);
+    path.lineTo(edge, r.top());
+    path.lineTo(edge, r.bottom() - r.height() * 0.1);
+    path.lineTo(cx, r.bottom());
+    path.closeSubpath();
+    return path;
+  };
+  p.drawPath(page(r.left()));
+  p.drawPath(page(r.right()));
   p.setPen(Stroke(color, w * 0.7));
   p.drawRect(
       QRectF(r.left() + r.width() * 0.1, r.top() + r.height() * 0.25, r.width() * 0.28, r.height() * 0.32));
@@ -268,10 +266,7 @@ void PaintToolIcon(QPainter& p, int icon, const QRectF& box, const QColor& color
 void PaintTitleStrip(QPainter& p, const QRect& rect) {
   p.save();
   p.setRenderHint(QPainter::Antialiasing, true);
-  QLinearGradient bg(rect.topLeft(), rect.bottomLeft());
-  bg.setColorAt(0, QColor(0x22, 0x27, 0x2f));
-  bg.setColorAt(1, QColor(0x12, 0x15, 0x1a));
-  p.fillRect(rect, bg);
+  FillDown(p, rect, {{0, QColor(0x22, 0x27, 0x2f)}, {1, QColor(0x12, 0x15, 0x1a)}});
   p.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), QColor(0, 0, 0));
   // The mark: two album pages opening like a spread.
   p.translate(rect.left() + 10, rect.top() + 6);
@@ -301,23 +296,16 @@ void PaintTitleStrip(QPainter& p, const QRect& rect) {
 void PaintBanner(QPainter& p, const QRect& rect) {
   p.save();
   p.setRenderHint(QPainter::Antialiasing, true);
-  QLinearGradient bg(rect.topLeft(), rect.bottomLeft());
-  bg.setColorAt(0, QColor(0x2c, 0x32, 0x3c));
-  bg.setColorAt(0.55, QColor(0x1e, 0x23, 0x2a));
-  bg.setColorAt(1, QColor(0x14, 0x17, 0x1c));
-  p.fillRect(rect, bg);
+  FillDown(p, rect,
+           {{0, QColor(0x2c, 0x32, 0x3c)}, {0.55, QColor(0x1e, 0x23, 0x2a)}, {1, QColor(0x14, 0x17, 0x1c)}});
   // A soft light behind the wordmark.
   QRadialGradient glow(QPointF(rect.left() + 650, rect.top() + 40), 180);
   glow.setColorAt(0, QColor(0x1a, 0xec, 0xec, 38));
   glow.setColorAt(1, QColor(0x1a, 0xec, 0xec, 0));
   p.fillRect(rect, glow);
   p.fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), QColor(255, 255, 255, 20));
-  QLinearGradient sheen(rect.topLeft(), rect.topRight());
-  sheen.setColorAt(0, QColor(0x1a, 0xec, 0xec, 0));
-  sheen.setColorAt(0.3, QColor(0x1a, 0xec, 0xec, 140));
-  sheen.setColorAt(0.7, QColor(0xb3, 0x02, 0x0f, 140));
-  sheen.setColorAt(1, QColor(0xb3, 0x02, 0x0f, 0));
-  p.fillRect(QRect(rect.left(), rect.bottom() - 1, rect.width(), 2), sheen);
+  p.fillRect(QRect(rect.left(), rect.bottom() - 1, rect.width(), 2),
+             AccentSheen(rect.topLeft(), rect.topRight()));
   // Wordmark between the import buttons and the composition buttons.
   QFont word("DejaVu Sans");
   word.setPixelSize(30);
@@ -338,11 +326,8 @@ void PaintBanner(QPainter& p, const QRect& rect) {
 
 void PaintMidBar(QPainter& p, const QRect& rect) {
   p.save();
-  QLinearGradient bg(rect.topLeft(), rect.bottomLeft());
-  bg.setColorAt(0, QColor(0x2a, 0x30, 0x39));
-  bg.setColorAt(0.4, QColor(0x20, 0x25, 0x2c));
-  bg.setColorAt(1, QColor(0x16, 0x19, 0x1e));
-  p.fillRect(rect, bg);
+  FillDown(p, rect,
+           {{0, QColor(0x2a, 0x30, 0x39)}, {0.4, QColor(0x20, 0x25, 0x2c)}, {1, QColor(0x16, 0x19, 0x1e)}});
   p.fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), QColor(255, 255, 255, 22));
   // Grooves under the tool row and under the slot row.
   p.fillRect(QRect(rect.left() + 4, rect.top() + 44, rect.width() - 8, 1), QColor(0, 0, 0, 160));
@@ -360,10 +345,7 @@ void PaintMidBar(QPainter& p, const QRect& rect) {
 void PaintCompanyStrip(QPainter& p, const QRect& rect) {
   p.save();
   p.setRenderHint(QPainter::Antialiasing, true);
-  QLinearGradient bg(rect.topLeft(), rect.bottomLeft());
-  bg.setColorAt(0, QColor(0x1e, 0x23, 0x2a));
-  bg.setColorAt(1, QColor(0x0f, 0x11, 0x14));
-  p.fillRect(rect, bg);
+  FillDown(p, rect, {{0, QColor(0x1e, 0x23, 0x2a)}, {1, QColor(0x0f, 0x11, 0x14)}});
   p.fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), QColor(0x1a, 0xec, 0xec, 90));
   QFont font = ListFont(9);
   p.setFont(font);

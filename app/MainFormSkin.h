@@ -11,15 +11,9 @@
 #include <QWidget>
 #include <functional>
 
-namespace tessaro {
+#include "controls/Look.h"
 
-namespace skin {
-inline const QColor kPanel(0x1b, 0x1f, 0x25);
-inline const QColor kCyan(0x1a, 0xec, 0xec);
-inline const QColor kCrimson(0xb3, 0x02, 0x0f);
-inline const QColor kText(0xf2, 0xf4, 0xf7);
-inline const QColor kMuted(0x8d, 0x97, 0xa5);
-}  // namespace skin
+namespace tessaro {
 
 // Icons of the picture buttons.
 enum TToolIcon {

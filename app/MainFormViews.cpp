@@ -23,39 +23,7 @@ namespace {
 
 const char* kHintProperty = "tessaroHint";
 
-TKeyStroke ToStroke(const QKeyEvent& e) {
-  TKeyStroke k;
-  const Qt::KeyboardModifiers m = e.modifiers();
-  k.Ctrl = m.testFlag(Qt::ControlModifier);
-  k.Shift = m.testFlag(Qt::ShiftModifier);
-  k.Alt = m.testFlag(Qt::AltModifier);
-  k.Keypad = m.testFlag(Qt::KeypadModifier);
-  const int key = e.key();
-  // Shifted digits arrive as their symbols on a US layout.
-  static const QString kShiftedDigits = ")!@#$%^&*(";
-  if (key >= Qt::Key_F1 && key <= Qt::Key_F8) {
-    k.Code = kKeyF1 + (key - Qt::Key_F1);
-  } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-    k.Code = kKeyEnter;
-  } else if (key == Qt::Key_Plus || key == Qt::Key_Equal) {
-    k.Code = kKeyPlus;
-  } else if (key == Qt::Key_Minus) {
-    k.Code = kKeyMinus;
-  } else if (key == Qt::Key_Left) {
-    k.Code = kKeyLeft;
-  } else if (key == Qt::Key_Right) {
-    k.Code = kKeyRight;
-  } else if (key == Qt::Key_Up) {
-    k.Code = kKeyUp;
-  } else if (key == Qt::Key_Down) {
-    k.Code = kKeyDown;
-  } else if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
-    k.Code = key;
-  } else if (k.Shift && key < 0x80 && kShiftedDigits.contains(QChar(key))) {
-    k.Code = '0' + int(kShiftedDigits.indexOf(QChar(key)));
-  }
-  return k;
-}
+TKeyStroke ToStroke(const QKeyEvent& e) { return KeyStrokeOf(e.key(), e.modifiers()); }
 
 }  // namespace
 
@@ -202,94 +170,13 @@ TWindowState TMainForm::State() const {
 bool TMainForm::HandleKey(const TKeyStroke& stroke) {
   const TKeyAction action = MapKey(stroke);
   if (!CommandEnabled(action, State())) return false;
-  TMainController& c = *FController;
-  switch (action.Command) {
-    case TKeyCommand::None:
-      return false;
-    case TKeyCommand::Help:
-      OpenHelp();
-      break;
-    case TKeyCommand::ImportTemplates:
-      c.ImageButtonTempClick();
-      break;
-    case TKeyCommand::ImportPhotos:
-      c.ImageButtonPhotoClick();
-      break;
-    case TKeyCommand::BatchPreview:
-      c.ImageButtonBatchPreviewClick();
-      break;
-    case TKeyCommand::PreviewSingle:
-      c.ImageButtonPreviewSingleClick();
-      break;
-    case TKeyCommand::SingleResult:
-      c.ImageButtonSingleCreateResultClick();
-      break;
-    case TKeyCommand::BatchResult:
-      c.ImageButtonBatchCreateResultClick();
-      break;
-    case TKeyCommand::EditPhoto:
-      c.ImageButtonPhotoShopClick();
-      break;
-    case TKeyCommand::NewSet:
-      c.ButtonNewSetClick();
-      break;
-    case TKeyCommand::SaveSet:
-      c.ButtonSaveSetClick();
-      break;
-    case TKeyCommand::SaveSetAs:
-      c.ButtonSaveAsSetClick();
-      break;
-    case TKeyCommand::LoadSet:
-      c.ButtonLoadSetClick();
-      break;
-    case TKeyCommand::SelectAllSets:
-      c.ButtonSelectAllSetClick();
-      break;
-    case TKeyCommand::SelectSlot:
-      c.SelectSlot(action.Slot);
-      break;
-    default:  // photo editing on the preview
-      return EditByKey(action);
+  if (action.Command == TKeyCommand::Help) {
+    OpenHelp();
+    return true;
   }
-  return true;
-}
-
-bool TMainForm::EditByKey(const TKeyAction& action) {
-  TMainController& c = *FController;
-  switch (action.Command) {
-    case TKeyCommand::ZoomIn:
-    case TKeyCommand::ZoomOut:
-      FPreview->ZoomPress(action.Command == TKeyCommand::ZoomIn);
-      break;
-    case TKeyCommand::FlipH:
-    case TKeyCommand::FlipV:
-      c.FlipSlotPhoto(action.Command == TKeyCommand::FlipH);
-      break;
-    case TKeyCommand::RotateLeft90:
-      c.RotateSlotPhoto(90);
-      break;
-    case TKeyCommand::RotateRight90:
-      c.RotateSlotPhoto(-90);
-      break;
-    case TKeyCommand::RotateLeft1:
-      c.RotateSlotPhoto(1);
-      break;
-    case TKeyCommand::RotateRight1:
-      c.RotateSlotPhoto(-1);
-      break;
-    case TKeyCommand::ResetPhoto:
-      c.ResetSlotPhoto();
-      break;
-    case TKeyCommand::Nudge:
-      // Only while the handle frame is shown; otherwise the arrows are the
-      // focused control's.
-      if (!FPreview->Band()) return false;
-      c.NudgeSlotPhoto(action.Dx, action.Dy);
-      break;
-    default:
-      return false;
-  }
-  return true;
+  // The preview screen runs the other rows: the controller's commands and
+  // its own zoom and nudge.
+  return FPreview && FPreview->RunKey(action);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -16,6 +16,26 @@ void MakeOpaque(QImage& picture) {
   if (picture.format() != QImage::Format_RGB32) picture = picture.convertToFormat(QImage::Format_RGB32);
 }
 
+// Mixes `color` at `trans` of 255 into the picture, made opaque: into every
+// pixel, or with `checkerboard` into every other one (those with x + y even).
+// `source` gives the colour a pixel contributes before the mix.
+template <class Source>
+void MixColor(QImage& picture, const QColor& color, int trans, bool checkerboard, Source source) {
+  MakeOpaque(picture);
+  trans = std::clamp(trans, 0, 255);
+  const int keep = 255 - trans;
+  const int r = trans * color.red(), g = trans * color.green(), b = trans * color.blue();
+  const int step = checkerboard ? 2 : 1;
+  for (int y = 0; y < picture.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    for (int x = checkerboard ? (y & 1) : 0; x < picture.width(); x += step) {
+      const QRgb p = source(line[x]);
+      line[x] = qRgb(DivRound(keep * qRed(p) + r, 255), DivRound(keep * qGreen(p) + g, 255),
+                     DivRound(keep * qBlue(p) + b, 255));
+    }
+  }
+}
+
 }  // namespace
 
 void DrawPictureFrame(QImage& picture, const QColor& color) {
@@ -31,38 +51,18 @@ void DrawPictureFrame(QImage& picture, const QColor& color) {
 void ApplyCheckedLook(QImage& picture, const QColor& color, int trans) {
   if (picture.isNull()) return;
   DrawPictureFrame(picture, color);
-  MakeOpaque(picture);
-  trans = std::clamp(trans, 0, 255);
-  const int keep = 255 - trans;
-  const int r = trans * color.red(), g = trans * color.green(), b = trans * color.blue();
-  for (int y = 0; y < picture.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-    for (int x = y & 1; x < picture.width(); x += 2) {
-      QRgb p = line[x];
-      line[x] = qRgb(DivRound(keep * qRed(p) + r, 255), DivRound(keep * qGreen(p) + g, 255),
-                     DivRound(keep * qBlue(p) + b, 255));
-    }
-  }
+  MixColor(picture, color, trans, true, [](QRgb p) { return p; });
 }
 
 void ApplyDisabledLook(QImage& picture, const QColor& color, int trans) {
   if (picture.isNull()) return;
-  MakeOpaque(picture);
-  trans = std::clamp(trans, 0, 255);
-  const int keep = 255 - trans;
-  const int r = trans * color.red(), g = trans * color.green(), b = trans * color.blue();
-  for (int y = 0; y < picture.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-    for (int x = 0; x < picture.width(); ++x) {
-      QRgb p = line[x];
-      // 0.3 R + 0.59 G + 0.11 B in hundredths, rounded half to even.
-      int n = 30 * qRed(p) + 59 * qGreen(p) + 11 * qBlue(p);
-      int grey = n / 100, rest = n % 100;
-      if (rest > 50 || (rest == 50 && (grey & 1))) ++grey;
-      line[x] = qRgb(DivRound(r + keep * grey, 255), DivRound(g + keep * grey, 255),
-                     DivRound(b + keep * grey, 255));
-    }
-  }
+  MixColor(picture, color, trans, false, [](QRgb p) {
+    // 0.3 R + 0.59 G + 0.11 B in hundredths, rounded half to even.
+    int n = 30 * qRed(p) + 59 * qGreen(p) + 11 * qBlue(p);
+    int grey = n / 100, rest = n % 100;
+    if (rest > 50 || (rest == 50 && (grey & 1))) ++grey;
+    return qRgb(grey, grey, grey);
+  });
 }
 
 TImageButton::TImageButton(QWidget* parent) : QWidget(parent) {}
@@ -95,11 +95,15 @@ void TImageButton::ShowBase() {
   DrawText();
 }
 
+void TImageButton::ShowChecked() {
+  ApplyCheckedLook(FPicture, CheckedRectColor, TransValue);
+  update();
+}
+
 void TImageButton::Refresh() {
   if (!isEnabled()) return;
   if (FChecked) {
-    ApplyCheckedLook(FPicture, CheckedRectColor, TransValue);
-    update();
+    ShowChecked();
   } else if (!(FState2 ? FBmpState2Normal : FBmpNormal).isNull()) {
     ShowBase();
   }
@@ -125,10 +129,7 @@ void TImageButton::SetState2(bool value) {
   if (value == FState2) return;
   FState2 = value;
   if (!(FState2 ? FBmpState2Normal : FBmpNormal).isNull()) ShowBase();
-  if (FChecked) {
-    ApplyCheckedLook(FPicture, CheckedRectColor, TransValue);
-    update();
-  }
+  if (FChecked) ShowChecked();
 }
 
 void TImageButton::changeEvent(QEvent* event) {
@@ -153,10 +154,7 @@ void TImageButton::HoverEnter() {
 void TImageButton::HoverLeave() {
   if (!isEnabled()) return;
   ShowBase();
-  if (FChecked) {
-    ApplyCheckedLook(FPicture, CheckedRectColor, TransValue);
-    update();
-  }
+  if (FChecked) ShowChecked();
 }
 
 void TImageButton::enterEvent(QEnterEvent*) {

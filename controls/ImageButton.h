@@ -93,6 +93,7 @@ class TImageButton : public QWidget {
  private:
   void DrawText();
   void ShowBase();
+  void ShowChecked();  // the checked look over the picture shown now
   void Refresh();
   void SetPicture(const QImage& image);
 

@@ -11,11 +11,8 @@ namespace tessaro {
 void ConfigureMainList(TMyListBox& list, TMainListKind kind, int maxChars, int nameColumnLeft) {
   const bool setList = kind == TMainListKind::Sets;
   list.Font = TFontSpec{ListFont(9), Qt::white};
-  list.NormalFont = TFontSpec{ListFont(9), setList ? ColorFromBgr(0x00FF00) : QColor(Qt::white)};
-  list.HighLightFont = TFontSpec{ListFont(9), ColorFromBgr(setList ? 0x319CFF : 0xECEC1A)};
-  QFont underlined = ListFont(9);
-  underlined.setUnderline(true);
-  list.SelectedFont = TFontSpec{underlined, ColorFromBgr(setList ? 0x00FF00 : 0x0F02B3)};
+  SetLinkFonts(list, setList ? ColorFromBgr(0x00FF00) : QColor(Qt::white),
+               ColorFromBgr(setList ? 0x319CFF : 0xECEC1A), ColorFromBgr(setList ? 0x00FF00 : 0x0F02B3));
   list.TextMaxCharLen = maxChars;
   list.ImageColor = ColorFromBgr(0);
   list.ThumbBackground = ColorFromBgr(0);
@@ -46,6 +43,18 @@ void ConfigureMainList(TMyListBox& list, TMainListKind kind, int maxChars, int n
     list.ThumbHeight = 120;
     list.ImageWidth = 150;
   }
+  SetBlackGround(list);
+}
+
+void SetLinkFonts(TMyListBox& list, const QColor& normal, const QColor& highLight, const QColor& selected) {
+  list.NormalFont = TFontSpec{ListFont(9), normal};
+  list.HighLightFont = TFontSpec{ListFont(9), highLight};
+  QFont underlined = ListFont(9);
+  underlined.setUnderline(true);
+  list.SelectedFont = TFontSpec{underlined, selected};
+}
+
+void SetBlackGround(TMyListBox& list) {
   QPalette palette = list.palette();
   palette.setColor(QPalette::Window, Qt::black);
   list.setPalette(palette);

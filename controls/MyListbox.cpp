@@ -441,20 +441,20 @@ void TMyListBox::LabelLeave(TRowLabel* label) {
   if (ShowThumbPic && !row->Selected) SetFrame(*row, ImageColor);
 }
 
-void TMyListBox::LabelClick(TRowLabel* label) {
-  int k = ChildrenPerRow();
-  int rowIndex = label->Tag / k, col = label->Tag % k;
+void TMyListBox::SelectAndReport(QWidget* sender, int rowIndex, int col, const TTextClickEvent& event) {
   SetSelected(rowIndex, true);
   const TRowNode* row = Row(rowIndex);
-  if (OnTextClick && row) OnTextClick(label, rowIndex, col, row->P, row->ThumbFile);
+  if (event && row) event(sender, rowIndex, col, row->P, row->ThumbFile);
+}
+
+void TMyListBox::LabelClick(TRowLabel* label) {
+  const int k = ChildrenPerRow();
+  SelectAndReport(label, label->Tag / k, label->Tag % k, OnTextClick);
 }
 
 void TMyListBox::LabelDblClick(TRowLabel* label) {
-  int k = ChildrenPerRow();
-  int rowIndex = label->Tag / k, col = label->Tag % k;
-  SetSelected(rowIndex, true);
-  const TRowNode* row = Row(rowIndex);
-  if (OnTextDblClick && row) OnTextDblClick(label, rowIndex, col, row->P, row->ThumbFile);
+  const int k = ChildrenPerRow();
+  SelectAndReport(label, label->Tag / k, label->Tag % k, OnTextDblClick);
 }
 
 void TMyListBox::PictureEnter(TRowPicture* picture) {
@@ -487,10 +487,7 @@ void TMyListBox::PictureMouseDown(TRowPicture* picture, QPoint pos) {
 }
 
 void TMyListBox::PictureDblClick(TRowPicture* picture) {
-  int rowIndex = RowOfTag(picture->Tag);
-  SetSelected(rowIndex, true);
-  const TRowNode* row = Row(rowIndex);
-  if (OnTextDblClick && row) OnTextDblClick(picture, rowIndex, FColNum, row->P, row->ThumbFile);
+  SelectAndReport(picture, RowOfTag(picture->Tag), FColNum, OnTextDblClick);
 }
 
 bool TMyListBox::PictureDragOver(TRowPicture* picture, QPoint pos, TDragState state, QObject* source) {

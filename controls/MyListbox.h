@@ -213,6 +213,9 @@ class TMyListBox : public QScrollArea {
   void PaintPicture(const TRowPicture& picture, QPainter& painter) const;
   void MouseMoved(QWidget* sender, QMouseEvent* event);
 
+  // Selects the row, then reports a click on `sender` (column `col`) to
+  // `event` when the row is there.
+  void SelectAndReport(QWidget* sender, int rowIndex, int col, const TTextClickEvent& event);
   // Handlers of the children's mouse events.
   void LabelEnter(TRowLabel* label);
   void LabelLeave(TRowLabel* label);

@@ -37,12 +37,7 @@ QIcon PackageIcon() {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.translate(4, 4);
   painter.scale(0.62, 0.62);
-  QPainterPath right;
-  right.addPolygon(QPolygonF({QPointF(20, 4), QPointF(38, 0), QPointF(38, 36), QPointF(20, 40)}));
-  QPainterPath left;
-  left.addPolygon(QPolygonF({QPointF(20, 4), QPointF(2, 0), QPointF(2, 36), QPointF(20, 40)}));
-  painter.fillPath(right, QColor(0xC0, 0x20, 0x2C));
-  painter.fillPath(left, QColor(0x11, 0xA9, 0xAD));
+  DrawAlbumMark(painter);
   painter.fillRect(QRectF(6, 10, 10, 10), QColor(255, 255, 255, 215));
   painter.fillRect(QRectF(24, 11, 10, 19), QColor(255, 255, 255, 215));
   painter.setPen(QPen(QColor(0x0B, 0x0D, 0x10), 1.2));
@@ -133,10 +128,8 @@ TAddTempForm::TAddTempForm(QWidget* parent, TSizeNode& currentSize, TSizeList& s
   LabelPath = new QLabel(this);
   LabelPath->setGeometry(8, 457, 940, 16);
 
-  ButtonOK = new TSkinButton(QStringLiteral("导入模板(&L)"), this);
-  ButtonOK->setGeometry(408, 477, 105, 25);
-  ButtonCancel = new TSkinButton(QStringLiteral("取消(&C)"), this);
-  ButtonCancel->setGeometry(534, 477, 75, 25);
+  ButtonOK = MakeButton(this, QStringLiteral("导入模板(&L)"), 408, 477, 105, 25);
+  ButtonCancel = MakeButton(this, QStringLiteral("取消(&C)"), 534, 477, 75, 25);
   ButtonOK->setDefault(true);
   connect(ButtonOK, &QAbstractButton::clicked, this, &TAddTempForm::ButtonOKClick);
   connect(ButtonCancel, &QAbstractButton::clicked, this, [this] {

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
+#include "controls/MainLists.h"
 #include "controls/MyListbox.h"
 #include "dialogs/DialogLook.h"
 
@@ -29,11 +30,7 @@ QComboBox* MakeUnitBox(QWidget* parent, int x, int y) {
 }
 
 void ConfigureList(TMyListBox& list) {
-  list.NormalFont = TFontSpec{ListFont(9), ColorFromBgr(0x00FF00)};
-  list.HighLightFont = TFontSpec{ListFont(9), ColorFromBgr(0x00FFFF)};
-  QFont underlined = ListFont(9);
-  underlined.setUnderline(true);
-  list.SelectedFont = TFontSpec{underlined, ColorFromBgr(0x00FF00)};
+  SetLinkFonts(list, ColorFromBgr(0x00FF00), ColorFromBgr(0x00FFFF), ColorFromBgr(0x00FF00));
   list.TextMaxCharLen = 15;
   list.SetColNum(2);
   list.SetColClickable(0, true);
@@ -45,13 +42,7 @@ void ConfigureList(TMyListBox& list) {
   list.ShowThumbPic = false;
   list.TextBorder = 2;
   list.FocusOnMouseMove = false;
-  QPalette palette = list.palette();
-  palette.setColor(QPalette::Window, Qt::black);
-  list.setPalette(palette);
-  list.setAutoFillBackground(true);
-  list.widget()->setAutoFillBackground(true);
-  list.widget()->setPalette(palette);
-  list.setFrameShape(QFrame::NoFrame);
+  SetBlackGround(list);
 }
 
 }  // namespace
@@ -97,12 +88,9 @@ TCustomSizeForm::TCustomSizeForm(QWidget* parent, TSizeList& sizeList)
   EditHeight->setGeometry(324, 178, 142, 21);
   ComboBoxHeightUnit = MakeUnitBox(this, 472, 178);
 
-  ButtonInfo = new TSkinButton(QStringLiteral("尺寸提示"), this);
-  ButtonInfo->setGeometry(264, 224, 80, 27);
-  SuiButtonOK = new TSkinButton(QStringLiteral("添加(&A)"), this);
-  SuiButtonOK->setGeometry(366, 224, 80, 27);
-  SuiButtonClose = new TSkinButton(QStringLiteral("退出(&X)"), this);
-  SuiButtonClose->setGeometry(472, 224, 80, 27);
+  ButtonInfo = MakeButton(this, QStringLiteral("尺寸提示"), 264, 224);
+  SuiButtonOK = MakeButton(this, QStringLiteral("添加(&A)"), 366, 224);
+  SuiButtonClose = MakeButton(this, QStringLiteral("退出(&X)"), 472, 224);
   SuiButtonOK->setDefault(true);
 
   ShowInfo = [this](const std::string& text) { ShowInfoBox(this, text); };

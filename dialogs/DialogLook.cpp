@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "controls/Look.h"
 #include "controls/Skin.h"
 #include "model/Views.h"
 
@@ -15,8 +16,6 @@ namespace {
 
 const QColor kClientBackground(0xF0, 0xF0, 0xF0);
 const QColor kAccent(0x11, 0xA9, 0xAD);
-const QColor kAccentLight(0x1A, 0xEC, 0xEC);
-const QColor kFrame(0x9A, 0xA3, 0xAD);
 
 QFont DialogFont() {
   QFont font;
@@ -48,11 +47,11 @@ void TSkinButton::paintEvent(QPaintEvent*) {
   QFont font = DialogFont();
   font.setBold(true);
   painter.setFont(font);
-  painter.setPen(isEnabled() ? QColor(Qt::white) : QColor(0x8D, 0x97, 0xA5));
+  painter.setPen(isEnabled() ? QColor(Qt::white) : skin::kMuted);
   const QRect textRect = rect().translated(isDown() ? 1 : 0, isDown() ? 1 : 0);
   painter.drawText(textRect, Qt::AlignCenter | Qt::TextShowMnemonic, text());
   if (hasFocus()) {
-    QPen pen(kAccentLight, 1, Qt::DotLine);
+    QPen pen(skin::kCyan, 1, Qt::DotLine);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(3, 3, -4, -4));
@@ -82,29 +81,27 @@ void TCaptionStrip::paintEvent(QPaintEvent*) {
   bg.setColorAt(0.55, QColor(0x1E, 0x23, 0x2A));
   bg.setColorAt(1, QColor(0x16, 0x19, 0x1E));
   painter.fillRect(rect(), bg);
-  QLinearGradient sheen(0, 0, w, 0);
-  sheen.setColorAt(0, QColor(0x1A, 0xEC, 0xEC, 0));
-  sheen.setColorAt(0.3, QColor(0x1A, 0xEC, 0xEC, 140));
-  sheen.setColorAt(0.7, QColor(0xB3, 0x02, 0x0F, 140));
-  sheen.setColorAt(1, QColor(0xB3, 0x02, 0x0F, 0));
-  painter.fillRect(QRect(0, h - 2, w, 2), sheen);
-  // The album mark: two pages opening like a spread.
+  painter.fillRect(QRect(0, h - 2, w, 2), AccentSheen(QPointF(0, 0), QPointF(w, 0)));
   painter.save();
   painter.translate(10, 6);
   painter.scale(0.47, 0.47);
+  DrawAlbumMark(painter);
+  painter.restore();
+  QFont font = DialogFont();
+  font.setBold(true);
+  font.setPixelSize(13);
+  painter.setFont(font);
+  painter.setPen(skin::kText);
+  painter.drawText(QRect(36, 0, w - 40, h - 2), Qt::AlignVCenter | Qt::AlignLeft, FCaption);
+}
+
+void DrawAlbumMark(QPainter& painter) {
   QPainterPath right;
   right.addPolygon(QPolygonF({QPointF(20, 4), QPointF(38, 0), QPointF(38, 36), QPointF(20, 40)}));
   QPainterPath left;
   left.addPolygon(QPolygonF({QPointF(20, 4), QPointF(2, 0), QPointF(2, 36), QPointF(20, 40)}));
   painter.fillPath(right, QColor(0xC0, 0x20, 0x2C));
   painter.fillPath(left, kAccent);
-  painter.restore();
-  QFont font = DialogFont();
-  font.setBold(true);
-  font.setPixelSize(13);
-  painter.setFont(font);
-  painter.setPen(QColor(0xF2, 0xF4, 0xF7));
-  painter.drawText(QRect(36, 0, w - 40, h - 2), Qt::AlignVCenter | Qt::AlignLeft, FCaption);
 }
 
 void ApplyDialogLook(QDialog& dialog, const QString& caption, int clientWidth, int clientHeight) {
@@ -142,6 +139,12 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y) {
   label->move(x, y);
   label->adjustSize();
   return label;
+}
+
+TSkinButton* MakeButton(QWidget* parent, const QString& text, int x, int y, int w, int h) {
+  auto* button = new TSkinButton(text, parent);
+  button->setGeometry(x, y, w, h);
+  return button;
 }
 
 void ShowInfoBox(QWidget* owner, const std::string& text) {

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <functional>
 #include <string>
@@ -48,6 +49,10 @@ class TCaptionStrip : public QWidget {
   QString FCaption;
 };
 
+// The album mark: two pages opening like a spread, drawn into a 40 x 40 box
+// at the painter's origin (scale the painter for other sizes).
+void DrawAlbumMark(QPainter& painter);
+
 // Gives a dialog the product's look: fixed client size, window caption,
 // background, fonts and palette, and the caption strip.
 void ApplyDialogLook(QDialog& dialog, const QString& caption, int clientWidth, int clientHeight);
@@ -57,6 +62,8 @@ void ApplyDialogLook(QDialog& dialog, const QString& caption, int clientWidth, i
 QGroupBox* MakeGroup(QWidget* parent, const QString& title, int x, int y, int w, int h);
 // A label at (x, y) sized to its text.
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y);
+// A skin button at (x, y), by default of the skin's button size.
+TSkinButton* MakeButton(QWidget* parent, const QString& text, int x, int y, int w = 80, int h = 27);
 
 // The information box of the dialogs: the text, caption "提示信息", the
 // information icon and OK. Modal over `owner`.

@@ -27,6 +27,24 @@ QLineEdit* MakeEdit(QWidget* parent, int x, int y, int w) {
   return edit;
 }
 
+// The dialog's text fields: where each stands in the fields record, its edit,
+// and how a failed check names it.
+struct TTextField {
+  std::string TSetFormFields::*Text;
+  QLineEdit* TSetForm::*Edit;
+  TSetField Field;
+};
+constexpr TTextField kTextFields[] = {
+    {&TSetFormFields::TempPath, &TSetForm::EditTempPath, TSetField::TempPath},
+    {&TSetFormFields::Resolution, &TSetForm::EditResolution, TSetField::Resolution},
+    {&TSetFormFields::WatermarkFile, &TSetForm::EditWatermarkFile, TSetField::WatermarkFile},
+    {&TSetFormFields::MarginH, &TSetForm::EditMarginH, TSetField::MarginH},
+    {&TSetFormFields::MarginV, &TSetForm::EditMarginV, TSetField::MarginV},
+    {&TSetFormFields::Trans, &TSetForm::EditTrans, TSetField::Trans},
+    {&TSetFormFields::Scale, &TSetForm::EditScale, TSetField::Scale},
+    {&TSetFormFields::ImageEditor, &TSetForm::EditImageEditor, TSetField::ImageEditor},
+};
+
 }  // namespace
 
 TSetForm::TSetForm(QWidget* parent, TAppSettings& settings) : QDialog(parent), FSettings(settings) {
@@ -35,8 +53,7 @@ TSetForm::TSetForm(QWidget* parent, TAppSettings& settings) : QDialog(parent), F
 
   QGroupBox* tempGroup = MakeGroup(this, QStringLiteral("模板位置"), 16, 40, 369, 73);
   EditTempPath = MakeEdit(tempGroup, 16, 32, 253);
-  ButtonBrowseTempPath = new TSkinButton(QStringLiteral("浏览..."), tempGroup);
-  ButtonBrowseTempPath->setGeometry(275, 29, 80, 27);
+  ButtonBrowseTempPath = MakeButton(tempGroup, QStringLiteral("浏览..."), 275, 29);
 
   QGroupBox* resGroup = MakeGroup(this, QStringLiteral("输出分辨率"), 16, 128, 369, 73);
   RadioButtonAutoResolution = new QRadioButton(QStringLiteral("自动分辨率"), resGroup);
@@ -51,8 +68,7 @@ TSetForm::TSetForm(QWidget* parent, TAppSettings& settings) : QDialog(parent), F
   QGroupBox* markGroup = MakeGroup(this, QString(), 16, 230, 369, 115);
   CheckBoxWatermark->raise();
   EditWatermarkFile = MakeEdit(markGroup, 16, 20, 253);
-  ButtonBrowseWatermark = new TSkinButton(QStringLiteral("浏览..."), markGroup);
-  ButtonBrowseWatermark->setGeometry(275, 17, 80, 27);
+  ButtonBrowseWatermark = MakeButton(markGroup, QStringLiteral("浏览..."), 275, 17);
   const int columns[3] = {16, 31, 46};
   const int rows[3] = {46, 62, 77};
   static const char* const kPositionTips[kPositionCount] = {"左上", "上中", "右上", "左中", "居中",
@@ -65,29 +81,27 @@ TSetForm::TSetForm(QWidget* parent, TAppSettings& settings) : QDialog(parent), F
     PositionButtons[code] = button;
     connect(button, &QRadioButton::clicked, this, [this, code] { PositionClick(code); });
   }
-  MakeLabel(markGroup, QStringLiteral("水平边距："), 80, 50);
-  EditMarginH = MakeEdit(markGroup, 142, 47, 45);
-  MakeLabel(markGroup, QStringLiteral("象素"), 191, 50);
-  MakeLabel(markGroup, QStringLiteral("垂直边距："), 80, 80);
-  EditMarginV = MakeEdit(markGroup, 142, 77, 45);
-  MakeLabel(markGroup, QStringLiteral("象素"), 191, 80);
-  MakeLabel(markGroup, QStringLiteral("透明度："), 236, 50);
-  EditTrans = MakeEdit(markGroup, 290, 47, 45);
-  MakeLabel(markGroup, QStringLiteral("%"), 339, 50);
-  MakeLabel(markGroup, QStringLiteral("缩    放："), 236, 80);
-  EditScale = MakeEdit(markGroup, 290, 77, 45);
-  MakeLabel(markGroup, QStringLiteral("%"), 339, 80);
+  // A number: its caption at (captionX, y), the edit at editX and its unit
+  // after the edit.
+  const auto numberField = [markGroup](const QString& caption, int captionX, int editX, int y,
+                                       const QString& unit) {
+    MakeLabel(markGroup, caption, captionX, y);
+    QLineEdit* edit = MakeEdit(markGroup, editX, y - 3, 45);
+    MakeLabel(markGroup, unit, editX + 49, y);
+    return edit;
+  };
+  EditMarginH = numberField(QStringLiteral("水平边距："), 80, 142, 50, QStringLiteral("象素"));
+  EditMarginV = numberField(QStringLiteral("垂直边距："), 80, 142, 80, QStringLiteral("象素"));
+  EditTrans = numberField(QStringLiteral("透明度："), 236, 290, 50, QStringLiteral("%"));
+  EditScale = numberField(QStringLiteral("缩    放："), 236, 290, 80, QStringLiteral("%"));
 
   QGroupBox* editorGroup = MakeGroup(this, QStringLiteral("图片编辑程序（空为系统默认）"), 16, 356, 369, 66);
   EditImageEditor = MakeEdit(editorGroup, 16, 29, 253);
   EditImageEditor->setPlaceholderText(QStringLiteral("例如 gimp"));
-  ButtonBrowseEditor = new TSkinButton(QStringLiteral("浏览..."), editorGroup);
-  ButtonBrowseEditor->setGeometry(275, 26, 80, 27);
+  ButtonBrowseEditor = MakeButton(editorGroup, QStringLiteral("浏览..."), 275, 26);
 
-  ButtonOK = new TSkinButton(QStringLiteral("确定"), this);
-  ButtonOK->setGeometry(195, 436, 80, 27);
-  ButtonCancel = new TSkinButton(QStringLiteral("取消"), this);
-  ButtonCancel->setGeometry(305, 436, 80, 27);
+  ButtonOK = MakeButton(this, QStringLiteral("确定"), 195, 436);
+  ButtonCancel = MakeButton(this, QStringLiteral("取消"), 305, 436);
 
   ShowInfo = [this](const std::string& text) { ShowInfoBox(this, text); };
   ChooseFolder = [this](const std::string& start) {
@@ -125,60 +139,28 @@ void TSetForm::showEvent(QShowEvent* event) {
 void TSetForm::FormShow() {
   DropMissingSettingsPaths(FSettings);
   const TSetFormFields f = SettingsToFields(FSettings);
-  EditTempPath->setText(Q(f.TempPath));
+  for (const TTextField& t : kTextFields) (this->*t.Edit)->setText(Q(f.*t.Text));
   if (f.FixResolution)
     RadioButtonFixResolutionClick();
   else
     RadioButtonAutoResolutionClick();
-  EditResolution->setText(Q(f.Resolution));
   CheckBoxWatermark->setChecked(f.Watermark);
   for (int code = 0; code < kPositionCount; ++code) PositionButtons[code]->setChecked(f.Positions[code]);
   ApplyWatermarkEnabling();
-  EditWatermarkFile->setText(Q(f.WatermarkFile));
-  EditMarginH->setText(Q(f.MarginH));
-  EditMarginV->setText(Q(f.MarginV));
-  EditTrans->setText(Q(f.Trans));
-  EditScale->setText(Q(f.Scale));
-  EditImageEditor->setText(Q(f.ImageEditor));
 }
 
 TSetFormFields TSetForm::Fields() const {
   TSetFormFields f;
-  f.TempPath = S(EditTempPath->text());
+  for (const TTextField& t : kTextFields) f.*t.Text = S((this->*t.Edit)->text());
   f.FixResolution = RadioButtonFixResolution->isChecked();
-  f.Resolution = S(EditResolution->text());
   f.Watermark = CheckBoxWatermark->isChecked();
-  f.WatermarkFile = S(EditWatermarkFile->text());
   for (int code = 0; code < kPositionCount; ++code) f.Positions[code] = PositionButtons[code]->isChecked();
-  f.MarginH = S(EditMarginH->text());
-  f.MarginV = S(EditMarginV->text());
-  f.Trans = S(EditTrans->text());
-  f.Scale = S(EditScale->text());
-  f.ImageEditor = S(EditImageEditor->text());
   return f;
 }
 
 QWidget* TSetForm::FieldWidget(TSetField field) const {
-  switch (field) {
-    case TSetField::TempPath:
-      return EditTempPath;
-    case TSetField::Resolution:
-      return EditResolution;
-    case TSetField::WatermarkFile:
-      return EditWatermarkFile;
-    case TSetField::MarginH:
-      return EditMarginH;
-    case TSetField::MarginV:
-      return EditMarginV;
-    case TSetField::Trans:
-      return EditTrans;
-    case TSetField::Scale:
-      return EditScale;
-    case TSetField::ImageEditor:
-      return EditImageEditor;
-    case TSetField::None:
-      break;
-  }
+  for (const TTextField& t : kTextFields)
+    if (t.Field == field) return this->*t.Edit;
   return nullptr;
 }
 

@@ -14,13 +14,11 @@ namespace tessaro {
 
 namespace {
 
-// The skin's colours: dark faces, the cyan highlight and the red accent.
+// The window's faces and the bar's track (the rest of the palette is the
+// skin's).
 const QColor kFace(0x22, 0x27, 0x2e);
 const QColor kFaceLight(0x2e, 0x34, 0x3d);
-const QColor kEdge(0x0e, 0x9f, 0xa3);
 const QColor kTrack(0x12, 0x15, 0x1a);
-const QColor kCyan(0x1a, 0xec, 0xec);
-const QColor kRed(0xb3, 0x02, 0x0f);
 
 }  // namespace
 
@@ -52,9 +50,9 @@ void TStepBar::paintEvent(QPaintEvent*) {
     QRectF filled = inner;
     filled.setWidth(inner.width() * share);
     QLinearGradient across(inner.topLeft(), inner.topRight());
-    across.setColorAt(0, kCyan.darker(130));
-    across.setColorAt(0.6, kCyan);
-    across.setColorAt(1, kRed);
+    across.setColorAt(0, skin::kCyan.darker(130));
+    across.setColorAt(0.6, skin::kCyan);
+    across.setColorAt(1, skin::kCrimson);
     painter.setPen(Qt::NoPen);
     painter.setBrush(across);
     painter.drawRoundedRect(filled, 2, 2);
@@ -130,7 +128,7 @@ void TProcessForm::paintEvent(QPaintEvent*) {
   down.setColorAt(0, kFaceLight);
   down.setColorAt(1, kFace);
   painter.fillRect(rect(), down);
-  painter.setPen(kEdge);
+  painter.setPen(skin::kEdge);
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
   painter.setPen(QColor(255, 255, 255, 20));
   painter.drawLine(1, 1, width() - 2, 1);

@@ -8,6 +8,7 @@
 #include <QShowEvent>
 
 #include "controls/Look.h"
+#include "controls/MainLists.h"
 #include "controls/Skin.h"
 #include "controls/Thumbnails.h"
 #include "model/StatLayout.h"
@@ -19,15 +20,12 @@ namespace {
 const char* const kCaption = "本套系照片统计";
 // The window is drawn at 220 of 255 opacity where the window system blends.
 constexpr double kOpacity = 220.0 / 255.0;
-// The skin's faces and edges.
-const QColor kFace(0x1b, 0x1f, 0x25);
+// The title bar's gradient, the bevel's shade and the large view's dark grey
+// (the rest of the palette is the skin's).
 const QColor kTitleTop(0x2c, 0x32, 0x3c);
 const QColor kTitleBottom(0x1e, 0x23, 0x2a);
-const QColor kEdge(0x0e, 0x9f, 0xa3);
 const QColor kShade(0x0b, 0x0d, 0x10);
-const QColor kScreenGround(0x3a, 0x3d, 0x42);  // the large view's dark grey
-const QColor kCyan(0x1a, 0xec, 0xec);
-const QColor kRed(0xb3, 0x02, 0x0f);
+const QColor kScreenGround(0x3a, 0x3d, 0x42);
 // The number layer's font: 16 points bold at the layout's 96 pixels per inch.
 constexpr int kNumberPixelSize = 21;
 // Photos are decoded at twice the view's size and then scaled down smoothly,
@@ -112,7 +110,9 @@ void TStatOpenButton::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), kTitleBottom);
   else
     painter.drawImage(rect(), picture);
-  if (FHover) painter.fillRect(rect(), QColor(kCyan.red(), kCyan.green(), kCyan.blue(), FPressed ? 70 : 40));
+  if (FHover)
+    painter.fillRect(rect(),
+                     QColor(skin::kCyan.red(), skin::kCyan.green(), skin::kCyan.blue(), FPressed ? 70 : 40));
 }
 
 void TStatOpenButton::enterEvent(QEnterEvent*) {
@@ -177,16 +177,12 @@ TStatForm::~TStatForm() = default;
 void TStatForm::ConfigureList() {
   TMyListBox& list = *FList;
   list.Font = TFontSpec{ListFont(9), Qt::white};
-  list.NormalFont = TFontSpec{ListFont(9), QColor(0x00, 0xFF, 0x00)};
-  list.HighLightFont = TFontSpec{ListFont(9), QColor(0xFF, 0x9C, 0x31)};
-  QFont underlined = ListFont(9);
-  underlined.setUnderline(true);
-  list.SelectedFont = TFontSpec{underlined, QColor(0x00, 0xFF, 0x00)};
+  SetLinkFonts(list, QColor(0x00, 0xFF, 0x00), QColor(0xFF, 0x9C, 0x31), QColor(0x00, 0xFF, 0x00));
   list.TextMaxCharLen = 18;
   list.ImageColor = Qt::black;
   list.ThumbBackground = Qt::black;
-  list.SelectedColor = QColor(0xB3, 0x02, 0x0F);
-  list.HighLightColor = QColor(0x1A, 0xEC, 0xEC);
+  list.SelectedColor = skin::kCrimson;
+  list.HighLightColor = skin::kCyan;
   list.SetColNum(5);
   const int lefts[] = {5, 23, 143, 161, 196};
   for (int col = 0; col < 5; ++col) list.SetColLeft(col, lefts[col]);
@@ -279,17 +275,14 @@ void TStatForm::resizeEvent(QResizeEvent*) {
 
 void TStatForm::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), kFace);
+  painter.fillRect(rect(), skin::kPanel);
 
   // Title bar: the banner's gradient, the caption and the two-colour rule.
   const QRect title(0, 0, width(), kTitleHeight);
-  QLinearGradient down(title.topLeft(), title.bottomLeft());
-  down.setColorAt(0, kTitleTop);
-  down.setColorAt(1, kTitleBottom);
-  painter.fillRect(title, down);
+  FillDown(painter, title, {{0, kTitleTop}, {1, kTitleBottom}});
   QLinearGradient rule(0, 0, width(), 0);
-  rule.setColorAt(0, kCyan);
-  rule.setColorAt(1, kRed);
+  rule.setColorAt(0, skin::kCyan);
+  rule.setColorAt(1, skin::kCrimson);
   painter.fillRect(QRect(0, kTitleHeight - 1, width(), 1), rule);
   QFont font = ListFont(9);
   font.setBold(true);
@@ -308,7 +301,7 @@ void TStatForm::paintEvent(QPaintEvent*) {
   painter.drawLine(bevel.topRight(), bevel.bottomRight());
 
   // The outer frame.
-  painter.setPen(kEdge);
+  painter.setPen(skin::kEdge);
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 

@@ -121,8 +121,9 @@ TKeyAction MapKey(const TKeyStroke& k) {
   // Rows in table order; the first match acts.
   if (k.Code == kKeyEnter)
     return Act(ExactlyShift(k) ? TKeyCommand::BatchPreview : TKeyCommand::PreviewSingle);
-  // The keypad's plus, minus and digits are not shortcuts.
-  if (k.Keypad) return {};
+  // The keypad's plus, minus and digits are not shortcuts; its other keys
+  // (the arrows without Num Lock) are.
+  if (k.Keypad && (k.Code == kKeyPlus || k.Code == kKeyMinus || (k.Code >= '0' && k.Code <= '9'))) return {};
   switch (k.Code) {
     case kKeyF1:
       return Act(TKeyCommand::Help);

@@ -109,7 +109,7 @@ struct TKeyStroke {
   bool Ctrl = false;
   bool Shift = false;
   bool Alt = false;
-  bool Keypad = false;  // the numeric keypad's keys are not shortcuts (except Enter)
+  bool Keypad = false;  // the numeric keypad's plus, minus and digits are not shortcuts
 };
 
 // What a shortcut does; each command has the button whose enabled state

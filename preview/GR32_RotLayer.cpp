@@ -5,6 +5,7 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 
 #include "model/SlotEdit.h"
@@ -23,6 +24,20 @@ QPointF RotatePoint(QPointF p, QPointF centre, double degrees) {
 }
 
 int RoundInt(double v) { return static_cast<int>(std::lround(v)); }
+
+// Moves one edge of the span [low, high] to `to`, then back so that the span
+// is at least `min` and, with `hasMax`, at most `max` wide.
+void MoveLowEdge(double& low, double high, double to, double min, double max, bool hasMax) {
+  low = to;
+  if (high - low < min) low = high - min;
+  if (hasMax && high - low > max) low = high - max;
+}
+
+void MoveHighEdge(double low, double& high, double to, double min, double max, bool hasMax) {
+  high = to;
+  if (high - low < min) high = low + min;
+  if (hasMax && high - low > max) high = low + max;
+}
 
 }  // namespace
 
@@ -119,13 +134,14 @@ void TPositionedLayer::SetScaled(bool scaled) {
   Changed();
 }
 
-TFloatRect TPositionedLayer::GetAdjustedLocation() const {
-  if (!FScaled || !FOwner || !FOwner->Owner()) return FLocation;
+TFloatRect TPositionedLayer::GetAdjustedLocation() const { return Adjusted(FLocation); }
+
+TFloatRect TPositionedLayer::Adjusted(const TFloatRect& r) const {
+  if (!FScaled || !FOwner || !FOwner->Owner()) return r;
   const TImage32* img = FOwner->Owner();
   const double s = img->ViewportScale;
   const QPointF d = img->ViewportShift;
-  return {FLocation.Left * s + d.x(), FLocation.Top * s + d.y(), FLocation.Right * s + d.x(),
-          FLocation.Bottom * s + d.y()};
+  return {r.Left * s + d.x(), r.Top * s + d.y(), r.Right * s + d.x(), r.Bottom * s + d.y()};
 }
 
 // ---- TBitmapLayer ----
@@ -187,16 +203,19 @@ void TRotLayer::SetScaled(bool scaled) {
   Changed();
 }
 
+void TRotLayer::FollowViewport() {
+  if (!FScaled || !FOwner || !FOwner->Owner()) return;
+  const TImage32* img = FOwner->Owner();
+  Transformation.Scale(img->ViewportScale, img->ViewportScale);
+  Transformation.Translate(img->ViewportShift.x(), img->ViewportShift.y());
+}
+
 void TRotLayer::AdjustTransformation() {
   Transformation.Clear();
   Transformation.Translate(-Pivot.x(), -Pivot.y());
   Transformation.Rotate(0, 0, FAngle);
   Transformation.Translate(Position.x(), Position.y());
-  if (FScaled && FOwner && FOwner->Owner()) {
-    const TImage32* img = FOwner->Owner();
-    Transformation.Scale(img->ViewportScale, img->ViewportScale);
-    Transformation.Translate(img->ViewportShift.x(), img->ViewportShift.y());
-  }
+  FollowViewport();
 }
 
 // ---- TMyRotLayer ----
@@ -224,11 +243,7 @@ void TMyRotLayer::AdjustTransformation() {
   Transformation.Translate(-Pivot.x() * sx, -Pivot.y() * sy);
   Transformation.Rotate(0, 0, FAngle);
   Transformation.Translate(DestRect.Left + sx * Pivot.x(), DestRect.Top + sy * Pivot.y());
-  if (FScaled && FOwner && FOwner->Owner()) {
-    const TImage32* img = FOwner->Owner();
-    Transformation.Scale(img->ViewportScale, img->ViewportScale);
-    Transformation.Translate(img->ViewportShift.x(), img->ViewportShift.y());
-  }
+  FollowViewport();
 }
 
 // ---- TRotRubberbandLayer ----
@@ -296,55 +311,19 @@ TBandDragState TRotRubberbandLayer::GetDragState(double x, double y) const {
 }
 
 Qt::CursorShape TRotRubberbandLayer::ResizeCursor(TBandDragState state) const {
-  double base;
-  switch (state) {
-    case TBandDragState::Left:
-      base = 180;
-      break;
-    case TBandDragState::Top:
-      base = 90;
-      break;
-    case TBandDragState::Right:
-      base = 0;
-      break;
-    case TBandDragState::Bottom:
-      base = 270;
-      break;
-    case TBandDragState::TopLeft:
-      base = 135;
-      break;
-    case TBandDragState::TopRight:
-      base = 45;
-      break;
-    case TBandDragState::BottomLeft:
-      base = 225;
-      break;
-    case TBandDragState::BottomRight:
-      base = 315;
-      break;
-    default:
-      return Qt::ArrowCursor;
-  }
-  const int index = ((static_cast<int>(std::lround((base + FAngle) / 22.5)) % 16) + 16) % 16;
-  switch (index) {
-    case 0:
-    case 7:
-    case 8:
-    case 15:
-      return Qt::SizeHorCursor;
-    case 1:
-    case 2:
-    case 9:
-    case 10:
-      return Qt::SizeBDiagCursor;
-    case 3:
-    case 4:
-    case 11:
-    case 12:
-      return Qt::SizeVerCursor;
-    default:
-      return Qt::SizeFDiagCursor;
-  }
+  // Each resize handle's direction from the centre, in degrees anticlockwise
+  // from the right (Left, Top, Right, Bottom, TopLeft, TopRight, BottomLeft,
+  // BottomRight); turned with the frame, it picks one of sixteen sectors.
+  static constexpr double kHandleAngle[] = {180, 90, 0, 270, 135, 45, 225, 315};
+  static constexpr Qt::CursorShape kSectorCursor[] = {
+      Qt::SizeHorCursor, Qt::SizeBDiagCursor, Qt::SizeBDiagCursor, Qt::SizeVerCursor,
+      Qt::SizeVerCursor, Qt::SizeFDiagCursor, Qt::SizeFDiagCursor, Qt::SizeHorCursor,
+      Qt::SizeHorCursor, Qt::SizeBDiagCursor, Qt::SizeBDiagCursor, Qt::SizeVerCursor,
+      Qt::SizeVerCursor, Qt::SizeFDiagCursor, Qt::SizeFDiagCursor, Qt::SizeHorCursor};
+  const int handle = static_cast<int>(state) - static_cast<int>(TBandDragState::Left);
+  if (handle < 0 || handle >= static_cast<int>(std::size(kHandleAngle))) return Qt::ArrowCursor;
+  const int index = ((static_cast<int>(std::lround((kHandleAngle[handle] + FAngle) / 22.5)) % 16) + 16) % 16;
+  return kSectorCursor[index];
 }
 
 bool TRotRubberbandLayer::HitTest(double x, double y) { return GetDragState(x, y) != TBandDragState::None; }
@@ -398,15 +377,7 @@ void TRotRubberbandLayer::MouseMove(Qt::KeyboardModifiers shift, double x, doubl
     if (OnBandMouseMove) OnBandMouseMove(state, shift, x, y);
     return;
   }
-  const TFloatRect oldAdjusted = [this] {
-    TFloatRect r = FOldLocation;
-    if (FScaled && FOwner && FOwner->Owner()) {
-      const double s = FOwner->Owner()->ViewportScale;
-      const QPointF d = FOwner->Owner()->ViewportShift;
-      r = {r.Left * s + d.x(), r.Top * s + d.y(), r.Right * s + d.x(), r.Bottom * s + d.y()};
-    }
-    return r;
-  }();
+  const TFloatRect oldAdjusted = Adjusted(FOldLocation);
   const QPointF oldCentre((oldAdjusted.Left + oldAdjusted.Right) / 2,
                           (oldAdjusted.Top + oldAdjusted.Bottom) / 2);
   QPointF p;
@@ -451,24 +422,17 @@ void TRotRubberbandLayer::MouseMove(Qt::KeyboardModifiers shift, double x, doubl
     n.Right = n.Left + w0;
     n.Bottom = n.Top + h0;
   } else {
-    if (st == 4 || st == 8 || st == 10) {
-      n.Left = d.x();
-      if (n.Right - n.Left < MinWidth) n.Left = n.Right - MinWidth;
-      if (maxW && n.Right - n.Left > MaxWidth) n.Left = n.Right - MaxWidth;
-    } else if (st == 6 || st == 9 || st == 11) {
-      n.Right = d.x();
-      if (n.Right - n.Left < MinWidth) n.Right = n.Left + MinWidth;
-      if (maxW && n.Right - n.Left > MaxWidth) n.Right = n.Left + MaxWidth;
-    }
-    if (st == 5 || st == 8 || st == 9) {
-      n.Top = d.y();
-      if (n.Bottom - n.Top < MinHeight) n.Top = n.Bottom - MinHeight;
-      if (maxH && n.Bottom - n.Top > MaxHeight) n.Top = n.Bottom - MaxHeight;
-    } else if (st == 7 || st == 10 || st == 11) {
-      n.Bottom = d.y();
-      if (n.Bottom - n.Top < MinHeight) n.Bottom = n.Top + MinHeight;
-      if (maxH && n.Bottom - n.Top > MaxHeight) n.Bottom = n.Top + MaxHeight;
-    }
+    // The edges the handle moves.
+    const bool left = st == 4 || st == 8 || st == 10, right = st == 6 || st == 9 || st == 11;
+    const bool top = st == 5 || st == 8 || st == 9, bottom = st == 7 || st == 10 || st == 11;
+    if (left)
+      MoveLowEdge(n.Left, n.Right, d.x(), MinWidth, MaxWidth, maxW);
+    else if (right)
+      MoveHighEdge(n.Left, n.Right, d.x(), MinWidth, MaxWidth, maxW);
+    if (top)
+      MoveLowEdge(n.Top, n.Bottom, d.y(), MinHeight, MaxHeight, maxH);
+    else if (bottom)
+      MoveHighEdge(n.Top, n.Bottom, d.y(), MinHeight, MaxHeight, maxH);
     if (st >= 8) {
       const long long rw = std::llround(w0);
       const double newH = rw != 0 ? static_cast<double>(std::llround(h0 * n.Width()) / rw) : n.Height();
@@ -482,10 +446,10 @@ void TRotRubberbandLayer::MouseMove(Qt::KeyboardModifiers shift, double x, doubl
     const TFloatRect& o = FOldLocation;
     QPointF anchor((o.Left + o.Right) / 2, (o.Top + o.Bottom) / 2);
     const QPointF oc = anchor;
-    if (st == 4 || st == 8 || st == 10) anchor.setX(o.Right - nw / 2);
-    if (st == 6 || st == 9 || st == 11) anchor.setX(o.Left + nw / 2);
-    if (st == 5 || st == 8 || st == 9) anchor.setY(o.Bottom - nh / 2);
-    if (st == 7 || st == 10 || st == 11) anchor.setY(o.Top + nh / 2);
+    if (left) anchor.setX(o.Right - nw / 2);
+    if (right) anchor.setX(o.Left + nw / 2);
+    if (top) anchor.setY(o.Bottom - nh / 2);
+    if (bottom) anchor.setY(o.Top + nh / 2);
     const QPointF a = RotatePoint(anchor, oc, FAngle);
     const double sx = a.x() - (n.Left + n.Right) / 2, sy = a.y() - (n.Top + n.Bottom) / 2;
     n = {n.Left + sx, n.Top + sy, n.Right + sx, n.Bottom + sy};

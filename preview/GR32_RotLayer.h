@@ -27,18 +27,16 @@
 #include <memory>
 #include <vector>
 
+#include "model/SlotEdit.h"
+
 namespace tessaro {
 
 class TLayerCollection;
 class TImage32;
 
-// A float rectangle: left, top, right, bottom.
-struct TFloatRect {
-  double Left = 0, Top = 0, Right = 0, Bottom = 0;
-  double Width() const { return Right - Left; }
-  double Height() const { return Bottom - Top; }
-  friend bool operator==(const TFloatRect&, const TFloatRect&) = default;
-};
+// The layers' float rectangle (left, top, right, bottom) is the slot
+// editor's, so locations pass between the two unchanged.
+using TFloatRect = TRectF;
 
 // A 3 x 3 affine matrix; each operation applies after the ones before.
 class TAffineTransformation {
@@ -126,6 +124,9 @@ class TPositionedLayer : public TCustomLayer {
   TFloatRect GetAdjustedLocation() const;
 
  protected:
+  // `r` in canvas pixels (through the viewport when Scaled).
+  TFloatRect Adjusted(const TFloatRect& r) const;
+
   TFloatRect FLocation;
   bool FScaled = false;
 };
@@ -166,6 +167,9 @@ class TRotLayer : public TCustomAffineLayer {
   void AdjustTransformation() override;
 
  protected:
+  // Appends the viewport's scale and shift to the transformation (Scaled).
+  void FollowViewport();
+
   double FAngle = 0;
   bool FScaled = false;
 };

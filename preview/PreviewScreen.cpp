@@ -73,48 +73,40 @@ void ShowImageFitted(const std::string& file, QLabel* control, int boxWidth, int
 // ---------------------------------------------------------------------------
 // Key table
 
-TPreviewKey MatchPreviewKey(int key, Qt::KeyboardModifiers modifiers) {
-  using A = TPreviewKeyAction;
-  const bool keypad = modifiers.testFlag(Qt::KeypadModifier);
-  const Qt::KeyboardModifiers mods =
-      modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-  const bool exactlyCtrl = mods == Qt::ControlModifier;
-  const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-  if (key == Qt::Key_F2) return {A::ImportTemplates};
-  if (key == Qt::Key_F3) return {A::ImportPhotos};
-  if (enter && mods == Qt::ShiftModifier) return {A::BatchPreview};
-  if (enter) return {A::SinglePreview};
-  if (key == Qt::Key_F5) return {A::SingleResult};
-  if (key == Qt::Key_F8) return {A::BatchResult};
-  if (key == Qt::Key_F4) return {A::ImageEditor};
-  if (!keypad && (key == Qt::Key_Equal || key == Qt::Key_Plus)) return {A::ZoomIn};
-  if (!keypad && (key == Qt::Key_Minus || key == Qt::Key_Underscore)) return {A::ZoomOut};
-  if (key == Qt::Key_H) return {A::FlipH};
-  if (key == Qt::Key_V) return {A::FlipV};
-  if (key == Qt::Key_L && exactlyCtrl) return {A::RotateLeft90};
-  if (key == Qt::Key_R && exactlyCtrl) return {A::RotateRight90};
-  if (key == Qt::Key_L) return {A::RotateLeft1};
-  if (key == Qt::Key_R) return {A::RotateRight1};
-  if (key == Qt::Key_Z) return {A::Reset};
-  if (key == Qt::Key_N && exactlyCtrl) return {A::NewSet};
-  if (key == Qt::Key_S && exactlyCtrl) return {A::SaveSet};
-  if (key == Qt::Key_S && mods == (Qt::ControlModifier | Qt::ShiftModifier)) return {A::SaveSetAs};
-  if (key == Qt::Key_0 && exactlyCtrl && !keypad) return {A::LoadSet};
-  if (key == Qt::Key_A && exactlyCtrl) return {A::SelectAllSets};
-  if (!keypad && key >= Qt::Key_0 && key <= Qt::Key_9)
-    return {A::SelectSlot, key == Qt::Key_0 ? 9 : key - Qt::Key_1};
-  switch (key) {
-    case Qt::Key_Left:
-      return {A::Nudge, -1, -1, 0};
-    case Qt::Key_Right:
-      return {A::Nudge, -1, 1, 0};
-    case Qt::Key_Up:
-      return {A::Nudge, -1, 0, -1};
-    case Qt::Key_Down:
-      return {A::Nudge, -1, 0, 1};
-    default:
-      return {};
+TKeyStroke KeyStrokeOf(int key, Qt::KeyboardModifiers modifiers) {
+  TKeyStroke k;
+  k.Ctrl = modifiers.testFlag(Qt::ControlModifier);
+  k.Shift = modifiers.testFlag(Qt::ShiftModifier);
+  k.Alt = modifiers.testFlag(Qt::AltModifier);
+  k.Keypad = modifiers.testFlag(Qt::KeypadModifier);
+  // Shifted digits arrive as their symbols on a US layout.
+  static const QString kShiftedDigits = ")!@#$%^&*(";
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F8) {
+    k.Code = kKeyF1 + (key - Qt::Key_F1);
+  } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    k.Code = kKeyEnter;
+  } else if (key == Qt::Key_Plus || key == Qt::Key_Equal) {
+    k.Code = kKeyPlus;
+  } else if (key == Qt::Key_Minus) {
+    k.Code = kKeyMinus;
+  } else if (key == Qt::Key_Left) {
+    k.Code = kKeyLeft;
+  } else if (key == Qt::Key_Right) {
+    k.Code = kKeyRight;
+  } else if (key == Qt::Key_Up) {
+    k.Code = kKeyUp;
+  } else if (key == Qt::Key_Down) {
+    k.Code = kKeyDown;
+  } else if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
+    k.Code = key;
+  } else if (k.Shift && key < 0x80 && kShiftedDigits.contains(QChar(key))) {
+    k.Code = '0' + int(kShiftedDigits.indexOf(QChar(key)));
   }
+  return k;
+}
+
+TKeyAction MatchPreviewKey(int key, Qt::KeyboardModifiers modifiers) {
+  return MapKey(KeyStrokeOf(key, modifiers));
 }
 
 // ---------------------------------------------------------------------------
@@ -424,7 +416,7 @@ void TPreviewScreen::AttachHandles() {
   TLayerCollection& layers = FCanvas->Layers();
   layers.BeginUpdate();
   const TRectF& r = FController.SlotEdit.DestRect;
-  band->SetLocation({r.Left, r.Top, r.Right, r.Bottom});
+  band->SetLocation(r);
   band->SetAngle(FController.SlotEdit.Angle);
   band->SetScaled(true);
   band->RotateCursor = 101;
@@ -439,8 +431,7 @@ void TPreviewScreen::AttachHandles() {
     if (!FBandDragging || !FPhotoLayer->Band) return;
     TRotRubberbandLayer* b = FPhotoLayer->Band;
     if (!(b->Handles() & bhFrame)) b->SetHandles(b->Handles() | bhFrame);
-    const TFloatRect loc = b->Location();
-    FPhotoLayer->DestRect = loc;
+    FPhotoLayer->DestRect = b->Location();
     FPhotoLayer->SetAngle(b->Angle());
   };
   band->OnBandMouseUp = [this](TBandDragState state, Qt::MouseButton, Qt::KeyboardModifiers, double, double) {
@@ -450,8 +441,7 @@ void TPreviewScreen::AttachHandles() {
     const bool move = state == TBandDragState::Move;
     if (move) b->SetHandles(b->Handles() & ~bhFrame);
     FBandDragging = false;
-    FController.BandDragFinished({loc.Left, loc.Top, loc.Right, loc.Bottom}, static_cast<float>(b->Angle()),
-                                 move);
+    FController.BandDragFinished(loc, static_cast<float>(b->Angle()), move);
     FCanvas->update();
   };
   band->OnBandDblClick = [] {};
@@ -462,14 +452,14 @@ void TPreviewScreen::SlotPhotoChanged() {
   const TSlotEdit& edit = FController.SlotEdit;
   if (!edit.HasPhoto()) return;
   const TRectF& r = edit.DestRect;
-  FPhotoLayer->DestRect = {r.Left, r.Top, r.Right, r.Bottom};
+  FPhotoLayer->DestRect = r;
   FPhotoLayer->SetAngle(edit.Angle);
   if (!FPhotoLayer->Bitmap.Empty()) {
     FPhotoLayer->SetFlipHorz(edit.FlipH);
     FPhotoLayer->SetFlipVert(edit.FlipV);
   }
   if (TRotRubberbandLayer* band = FPhotoLayer->Band) {
-    band->SetLocation({r.Left, r.Top, r.Right, r.Bottom});
+    band->SetLocation(r);
     band->SetAngle(edit.Angle);
   }
   // Zoomed far past the decoded pixels: decode larger.
@@ -547,9 +537,9 @@ void TPreviewScreen::ZoomTimerTick() {
   if (!FController.ZoomTick() && FController.SlotEdit.ZoomDirection == -1) FZoomTimer.stop();
 }
 
-bool TPreviewScreen::Enabled(TPreviewKeyAction action, int slot) const {
-  if (CommandEnabled) return CommandEnabled(action, slot);
-  if (action == TPreviewKeyAction::SelectSlot) {
+bool TPreviewScreen::Enabled(TKeyCommand command, int slot) const {
+  if (CommandEnabled) return CommandEnabled(command, slot);
+  if (command == TKeyCommand::SelectSlot) {
     const TTempNode* temp = FController.CurrentTemplate();
     return temp && slot >= 0 && slot < static_cast<int>(temp->Slots.size());
   }
@@ -557,105 +547,103 @@ bool TPreviewScreen::Enabled(TPreviewKeyAction action, int slot) const {
 }
 
 bool TPreviewScreen::HandleKeyPress(QKeyEvent* event) {
-  const TPreviewKey key = MatchPreviewKey(event->key(), event->modifiers());
-  if (key.Action == TPreviewKeyAction::None) return false;
-  if (key.Action == TPreviewKeyAction::Nudge) {
+  const TKeyAction key = MatchPreviewKey(event->key(), event->modifiers());
+  if (key.Command == TKeyCommand::None || key.Command == TKeyCommand::Help) return false;
+  if (key.Command == TKeyCommand::Nudge) {
     if (!FPhotoLayer->Band) return false;
-  } else if (!Enabled(key.Action, key.Slot)) {
+  } else if (!Enabled(key.Command, key.Slot)) {
     return true;
   }
-  if (event->isAutoRepeat() &&
-      (key.Action == TPreviewKeyAction::ZoomIn || key.Action == TPreviewKeyAction::ZoomOut))
+  if (event->isAutoRepeat() && (key.Command == TKeyCommand::ZoomIn || key.Command == TKeyCommand::ZoomOut))
     return true;
-  DoKey(key);
+  RunKey(key);
   return true;
 }
 
 bool TPreviewScreen::HandleKeyRelease(QKeyEvent* event) {
   if (event->isAutoRepeat()) return false;
-  const TPreviewKey key = MatchPreviewKey(event->key(), event->modifiers());
-  if (key.Action != TPreviewKeyAction::ZoomIn && key.Action != TPreviewKeyAction::ZoomOut) return false;
-  if (!Enabled(key.Action, -1)) return true;
+  const TKeyAction key = MatchPreviewKey(event->key(), event->modifiers());
+  if (key.Command != TKeyCommand::ZoomIn && key.Command != TKeyCommand::ZoomOut) return false;
+  if (!Enabled(key.Command, -1)) return true;
   ZoomRelease();
   return true;
 }
 
-void TPreviewScreen::DoKey(const TPreviewKey& key) {
-  using A = TPreviewKeyAction;
+bool TPreviewScreen::RunKey(const TKeyAction& action) {
+  using C = TKeyCommand;
   TMainController& c = FController;
-  switch (key.Action) {
-    case A::ImportTemplates:
+  switch (action.Command) {
+    case C::ImportTemplates:
       c.ImageButtonTempClick();
       break;
-    case A::ImportPhotos:
+    case C::ImportPhotos:
       c.ImageButtonPhotoClick();
       break;
-    case A::BatchPreview:
+    case C::BatchPreview:
       c.ImageButtonBatchPreviewClick();
       break;
-    case A::SinglePreview:
+    case C::PreviewSingle:
       c.ImageButtonPreviewSingleClick();
       break;
-    case A::SingleResult:
+    case C::SingleResult:
       c.ImageButtonSingleCreateResultClick();
       break;
-    case A::BatchResult:
+    case C::BatchResult:
       c.ImageButtonBatchCreateResultClick();
       break;
-    case A::ImageEditor:
+    case C::EditPhoto:
       c.ImageButtonPhotoShopClick();
       break;
-    case A::ZoomIn:
-      ZoomPress(true);
+    case C::ZoomIn:
+    case C::ZoomOut:
+      ZoomPress(action.Command == C::ZoomIn);
       break;
-    case A::ZoomOut:
-      ZoomPress(false);
+    case C::FlipH:
+    case C::FlipV:
+      c.FlipSlotPhoto(action.Command == C::FlipH);
       break;
-    case A::FlipH:
-      c.FlipSlotPhoto(true);
-      break;
-    case A::FlipV:
-      c.FlipSlotPhoto(false);
-      break;
-    case A::RotateLeft90:
+    case C::RotateLeft90:
       c.RotateSlotPhoto(90);
       break;
-    case A::RotateRight90:
+    case C::RotateRight90:
       c.RotateSlotPhoto(-90);
       break;
-    case A::RotateLeft1:
+    case C::RotateLeft1:
       c.RotateSlotPhoto(1);
       break;
-    case A::RotateRight1:
+    case C::RotateRight1:
       c.RotateSlotPhoto(-1);
       break;
-    case A::Reset:
+    case C::ResetPhoto:
       c.ResetSlotPhoto();
       break;
-    case A::NewSet:
+    case C::NewSet:
       c.ButtonNewSetClick();
       break;
-    case A::SaveSet:
+    case C::SaveSet:
       c.ButtonSaveSetClick();
       break;
-    case A::SaveSetAs:
+    case C::SaveSetAs:
       c.ButtonSaveAsSetClick();
       break;
-    case A::LoadSet:
+    case C::LoadSet:
       c.ButtonLoadSetClick();
       break;
-    case A::SelectAllSets:
+    case C::SelectAllSets:
       c.ButtonSelectAllSetClick();
       break;
-    case A::SelectSlot:
-      c.SelectSlot(key.Slot);
+    case C::SelectSlot:
+      c.SelectSlot(action.Slot);
       break;
-    case A::Nudge:
-      c.NudgeSlotPhoto(key.Dx, key.Dy);
+    case C::Nudge:
+      if (!FPhotoLayer->Band) return false;
+      c.NudgeSlotPhoto(action.Dx, action.Dy);
       break;
-    case A::None:
-      break;
+    case C::None:
+    case C::Help:
+      return false;
   }
+  return true;
 }
 
 }  // namespace tessaro

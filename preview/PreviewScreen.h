@@ -29,6 +29,7 @@
 #include <string>
 
 #include "model/Controller.h"
+#include "model/MainWindow.h"
 #include "model/SlotEdit.h"
 #include "preview/GR32_RotLayer.h"
 
@@ -36,46 +37,15 @@ class QKeyEvent;
 
 namespace tessaro {
 
-// What a key of the main window does when the preview takes it, in the
-// order of the key table.
-enum class TPreviewKeyAction {
-  None,
-  ImportTemplates,  // F2
-  ImportPhotos,     // F3
-  BatchPreview,     // Shift+Enter
-  SinglePreview,    // Enter
-  SingleResult,     // F5
-  BatchResult,      // F8
-  ImageEditor,      // F4
-  ZoomIn,           // = + of the main keyboard, while held
-  ZoomOut,          // - of the main keyboard, while held
-  FlipH,            // H
-  FlipV,            // V
-  RotateLeft90,     // Ctrl+L
-  RotateRight90,    // Ctrl+R
-  RotateLeft1,      // L
-  RotateRight1,     // R
-  Reset,            // Z
-  NewSet,           // Ctrl+N
-  SaveSet,          // Ctrl+S
-  SaveSetAs,        // Ctrl+Shift+S
-  LoadSet,          // Ctrl+0
-  SelectAllSets,    // Ctrl+A
-  SelectSlot,       // 1-9, 0 of the main keyboard
-  Nudge,            // arrows
-};
+// The shortcut table's stroke for a Qt key press (key code and modifiers;
+// the keypad modifier marks the numeric keypad). Shifted digits that arrive
+// as their symbols (a US layout) count as the digits; keys the table does not
+// know get code 0.
+TKeyStroke KeyStrokeOf(int key, Qt::KeyboardModifiers modifiers);
 
-struct TPreviewKey {
-  TPreviewKeyAction Action = TPreviewKeyAction::None;
-  int Slot = -1;       // SelectSlot: 0-9
-  int Dx = 0, Dy = 0;  // Nudge
-};
-
-// The first row of the key table that matches a key press (Qt key code and
-// modifiers; the keypad modifier marks the numeric keypad, whose plus, minus
-// and digits are no shortcuts). Whether the row's button is enabled is not
-// checked here.
-TPreviewKey MatchPreviewKey(int key, Qt::KeyboardModifiers modifiers);
+// The first row of the shortcut table (MapKey) that matches a key press.
+// Whether the row's button is enabled is not checked here.
+TKeyAction MatchPreviewKey(int key, Qt::KeyboardModifiers modifiers);
 
 // The right-hand panel: "Sample" and "Result" pages.
 class TSamplePanel : public QWidget {
@@ -121,14 +91,19 @@ class TPreviewScreen : public QWidget {
   void ZoomPress(bool zoomIn);
   void ZoomRelease();
 
-  // ---- Keys: the main window previews every key and offers it here ----
+  // ---- Keys ----
   // True when the key was a shortcut of the table (handled or disabled).
   bool HandleKeyPress(QKeyEvent* event);
   bool HandleKeyRelease(QKeyEvent* event);
+  // Runs a row of the shortcut table whose button is enabled: the
+  // controller's command, or the screen's own zoom and nudge. False (nothing
+  // done) for rows the screen does not run (none, help) and for the arrows
+  // while no handle frame is shown, so the focused control keeps them.
+  bool RunKey(const TKeyAction& action);
   // Whether the button of a key-table row is enabled (slot: the slot button
   // for SelectSlot). Unset: every command is enabled and the slot buttons of
   // the current template's slots.
-  std::function<bool(TPreviewKeyAction action, int slot)> CommandEnabled;
+  std::function<bool(TKeyCommand command, int slot)> CommandEnabled;
 
   // ---- Print quality ----
   // "打印精度 300 ppi", with a warning below 150 ppi; empty without a photo.
@@ -173,8 +148,7 @@ class TPreviewScreen : public QWidget {
   const TCached* FindCached(const std::string& file, QSize minSize) const;
   void UpdatePrintQuality();
   void ZoomTimerTick();
-  void DoKey(const TPreviewKey& key);
-  bool Enabled(TPreviewKeyAction action, int slot) const;
+  bool Enabled(TKeyCommand command, int slot) const;
 
   TMainController& FController;
   QStackedWidget* FPages;

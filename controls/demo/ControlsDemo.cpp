@@ -143,21 +143,18 @@ int main(int argc, char** argv) {
 
   // The size field of the template browser.
   Caption(&window, QString::fromUtf8("尺寸"), 388, 256);
-  auto* size = new TMyEdit(&window);
-  size->setGeometry(386, 276, 195, 21);
-  size->SetColor(ColorFromBgr(0x808080));
-  size->SetBKBmp(SkinImage("edit_strip"));
-  size->SetBKBmp2(SkinImage("edit_strip_pressed"));
-  size->SetFont(TFontSpec{ListFont(9), Qt::black});
-  size->SetCaption("10寸 (254 x 203 毫米)");
-  auto* pressed = new TMyEdit(&window);
-  pressed->setGeometry(386, 306, 195, 21);
-  pressed->SetColor(ColorFromBgr(0x808080));
-  pressed->SetBKBmp(SkinImage("edit_strip"));
-  pressed->SetBKBmp2(SkinImage("edit_strip_pressed"));
-  pressed->SetFont(TFontSpec{ListFont(9), Qt::black});
-  pressed->SetCaption("12寸跨页 (610 x 305 毫米)");
-  pressed->SetShowBKBmp2(true);
+  auto sizeField = [&window](int top, const std::string& caption) {
+    auto* field = new TMyEdit(&window);
+    field->setGeometry(386, top, 195, 21);
+    field->SetColor(ColorFromBgr(0x808080));
+    field->SetBKBmp(SkinImage("edit_strip"));
+    field->SetBKBmp2(SkinImage("edit_strip_pressed"));
+    field->SetFont(TFontSpec{ListFont(9), Qt::black});
+    field->SetCaption(caption);
+    return field;
+  };
+  sizeField(276, "10寸 (254 x 203 毫米)");
+  sizeField(306, "12寸跨页 (610 x 305 毫米)")->SetShowBKBmp2(true);
 
   // Push buttons in their four states, with the marker and cursor.
   Caption(&window, QString::fromUtf8("按钮"), 388, 344);

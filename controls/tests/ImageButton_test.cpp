@@ -35,6 +35,8 @@ TEST(CheckedLook, FramesThenTintsEveryOtherPixel) {
   EXPECT_EQ(picture.format(), QImage::Format_RGB32);
 }
 
+// One pixel under a look: the checked look's tint or the disabled look's
+// grey and tint.
 struct TintCase {
   const char* name;
   QColor pixel, color;
@@ -67,19 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
         TintCase{"rounding to nearest", QColor(254, 1, 0), QColor(0, 255, 255), 1, QColor(253, 2, 1)},
         TintCase{"strength beyond 255 is clamped", QColor(0, 0, 0), QColor(9, 8, 7), 400, QColor(9, 8, 7)}));
 
-struct GreyCase {
-  const char* name;
-  QColor pixel, color;
-  int trans;
-  QColor expected;
-};
-
-void PrintTo(const GreyCase& c, std::ostream* os) { *os << c.name; }
-
-class DisabledLookTest : public testing::TestWithParam<GreyCase> {};
+class DisabledLookTest : public testing::TestWithParam<TintCase> {};
 
 TEST_P(DisabledLookTest, Greys) {
-  const GreyCase& c = GetParam();
+  const TintCase& c = GetParam();
   QImage picture = Solid(3, 3, c.pixel);
   ApplyDisabledLook(picture, c.color, c.trans);
   EXPECT_EQ(At(picture, 0, 0), c.expected) << c.name;
@@ -90,16 +83,16 @@ INSTANTIATE_TEST_SUITE_P(
     Greys, DisabledLookTest,
     testing::Values(
         // 3 + 11.8 + 3.3 = 18.1
-        GreyCase{"plain grey", QColor(10, 20, 30), QColor(0, 0, 0), 0, QColor(18, 18, 18)},
-        GreyCase{"half rounds to even (1.5)", QColor(5, 0, 0), QColor(0, 0, 0), 0, QColor(2, 2, 2)},
-        GreyCase{"half rounds to even (4.5)", QColor(15, 0, 0), QColor(0, 0, 0), 0, QColor(4, 4, 4)},
-        GreyCase{"half rounds to even (7.5)", QColor(25, 0, 0), QColor(0, 0, 0), 0, QColor(8, 8, 8)},
-        GreyCase{"green weighs most", QColor(0, 100, 0), QColor(0, 0, 0), 0, QColor(59, 59, 59)},
-        GreyCase{"white stays white", QColor(255, 255, 255), QColor(0, 0, 0), 0, QColor(255, 255, 255)},
-        GreyCase{"full strength is a flat colour", QColor(200, 10, 90), QColor(12, 34, 56), 255,
+        TintCase{"plain grey", QColor(10, 20, 30), QColor(0, 0, 0), 0, QColor(18, 18, 18)},
+        TintCase{"half rounds to even (1.5)", QColor(5, 0, 0), QColor(0, 0, 0), 0, QColor(2, 2, 2)},
+        TintCase{"half rounds to even (4.5)", QColor(15, 0, 0), QColor(0, 0, 0), 0, QColor(4, 4, 4)},
+        TintCase{"half rounds to even (7.5)", QColor(25, 0, 0), QColor(0, 0, 0), 0, QColor(8, 8, 8)},
+        TintCase{"green weighs most", QColor(0, 100, 0), QColor(0, 0, 0), 0, QColor(59, 59, 59)},
+        TintCase{"white stays white", QColor(255, 255, 255), QColor(0, 0, 0), 0, QColor(255, 255, 255)},
+        TintCase{"full strength is a flat colour", QColor(200, 10, 90), QColor(12, 34, 56), 255,
                  QColor(12, 34, 56)},
         // (255 * 100 + 155 * 18) / 255 = 110.94; 155 * 18 / 255 = 10.94
-        GreyCase{"tinted grey", QColor(10, 20, 30), QColor(255, 0, 0), 100, QColor(111, 11, 11)}));
+        TintCase{"tinted grey", QColor(10, 20, 30), QColor(255, 0, 0), 100, QColor(111, 11, 11)}));
 
 TEST(PixelLooks, EmptyPicturesAreLeftAlone) {
   QImage empty;

@@ -96,6 +96,40 @@ TEST_F(SetFormTest, ResolutionRadiosEnableTheField) {
   EXPECT_TRUE(Form->EditResolution->isEnabled());
 }
 
+TEST_F(SetFormTest, EachTextFieldShowsAndReturnsItsOwnValue) {
+  Settings.MarginH = 11;
+  Settings.MarginV = 22;
+  Settings.WaterMarkTrans = 33;
+  Settings.WaterMarkScale = 44;
+  Settings.ImageEditor = "gimp";
+  Open();
+  EXPECT_EQ(Form->EditTempPath->text().toStdString(), Dir.File("lib"));
+  EXPECT_EQ(Form->EditWatermarkFile->text().toStdString(), Dir.File("logo.png"));
+  EXPECT_EQ(Form->EditMarginH->text(), "11");
+  EXPECT_EQ(Form->EditMarginV->text(), "22");
+  EXPECT_EQ(Form->EditTrans->text(), "33");
+  EXPECT_EQ(Form->EditScale->text(), "44");
+  EXPECT_EQ(Form->EditImageEditor->text(), "gimp");
+
+  Form->EditTempPath->setText("t");
+  Form->EditResolution->setText("r");
+  Form->EditWatermarkFile->setText("w");
+  Form->EditMarginH->setText("h");
+  Form->EditMarginV->setText("v");
+  Form->EditTrans->setText("a");
+  Form->EditScale->setText("s");
+  Form->EditImageEditor->setText("e");
+  const TSetFormFields f = Form->Fields();
+  EXPECT_EQ(f.TempPath, "t");
+  EXPECT_EQ(f.Resolution, "r");
+  EXPECT_EQ(f.WatermarkFile, "w");
+  EXPECT_EQ(f.MarginH, "h");
+  EXPECT_EQ(f.MarginV, "v");
+  EXPECT_EQ(f.Trans, "a");
+  EXPECT_EQ(f.Scale, "s");
+  EXPECT_EQ(f.ImageEditor, "e");
+}
+
 TEST_F(SetFormTest, FailedCheckReportsFocusesAndStaysOpen) {
   Open();
   Form->EditTrans->setText("101");

@@ -22,7 +22,7 @@
 namespace tessaro {
 namespace {
 
-using A = TPreviewKeyAction;
+using A = TKeyCommand;
 
 TEST(PreviewKeys, RowsAreTriedInTheirOrder) {
   const Qt::KeyboardModifiers none = Qt::NoModifier, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
@@ -34,12 +34,12 @@ TEST(PreviewKeys, RowsAreTriedInTheirOrder) {
     int slot;
   } cases[] = {
       {Qt::Key_Return, shift, A::BatchPreview, -1},
-      {Qt::Key_Return, none, A::SinglePreview, -1},
-      {Qt::Key_Return, ctrlShift, A::SinglePreview, -1},
+      {Qt::Key_Return, none, A::PreviewSingle, -1},
+      {Qt::Key_Return, ctrlShift, A::PreviewSingle, -1},
       {Qt::Key_Enter, keypad | shift, A::BatchPreview, -1},
       {Qt::Key_F2, ctrl, A::ImportTemplates, -1},
       {Qt::Key_F3, none, A::ImportPhotos, -1},
-      {Qt::Key_F4, none, A::ImageEditor, -1},
+      {Qt::Key_F4, none, A::EditPhoto, -1},
       {Qt::Key_F5, shift, A::SingleResult, -1},
       {Qt::Key_F8, none, A::BatchResult, -1},
       {Qt::Key_Equal, none, A::ZoomIn, -1},
@@ -54,7 +54,7 @@ TEST(PreviewKeys, RowsAreTriedInTheirOrder) {
       {Qt::Key_L, none, A::RotateLeft1, -1},
       {Qt::Key_R, ctrl, A::RotateRight90, -1},
       {Qt::Key_R, alt, A::RotateRight1, -1},
-      {Qt::Key_Z, ctrl, A::Reset, -1},
+      {Qt::Key_Z, ctrl, A::ResetPhoto, -1},
       {Qt::Key_N, ctrl, A::NewSet, -1},
       {Qt::Key_N, none, A::None, -1},
       {Qt::Key_S, ctrl, A::SaveSet, -1},
@@ -72,10 +72,16 @@ TEST(PreviewKeys, RowsAreTriedInTheirOrder) {
       {Qt::Key_Left, keypad, A::Nudge, -1},
       {Qt::Key_Down, shift, A::Nudge, -1},
       {Qt::Key_Q, none, A::None, -1},
+      {Qt::Key_Exclam, shift, A::SelectSlot, 0},  // a shifted digit on a US layout
+      {Qt::Key_ParenLeft, shift, A::SelectSlot, 8},
+      {Qt::Key_Up, keypad, A::Nudge, -1},
+      {Qt::Key_Asterisk, keypad, A::None, -1},
+      {Qt::Key_F1, none, A::Help, -1},
+      {Qt::Key_F6, none, A::None, -1},
   };
   for (const Case& c : cases) {
-    const TPreviewKey k = MatchPreviewKey(c.key, c.mods);
-    EXPECT_EQ(k.Action, c.action) << std::hex << c.key << " " << c.mods.toInt();
+    const TKeyAction k = MatchPreviewKey(c.key, c.mods);
+    EXPECT_EQ(k.Command, c.action) << std::hex << c.key << " " << c.mods.toInt();
     if (c.action == A::SelectSlot) {
       EXPECT_EQ(k.Slot, c.slot) << std::hex << c.key;
     }
@@ -249,7 +255,7 @@ TEST_F(ScreenTest, KeysReachTheControllerInTableOrder) {
   std::vector<std::pair<A, int>> asked;
   FScreen->CommandEnabled = [&](A a, int slot) {
     asked.push_back({a, slot});
-    return a != A::LoadSet && a != A::BatchPreview && a != A::SinglePreview;  // no composing here
+    return a != A::LoadSet && a != A::BatchPreview && a != A::PreviewSingle;  // no composing here
   };
   Key(Qt::Key_Return, Qt::ShiftModifier);
   Key(Qt::Key_Return);
@@ -259,7 +265,7 @@ TEST_F(ScreenTest, KeysReachTheControllerInTableOrder) {
   EXPECT_EQ(Ctl().CurSlot, 1);
   ASSERT_TRUE(FScreen->WaitForPhoto(10000));
   EXPECT_EQ(asked, (std::vector<std::pair<A, int>>{
-                       {A::BatchPreview, -1}, {A::SinglePreview, -1}, {A::LoadSet, -1}, {A::SelectSlot, 1}}));
+                       {A::BatchPreview, -1}, {A::PreviewSingle, -1}, {A::LoadSet, -1}, {A::SelectSlot, 1}}));
 
   Key(Qt::Key_L, Qt::ControlModifier);
   EXPECT_EQ(Slot(0, 1).Angle, 90.0f);
@@ -284,6 +290,20 @@ TEST_F(ScreenTest, KeysReachTheControllerInTableOrder) {
   FScreen->CommandEnabled = [](A a, int) { return a != A::FlipV; };
   Key(Qt::Key_V);
   EXPECT_FALSE(Slot(0, 1).FlipV) << "a disabled button's key does nothing";
+}
+
+TEST_F(ScreenTest, HelpAndArrowsWithoutHandlesAreLeftToTheWindow) {
+  QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+  EXPECT_FALSE(FScreen->HandleKeyPress(&f1));
+  EXPECT_FALSE(FScreen->RunKey(TKeyAction{A::Help}));
+  EXPECT_FALSE(FScreen->RunKey(TKeyAction{}));
+  ASSERT_EQ(FScreen->Band(), nullptr);
+  EXPECT_FALSE(FScreen->RunKey(TKeyAction{A::Nudge, -1, 1, 0})) << "no handle frame to move";
+  ImportRealPhotos({"a.jpg"});
+  ASSERT_NE(FScreen->Band(), nullptr);
+  const TRectF before = Dest();
+  EXPECT_TRUE(FScreen->RunKey(TKeyAction{A::Nudge, -1, 1, 0}));
+  EXPECT_EQ(Dest().Left, before.Left + 1);
 }
 
 TEST_F(ScreenTest, HoldingZoomGrowsInStepsAndReleaseStores) {

@@ -87,11 +87,23 @@ TEST_F(BandTest, ResizeCursorsTurnWithTheFrame) {
     S state;
     Qt::CursorShape cursor;
   } cases[] = {
-      {0, S::Right, Qt::SizeHorCursor},         {0, S::Top, Qt::SizeVerCursor},
-      {0, S::TopRight, Qt::SizeBDiagCursor},    {0, S::TopLeft, Qt::SizeFDiagCursor},
-      {0, S::BottomRight, Qt::SizeFDiagCursor}, {90, S::Right, Qt::SizeVerCursor},
-      {45, S::Right, Qt::SizeBDiagCursor},      {90, S::TopRight, Qt::SizeFDiagCursor},
-      {350, S::Left, Qt::SizeHorCursor},        {180, S::Bottom, Qt::SizeVerCursor},
+      {0, S::Right, Qt::SizeHorCursor},
+      {0, S::Top, Qt::SizeVerCursor},
+      {0, S::TopRight, Qt::SizeBDiagCursor},
+      {0, S::TopLeft, Qt::SizeFDiagCursor},
+      {0, S::BottomRight, Qt::SizeFDiagCursor},
+      {90, S::Right, Qt::SizeVerCursor},
+      {45, S::Right, Qt::SizeBDiagCursor},
+      {90, S::TopRight, Qt::SizeFDiagCursor},
+      {350, S::Left, Qt::SizeHorCursor},
+      {180, S::Bottom, Qt::SizeVerCursor},
+      {0, S::Left, Qt::SizeHorCursor},
+      {0, S::BottomLeft, Qt::SizeBDiagCursor},
+      {30, S::Bottom, Qt::SizeFDiagCursor},
+      {100, S::TopLeft, Qt::SizeBDiagCursor},
+      {0, S::Move, Qt::ArrowCursor},
+      {0, S::Pivot, Qt::ArrowCursor},
+      {0, S::None, Qt::ArrowCursor},
   };
   for (const Case& c : cases) {
     FBand->SetAngle(c.angle);
@@ -149,6 +161,33 @@ TEST_F(BandTest, SideDragsStopAtTheMinimumAndHaveNoDefaultMaximum) {
       Turn({(r.Left + r.Right) / 2, r.Bottom}, {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}, 90);
   EXPECT_NEAR(bottomMidAfter.x(), bottomMidBefore.x(), 1e-6);
   EXPECT_NEAR(bottomMidAfter.y(), bottomMidBefore.y(), 1e-6);
+}
+
+TEST_F(BandTest, LeftTopAndBottomDragsKeepTheirLimits) {
+  struct Case {
+    QPointF grab, to;
+    double minW, maxW, minH, maxH;
+    TFloatRect expected;
+  } cases[] = {
+      {{100, 150}, {0, 150}, 10, 250, 10, 0, {50, 100, 300, 200}},     // left: at most 250 wide
+      {{100, 150}, {295, 150}, 10, 0, 10, 0, {290, 100, 300, 200}},    // left: at least 10 wide
+      {{200, 100}, {200, 245}, 10, 0, 20, 0, {100, 180, 300, 200}},    // top: at least 20 high
+      {{200, 100}, {200, 0}, 10, 0, 10, 150, {100, 50, 300, 200}},     // top: at most 150 high
+      {{200, 199}, {200, 400}, 10, 0, 10, 150, {100, 100, 300, 250}},  // bottom: at most 150 high
+      {{200, 199}, {200, 105}, 10, 0, 30, 0, {100, 100, 300, 130}},    // bottom: at least 30 high
+      {{200, 199}, {200, 230}, 10, 0, 10, 5, {100, 100, 300, 230}},    // a maximum below the minimum is none
+  };
+  for (const Case& c : cases) {
+    FBand->SetAngle(0);
+    FBand->SetLocation({100, 100, 300, 200});
+    FBand->MinWidth = c.minW;
+    FBand->MaxWidth = c.maxW;
+    FBand->MinHeight = c.minH;
+    FBand->MaxHeight = c.maxH;
+    Drag(c.grab, c.to);
+    EXPECT_EQ(FBand->Location(), c.expected)
+        << c.grab.x() << "," << c.grab.y() << " to " << c.to.x() << "," << c.to.y();
+  }
 }
 
 TEST_F(BandTest, MoveAndRotateDrags) {
