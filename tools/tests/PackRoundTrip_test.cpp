@@ -14,6 +14,7 @@
 #include "imaging/codecs/Codecs.h"
 #include "imaging/psd/Psd.h"
 #include "model/Package.h"
+#include "testing/Probes.h"
 #include "testing/TempFolder.h"
 #include "tools/pack/Svg.h"
 
@@ -230,28 +231,22 @@ TEST_F(PackTest, RoundTripOfEveryFeature) {
   for (const auto& c : docA.alphaChannels) channels.push_back(c.name);
   EXPECT_EQ(channels, (std::vector<std::string>{"rounded", "window", "oval", "disc", "ramp", "window again"}))
       << "one channel per placement, in the order written";
-  const Plane& window = Channel(docA, "window")->pixels;
-  EXPECT_EQ(window.At(200, 1200), 255);
-  EXPECT_EQ(window.At(999, 1999), 255);
-  EXPECT_EQ(window.At(199, 1500), 0);
-  EXPECT_EQ(window.At(1000, 1500), 0);
-  const Plane& rounded = Channel(docA, "rounded")->pixels;
-  EXPECT_EQ(rounded.At(1100, 200), 0) << "corner cut";
-  EXPECT_EQ(rounded.At(1500, 200), 255) << "edge straight";
-  EXPECT_EQ(rounded.At(1500, 600), 255);
+  test::ExpectPixels(Channel(docA, "window")->pixels,
+                     {{200, 1200, 255}, {999, 1999, 255}, {199, 1500, 0}, {1000, 1500, 0}});
+  test::ExpectPixels(Channel(docA, "rounded")->pixels,
+                     {{1100, 200, 0, "corner cut"}, {1500, 200, 255, "edge straight"}, {1500, 600, 255}});
   const Plane& oval = Channel(docA, "oval")->pixels;
-  EXPECT_EQ(oval.At(1500, 1600), 255);
-  EXPECT_EQ(oval.At(1110, 1210), 0);
+  test::ExpectPixels(oval, {{1500, 1600, 255},
+                            {1110, 1210, 0},
+                            {1075, 1600, 0, "the feather reaches 20 pixels out"},
+                            {1125, 1600, 255}});
   for (int x = 1060; x < 1140; ++x)
     EXPECT_LE(oval.At(x, 1600), oval.At(x + 1, 1600)) << "feather rises at " << x;
-  EXPECT_EQ(oval.At(1075, 1600), 0) << "the feather reaches 20 pixels out";
   EXPECT_GT(oval.At(1090, 1600), 0);
   EXPECT_LT(oval.At(1110, 1600), 255);
-  EXPECT_EQ(oval.At(1125, 1600), 255);
-  const Plane& disc = Channel(docA, "disc")->pixels;
-  EXPECT_EQ(disc.At(600, 2500), 255) << "white of the drawn mask";
-  EXPECT_EQ(disc.At(210, 2110), 0) << "black of the drawn mask";
-  EXPECT_EQ(disc.At(100, 2500), 0) << "outside the window";
+  test::ExpectPixels(Channel(docA, "disc")->pixels, {{600, 2500, 255, "white of the drawn mask"},
+                                                     {210, 2110, 0, "black of the drawn mask"},
+                                                     {100, 2500, 0, "outside the window"}});
   const Plane& ramp = Channel(docA, "ramp")->pixels;
   EXPECT_LT(ramp.At(1150, 2500), 30);
   EXPECT_NEAR(ramp.At(1500, 2500), 128, 12);
