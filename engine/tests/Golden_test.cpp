@@ -311,14 +311,8 @@ TEST_F(GoldenTest, WatermarkLandsInTheChosenCorner) {
 // names as GBK bytes; the template document names the channel in Unicode.
 TEST_F(GoldenTest, PackageWithGbkChannelNamesComposes) {
   const fs::path package = dir / "packages" / "情侣_gbk";
-  ASSERT_TRUE(enginetest::PackTemplate(R"({
-  "spread": false, "header": 1,
-  "slots": [{"type": "opaque"}],
-  "preview": {"width": 2100, "height": 3000, "resolution": 72, "background": {"color": "#808080"},
-              "placements": [{"slot": 1, "channel": "照片", "rect": [300, 300, 1800, 2700]}]},
-  "result": {"from": "preview", "width": 700, "height": 1000, "resolution": 100}
-})",
-                                       package));
+  ASSERT_TRUE(enginetest::PackTemplate(
+      enginetest::OneSlotDescription("#808080", "照片", {300, 300, 1800, 2700}, 700, 1000, 100), package));
 
   auto gbkSet = std::make_unique<TSetNode>();
   for (const char* name : {"brivanto_a.dll", "brivanto_b.dll"}) {

@@ -375,14 +375,8 @@ TEST_F(PageGoldenTest, EffectsChangeTheirSlotAndCancellingRestoresThePlainPage) 
 // preview of a 3000 x 2100 and of a 400 x 300 result.
 TEST_F(PageGoldenTest, ResultSizesResolutionsAndSmallPreviews) {
   const fs::path package = dir / "packages" / "figures";
-  ASSERT_TRUE(PackTemplate(R"({
-  "spread": false, "header": 1,
-  "slots": [{"type": "opaque"}],
-  "preview": {"width": 2100, "height": 3000, "resolution": 72, "background": {"color": "#4060a0"},
-              "placements": [{"slot": 1, "channel": "photo", "rect": [300, 400, 1800, 2600]}]},
-  "result": {"from": "preview", "width": 2100, "height": 3000, "resolution": 300}
-})",
-                           package));
+  ASSERT_TRUE(
+      PackTemplate(OneSlotDescription("#4060a0", "photo", {300, 400, 1800, 2600}, 2100, 3000, 300), package));
   TSetNode figures;
   for (const char* name : {"brivanto_a.dll", "brivanto_b.dll"}) {
     Result<std::unique_ptr<TTempNode>> temp = ReadDescriptorFile((package / name).string(), 0);
