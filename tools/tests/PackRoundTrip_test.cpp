@@ -58,6 +58,15 @@ class PackTest : public ::testing::Test {
     return CliRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
   }
 
+  // The description src/<name>.json, and out/<name>, where it is packed.
+  static std::string SourceOf(const std::string& name) { return FDir + "/src/" + name + ".json"; }
+  static std::string OutOf(const std::string& name) { return FDir + "/out/" + name; }
+  // Writes `j` as src/<name>.json and packs it into out/<name>.
+  static CliRun PackAs(const std::string& name, const Json& j) {
+    Write("src/" + name + ".json", j.dump());
+    return Cli("pack " + Quote(SourceOf(name)) + " " + Quote(OutOf(name)));
+  }
+
   static void Write(const std::string& name, const std::string& text) {
     MakeDirectories(WithoutTrailingSeparator(FolderOf(JoinPath(FDir, name))));
     ASSERT_TRUE(WriteFileAtomic(JoinPath(FDir, name), std::string_view(text)).ok());
@@ -319,9 +328,8 @@ TEST_F(PackTest, SpreadWithDerivedResult) {
   j["preview"]["width"] = 4200;
   j["preview"]["placements"][0]["rect"] = {3100, 200, 3900, 1000};
   j["result"] = {{"from", "preview"}, {"width", 1400}, {"height", 1000}};
-  Write("src/spread.json", j.dump());
-  const std::string out = FDir + "/out/spread";
-  const CliRun r = Cli("pack " + Quote(FDir + "/src/spread.json") + " " + Quote(out));
+  const CliRun r = PackAs("spread", j);
+  const std::string out = OutOf("spread");
   ASSERT_EQ(r.Code, 0) << r.Err;
   auto a = ReadDescriptor(JoinPath(out, kPreviewDescriptorName), 0);
   auto b = ReadDescriptor(JoinPath(out, kResultDescriptorName), 0);
@@ -353,10 +361,8 @@ TEST_F(PackTest, MistakesAreAllReportedAndNothingIsWritten) {
   j["slots"][1]["effects"][0]["kind"] = 4;
   j["preview"]["placements"][1]["slot"] = 9;
   j["preview"]["overlays"][1]["picture"] = "art/missing.png";
-  Write("src/bad.json", j.dump());
-  const std::string out = FDir + "/out/bad";
-  const std::string description = FDir + "/src/bad.json";
-  const CliRun r = Cli("pack " + Quote(description) + " " + Quote(out));
+  const CliRun r = PackAs("bad", j);
+  const std::string out = OutOf("bad"), description = SourceOf("bad");
   EXPECT_EQ(r.Code, 1);
   EXPECT_EQ(r.Out, "");
   EXPECT_EQ(r.Err, description +
@@ -427,10 +433,8 @@ TEST_F(PackTest, SvgThatCannotBeRenderedIsReportedWithItsLocation) {
   Json j = Everything();
   Write("src/art/broken.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'><rect");
   j["preview"]["overlays"][0]["picture"] = "art/broken.svg";
-  Write("src/broken.json", j.dump());
-  const std::string out = FDir + "/out/broken";
-  const std::string description = FDir + "/src/broken.json";
-  const CliRun r = Cli("pack " + Quote(description) + " " + Quote(out));
+  const CliRun r = PackAs("broken", j);
+  const std::string out = OutOf("broken"), description = SourceOf("broken");
   EXPECT_EQ(r.Code, 1);
   EXPECT_EQ(
       r.Err.rfind(
