@@ -60,7 +60,7 @@ void DigestFinish64(uint32_t* state, uint8_t buffer[64], uint64_t* length,
   void Name##Update(Name##Context* ctx, const uint8_t* data, size_t len) {                    \
     DigestFeed64(ctx->state, ctx->buffer, &ctx->length, data, len, blockFn);                  \
   }                                                                                           \
-  void Name##Final(Name##Context* ctx, uint8_t* digest) {                                     \
+  void Name##Final(Name##Context* ctx, uint8_t digest[4 * (words)]) {                         \
     DigestFinish64(ctx->state, ctx->buffer, &ctx->length, blockFn, bigEndian, words, digest); \
     CryptWipe(ctx, sizeof *ctx);                                                              \
   }
