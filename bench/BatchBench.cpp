@@ -15,7 +15,6 @@
 #include <string>
 
 #include "bench/BenchSupport.h"
-#include "model/SetFile.h"
 
 namespace fs = std::filesystem;
 using namespace tessaro;
@@ -24,68 +23,25 @@ namespace {
 
 constexpr int kPhotoWidth = 4000, kPhotoHeight = 3000, kPhotos = 6, kSets = 3, kTemplatesPerSet = 10;
 
-constexpr const char* kFour = R"({
-  "spread": false,
-  "header": 1,
-  "slots": [{"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}],
-  "preview": {
-    "width": 2100,
-    "height": 3000,
-    "resolution": 72,
-    "background": {"color": "#efe8dc"},
-    "placements": [
-      {"slot": 1, "channel": "photo1", "rect": [120, 120, 1980, 1260]},
-      {"slot": 2, "channel": "photo2", "rect": [150, 1380, 1000, 2460], "shape": "rounded", "radius": 50},
-      {"slot": 3, "channel": "photo3", "rect": [1100, 1380, 1950, 2460], "shape": "ellipse", "feather": 36},
-      {"slot": 4, "channel": "photo4", "rect": [400, 2560, 1700, 2880]}
-    ]
-  },
-  "result": {"from": "preview", "width": 2520, "height": 3600, "resolution": 300}
+// The two templates, on the authoring tool's 2100 x 3000 page: the
+// reference page's four photos without its overlay, and two photos.
+bench::TemplateLayout Two() {
+  return bench::Layout(false, 2100, 3000, "#203040",
+                       {R"("rect": [150, 150, 1950, 1450])",
+                        R"("rect": [150, 1550, 1950, 2850], "shape": "rounded", "radius": 80)"},
+                       2520, 3600);
 }
-)";
-
-constexpr const char* kTwo = R"({
-  "spread": false,
-  "header": 1,
-  "slots": [{"type": "opaque"}, {"type": "opaque"}],
-  "preview": {
-    "width": 2100,
-    "height": 3000,
-    "resolution": 72,
-    "background": {"color": "#203040"},
-    "placements": [
-      {"slot": 1, "channel": "photo1", "rect": [150, 150, 1950, 1450]},
-      {"slot": 2, "channel": "photo2", "rect": [150, 1550, 1950, 2850], "shape": "rounded", "radius": 80}
-    ]
-  },
-  "result": {"from": "preview", "width": 2520, "height": 3600, "resolution": 300}
-}
-)";
 
 Status Prepare(const fs::path& dir, const std::string& cli, std::vector<std::string>& setPaths) {
   const fs::path library = dir / "library";
-  fs::create_directories(library);
-  const std::pair<const char*, const char*> packages[] = {{"four", kFour}, {"two", kTwo}};
-  for (const auto& [name, text] : packages) {
-    const fs::path source = dir / "source" / name;
-    fs::create_directories(source);
-    if (Status s = WriteFileAtomic((source / "template.json").string(), std::string_view(text)); !s.ok())
-      return s;
-    if (bench::RunProgram({cli, "pack", (source / "template.json").string(), (library / name).string()}) != 0)
-      return Status::Error(std::string("tessaro-cli pack failed for ") + name);
-  }
-  for (int i = 0; i < kPhotos; ++i) {
-    const std::string path = (dir / ("photo" + std::to_string(i + 1) + ".jpg")).string();
-    if (Status s = bench::WritePhotoOnce(path, kPhotoWidth, kPhotoHeight, 20 + i); !s.ok()) return s;
-  }
+  const std::pair<const char*, bench::TemplateLayout> packages[] = {{"four", bench::ReferencePageLayout()},
+                                                                    {"two", Two()}};
+  for (const auto& [name, layout] : packages)
+    if (Status s = bench::PackTemplate(cli, dir / "source" / name, library / name, layout); !s.ok()) return s;
   for (int n = 0; n < kSets; ++n) {
     TSetNode set;
     set.FileName = (dir / ("set" + std::to_string(n + 1) + ".cys")).string();
-    for (int i = 0; i < kPhotos; ++i) {
-      auto photo = std::make_unique<TPhotoInfoNode>();
-      photo->FileName = (dir / ("photo" + std::to_string(i + 1) + ".jpg")).string();
-      set.Photos.push_back(std::move(photo));
-    }
+    if (Status s = bench::AddPhotos(set, dir, kPhotos, kPhotoWidth, kPhotoHeight, 20); !s.ok()) return s;
     for (int t = 0; t < kTemplatesPerSet; ++t) {
       const std::string package = (library / (t % 2 == 0 ? "four" : "two")).string();
       if (Status s = bench::AddTemplate(set, package, 8, 12, kUnitInch, n + t, t % 3 == 0 ? 1 : -1,
@@ -93,11 +49,7 @@ Status Prepare(const fs::path& dir, const std::string& cli, std::vector<std::str
           !s.ok())
         return s;
     }
-    if (std::string broken = CheckInvariants(set); !broken.empty())
-      return Status::Error("batch set: " + broken);
-    auto bytes = EncodeSetFile(set);
-    if (!bytes.ok()) return bytes.status();
-    if (Status s = WriteFileAtomic(set.FileName, *bytes); !s.ok()) return s;
+    if (Status s = bench::WriteSet(set, "batch set"); !s.ok()) return s;
     setPaths.push_back(set.FileName);
   }
   return Status::Ok();
@@ -106,12 +58,9 @@ Status Prepare(const fs::path& dir, const std::string& cli, std::vector<std::str
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s DIR [TESSARO-CLI]\n", argv[0]);
-    return 2;
-  }
-  const fs::path dir = fs::absolute(argv[1]);
-  const std::string cli = argc > 2 ? argv[2] : std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
+  const std::optional<bench::FolderArgs> folder = bench::ParseFolderArgs(argc, argv);
+  if (!folder) return 2;
+  const auto& [dir, cli] = *folder;
   std::vector<std::string> setPaths;
   if (Status s = Prepare(dir, cli, setPaths); !s.ok()) {
     std::fprintf(stderr, "%s\n", s.message().c_str());

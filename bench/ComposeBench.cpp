@@ -9,10 +9,6 @@
 //    time (the wall times follow the load of a shared machine).
 // Run: build/bench/bench_compose [SET.cys [TESSARO-CLI]] (another build's tool
 // may be given, to compare builds)
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -20,53 +16,18 @@
 #include <thread>
 #include <vector>
 
-#include "base/FileIo.h"
-#include "imaging/codecs/Codecs.h"
-#include "model/Package.h"
-#include "model/SetFile.h"
+#include "bench/BenchSupport.h"
 
 namespace fs = std::filesystem;
 using namespace tessaro;
 
 namespace {
 
-struct RunFigures {
-  double wall = 0, cpu = 0;
-  long peakKb = 0;
-  int code = -1;
-};
-
-RunFigures RunTool(const std::string& cli, const std::vector<std::string>& args) {
-  RunFigures f;
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(cli.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    freopen("/dev/null", "w", stdout);
-    freopen("/dev/null", "w", stderr);
-    execv(cli.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  struct rusage usage = {};
-  wait4(pid, &status, 0, &usage);
-  f.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  f.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-          usage.ru_stime.tv_usec / 1e6;
-  f.peakKb = usage.ru_maxrss;
-  f.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return f;
-}
-
 // CPU seconds of this process so far (every thread).
 double ProcessCpuSeconds() {
   struct rusage usage = {};
   getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-         usage.ru_stime.tv_usec / 1e6;
+  return bench::CpuSeconds(usage);
 }
 
 }  // namespace
@@ -84,11 +45,11 @@ int main(int argc, char** argv) {
   }
   const int templates = int((*set)->PreviewTemps.size());
 
-  RunFigures runs[2];
+  bench::ToolFigures runs[2];
   for (int jobs : {1, 2}) {
     fs::remove_all(out);
     runs[jobs - 1] =
-        RunTool(cli, {"compose", setPath, "--out", out.string(), "--jobs", std::to_string(jobs)});
+        bench::RunTool({cli, "compose", setPath, "--out", out.string(), "--jobs", std::to_string(jobs)});
   }
 
   // Baseline, single-threaded: decode what each template uses, encode pages

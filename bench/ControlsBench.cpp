@@ -19,23 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/QtBenchSupport.h"
 #include "controls/MyListbox.h"
 
 using namespace tessaro;
 
 namespace {
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// CPU seconds the calling (GUI) thread has used: on a loaded machine this
-// says more about the GUI thread's share than the wall clock does.
-double ThreadCpu() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
 
 long ResidentKb() {
   long pages = 0, resident = 0;
@@ -50,10 +39,7 @@ long ResidentKb() {
 void WritePhoto(const QString& path, int seed) {
   QImage image(2400, 1600, QImage::Format_RGB32);
   QPainter painter(&image);
-  QLinearGradient sky(0, 0, 0, 1600);
-  sky.setColorAt(0, QColor::fromHsv((seed * 37) % 360, 120, 230));
-  sky.setColorAt(1, QColor::fromHsv((seed * 37 + 90) % 360, 160, 90));
-  painter.fillRect(image.rect(), sky);
+  bench::PaintSky(painter, 2400, 1600, seed);
   QRandomGenerator random(seed);
   for (int i = 0; i < 40; ++i) {
     painter.setBrush(QColor::fromHsv(random.bounded(360), 140, 60 + random.bounded(180)));
@@ -75,19 +61,7 @@ void WritePhoto(const QString& path, int seed) {
 }
 
 void Configure(TMyListBox& list) {
-  list.SetColNum(4);
-  int lefts[] = {22, 38, 108, 125};
-  for (int j = 0; j < 4; ++j) list.SetColLeft(j, lefts[j]);
-  list.SetColClickable(1, true);
-  list.SetColClickable(3, true);
-  list.SetColSelectable(1, true);
-  list.TextMaxCharLen = 10;
-  list.ShowCheckBox = list.ShowThumbPic = true;
-  list.ThumbLeft = list.ThumbTop = 5;
-  list.ThumbWidth = 140;
-  list.ThumbHeight = 120;
-  list.ImageWidth = 150;
-  list.ImageBorder = 10;
+  bench::ConfigurePhotoList(list);
   list.resize(176, 600);
 }
 
@@ -96,23 +70,23 @@ struct Times {
 };
 
 Times AddAll(TMyListBox& list, const std::vector<std::string>& files, bool prefetch) {
-  double start = Now(), cpu = ThreadCpu();
+  double start = bench::Now(), cpu = bench::ThreadCpu();
   if (prefetch) list.PrefetchThumbnails(files);
   int n = 0;
   for (const std::string& f : files) {
     if (!list.AddRow({std::to_string(++n), f.substr(f.rfind('/') + 1), "0", "删除"}, f, nullptr, false))
       std::fprintf(stderr, "refused %s\n", f.c_str());
   }
-  return Times{Now() - start, ThreadCpu() - cpu};
+  return Times{bench::Now() - start, bench::ThreadCpu() - cpu};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bench::UseOffscreenPlatformByDefault();
   QApplication app(argc, argv);
-  const int rows = argc > 1 ? std::atoi(argv[1]) : 2000;
-  const int distinct = argc > 2 ? std::atoi(argv[2]) : 40;
+  const int rows = bench::IntArg(argc, argv, 1, 2000);
+  const int distinct = bench::IntArg(argc, argv, 2, 40);
   QTemporaryDir dir;
   std::printf("writing %d photos of 2400 x 1600 ...\n", distinct);
   for (int i = 0; i < distinct; ++i) WritePhoto(dir.filePath(QString("photo%1.jpg").arg(i)), i);
@@ -140,17 +114,17 @@ int main(int argc, char** argv) {
   app.processEvents();
   QScrollBar* bar = batched.verticalScrollBar();
   const int frames = 60;
-  double tScroll = Now(), cScroll = ThreadCpu();
+  double tScroll = bench::Now(), cScroll = bench::ThreadCpu();
   for (int i = 0; i < frames; ++i) {
     bar->setValue(int(int64_t(bar->maximum()) * i / (frames - 1)));
     batched.viewport()->repaint();
   }
-  tScroll = Now() - tScroll;
-  cScroll = ThreadCpu() - cScroll;
+  tScroll = bench::Now() - tScroll;
+  cScroll = bench::ThreadCpu() - cScroll;
 
-  double tDelete = Now();
+  double tDelete = bench::Now();
   batched.DeleteRow(0);
-  tDelete = Now() - tDelete;
+  tDelete = bench::Now() - tDelete;
 
   std::printf("rows: %d (%d distinct photos, 2400 x 1600 JPEG), cores: %d\n", rows, distinct,
               QThread::idealThreadCount());

@@ -32,6 +32,7 @@
 #include "base/Parallel.h"
 #include "editor/Automation.h"
 #include "editor/Editor.h"
+#include "editor/tests/MaskAction.h"
 #include "imaging/codecs/Codecs.h"
 #include "imaging/psd/Psd.h"
 
@@ -186,13 +187,7 @@ void PlaceSlot(Application& app, const DocumentRef& doc, const std::string& phot
   Must((*doc->Selection())
            ->Load(Must((*doc->Channels())->Item(slot.channel), "channel"), kSelectionReplace, false),
        "load selection");
-  ActionDescriptor mk;
-  ActionReference at;
-  at.putEnumerated(CharId("Chnl"), CharId("Chnl"), CharId("Msk "));
-  mk.putClass(CharId("Nw  "), CharId("Chnl"));
-  mk.putReference(CharId("At  "), at);
-  mk.putEnumerated(CharId("Usng"), CharId("UsrM"), CharId("RvlS"));
-  Must(app.ExecuteAction(CharId("Mk  "), mk, kDialogsNo), "mask");
+  Must(editortest::RevealSelectionAsMask(app), "mask");
   Must((*doc->Selection())->Deselect(), "deselect");
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/FileIo.h"
+#include "bench/QtBenchSupport.h"
 #include "controls/MyListBoxRows.h"
 #include "controls/MyListbox.h"
 #include "imaging/codecs/Codecs.h"
@@ -33,12 +34,6 @@
 using namespace tessaro;
 
 namespace {
-
-double ThreadCpu() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
 
 // ---- The views the controller draws on, besides the photo list ----
 
@@ -217,19 +212,7 @@ RunFigures ImportRun(const std::vector<std::string>& files, const std::string& w
   QWidget window;
   window.resize(400, 700);
   TMyListBox photoList(&window);
-  photoList.SetColNum(4);
-  const int lefts[] = {22, 38, 108, 125};
-  for (int j = 0; j < 4; ++j) photoList.SetColLeft(j, lefts[j]);
-  photoList.SetColClickable(1, true);
-  photoList.SetColClickable(3, true);
-  photoList.SetColSelectable(1, true);
-  photoList.TextMaxCharLen = 10;
-  photoList.ShowCheckBox = photoList.ShowThumbPic = true;
-  photoList.ThumbLeft = photoList.ThumbTop = 5;
-  photoList.ThumbWidth = 140;
-  photoList.ThumbHeight = 120;
-  photoList.ImageWidth = 150;
-  photoList.ImageBorder = 10;
+  bench::ConfigurePhotoList(photoList);
   photoList.setGeometry(0, 34, 181, 507);
   window.show();
   QCoreApplication::processEvents();
@@ -263,11 +246,11 @@ RunFigures ImportRun(const std::vector<std::string>& files, const std::string& w
   wall.start();
   sinceTick.start();
   meter.start();
-  const double cpu = ThreadCpu();
+  const double cpu = bench::ThreadCpu();
   controller.ImageButtonPhotoClick();
   // Rows are in; let the last decodes and repaints land.
   QCoreApplication::processEvents();
-  f.GuiCpu = ThreadCpu() - cpu;
+  f.GuiCpu = bench::ThreadCpu() - cpu;
   f.Wall = wall.nsecsElapsed() / 1e9;
   meter.stop();
   f.Rows = photos.Count();
@@ -277,10 +260,10 @@ RunFigures ImportRun(const std::vector<std::string>& files, const std::string& w
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bench::UseOffscreenPlatformByDefault();
   QApplication app(argc, argv);
-  const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
-  const int distinct = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
+  const int count = bench::IntArg(argc, argv, 1, 200, 1);
+  const int distinct = bench::IntArg(argc, argv, 2, 4, 1);
   QTemporaryDir dir;
   const std::string root = dir.path().toStdString();
 

@@ -21,7 +21,6 @@
 #include <string>
 
 #include "bench/BenchSupport.h"
-#include "model/SetFile.h"
 
 namespace fs = std::filesystem;
 using namespace tessaro;
@@ -30,27 +29,6 @@ namespace {
 
 constexpr int kPhotoWidth = 6000, kPhotoHeight = 4000;
 
-constexpr const char* kDescription = R"({
-  "spread": false,
-  "header": 1,
-  "slots": [{"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}],
-  "preview": {
-    "width": 2100,
-    "height": 3000,
-    "resolution": 72,
-    "background": {"color": "#efe8dc"},
-    "overlays": [{"picture": "frame.svg"}],
-    "placements": [
-      {"slot": 1, "channel": "photo1", "rect": [120, 120, 1980, 1260]},
-      {"slot": 2, "channel": "photo2", "rect": [150, 1380, 1000, 2460], "shape": "rounded", "radius": 50},
-      {"slot": 3, "channel": "photo3", "rect": [1100, 1380, 1950, 2460], "shape": "ellipse", "feather": 36},
-      {"slot": 4, "channel": "photo4", "rect": [400, 2560, 1700, 2880]}
-    ]
-  },
-  "result": {"from": "preview", "width": 2520, "height": 3600, "resolution": 300}
-}
-)";
-
 constexpr const char* kFrame = R"(<svg xmlns="http://www.w3.org/2000/svg" width="2100" height="3000">
   <rect x="50" y="50" width="2000" height="2900" fill="none" stroke="#7a5c3a" stroke-width="14"/>
   <rect x="112" y="112" width="1876" height="1156" fill="none" stroke="#ffffff" stroke-width="6"/>
@@ -58,35 +36,19 @@ constexpr const char* kFrame = R"(<svg xmlns="http://www.w3.org/2000/svg" width=
 )";
 
 Status Prepare(const fs::path& dir) {
-  const fs::path source = dir / "source", library = dir / "library", package = library / "page";
-  fs::create_directories(source);
-  fs::create_directories(library);
-  if (Status s = WriteFileAtomic((source / "template.json").string(), std::string_view(kDescription));
-      !s.ok())
-    return s;
-  if (Status s = WriteFileAtomic((source / "frame.svg").string(), std::string_view(kFrame)); !s.ok())
-    return s;
+  bench::TemplateLayout layout = bench::ReferencePageLayout();
+  layout.overlay = "frame.svg";
+  const fs::path package = dir / "library" / "page";
   const std::string cli = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
-  if (bench::RunProgram({cli, "pack", (source / "template.json").string(), package.string()}) != 0)
-    return Status::Error("tessaro-cli pack failed");
-
+  if (Status s = bench::PackTemplate(cli, dir / "source", package, layout, kFrame); !s.ok()) return s;
   TSetNode set;
   set.FileName = (dir / "page.cys").string();
-  for (int i = 0; i < 4; ++i) {
-    const std::string path = (dir / ("photo" + std::to_string(i + 1) + ".jpg")).string();
-    if (Status s = bench::WritePhotoOnce(path, kPhotoWidth, kPhotoHeight, i); !s.ok()) return s;
-    auto photo = std::make_unique<TPhotoInfoNode>();
-    photo->FileName = path;
-    set.Photos.push_back(std::move(photo));
-  }
+  if (Status s = bench::AddPhotos(set, dir, 4, kPhotoWidth, kPhotoHeight, 0); !s.ok()) return s;
   // Photo i in slot i, the second slot turned by 5 degrees.
   if (Status s = bench::AddTemplate(set, package.string(), 8, 12, kUnitInch, 0, 1, kPhotoWidth, kPhotoHeight);
       !s.ok())
     return s;
-  if (std::string broken = CheckInvariants(set); !broken.empty()) return Status::Error("page set: " + broken);
-  auto bytes = EncodeSetFile(set);
-  if (!bytes.ok()) return bytes.status();
-  return WriteFileAtomic(set.FileName, *bytes);
+  return bench::WriteSet(set, "page set");
 }
 
 }  // namespace

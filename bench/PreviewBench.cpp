@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/QtBenchSupport.h"
 #include "imaging/codecs/Codecs.h"
 #include "model/Controller.h"
 #include "model/tests/Fakes.h"
@@ -29,18 +30,11 @@ using namespace tessaro::testing;
 
 namespace {
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 // A 6000 x 4000 photo-like JPEG: shading, shapes and noise.
 void WritePhoto(const std::string& path, int seed) {
   QImage image(6000, 4000, QImage::Format_RGB32);
   QPainter painter(&image);
-  QLinearGradient sky(0, 0, 0, 4000);
-  sky.setColorAt(0, QColor::fromHsv((seed * 37) % 360, 120, 230));
-  sky.setColorAt(1, QColor::fromHsv((seed * 37 + 90) % 360, 160, 90));
-  painter.fillRect(image.rect(), sky);
+  bench::PaintSky(painter, 6000, 4000, seed);
   QRandomGenerator random(seed);
   painter.setPen(Qt::NoPen);
   for (int i = 0; i < 60; ++i) {
@@ -83,10 +77,10 @@ struct Bench {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bench::UseOffscreenPlatformByDefault();
   QApplication app(argc, argv);
-  const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
-  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  const int frames = bench::IntArg(argc, argv, 1, 200, 10);
+  const int runs = bench::IntArg(argc, argv, 2, 5, 1);
 
   test::TempFolder dir;
   const std::string a = dir / "a.jpg", b = dir / "b.jpg";
@@ -139,19 +133,19 @@ int main(int argc, char** argv) {
     screen->show();
     app.processEvents();
     set.PreviewTemps[0]->Slots[0]->SetEmptyTransform();
-    const double t0 = Now();
+    const double t0 = bench::Now();
     ctl.SelectSlot(0);
-    selectPart.push_back(Now() - t0);
+    selectPart.push_back(bench::Now() - t0);
     screen->WaitForPhoto(60000);
     screen->Canvas()->repaint();
-    firstDisplay.push_back(Now() - t0);
+    firstDisplay.push_back(bench::Now() - t0);
     const TRectF rect = ctl.SlotEdit.DestRect;
     DecodeOptions options;
     options.minWidth = static_cast<int>(std::ceil(rect.Width()));
     options.minHeight = static_cast<int>(std::ceil(rect.Height()));
-    const double t1 = Now();
+    const double t1 = bench::Now();
     Result<DecodedImage> decoded = DecodeImageFile(a, options);
-    screenDecode.push_back(Now() - t1);
+    screenDecode.push_back(bench::Now() - t1);
     if (!decoded.ok()) std::printf("decode failed: %s\n", decoded.message().c_str());
     if (r == 0)
       std::printf("screen asks for %d x %d; decoded %d x %d\n", options.minWidth, options.minHeight,
@@ -170,10 +164,10 @@ int main(int argc, char** argv) {
   std::vector<double> frameTimes;
   for (int i = 0; i < frames; ++i) {
     const QPointF at = p + QPointF(40 * std::sin(i / 10.0), 30 * std::cos(i / 13.0));
-    const double t0 = Now();
+    const double t0 = bench::Now();
     send(QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton);
     canvas->repaint();
-    frameTimes.push_back(Now() - t0);
+    frameTimes.push_back(bench::Now() - t0);
   }
   send(QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
 
@@ -183,11 +177,11 @@ int main(int argc, char** argv) {
   std::vector<double> switchBack;
   for (int r = 0; r < runs; ++r) {
     const int slot = r % 2 == 0 ? 0 : 1;
-    const double t0 = Now();
+    const double t0 = bench::Now();
     ctl.SelectSlot(slot);
     screen->WaitForPhoto(60000);
     canvas->repaint();
-    switchBack.push_back(Now() - t0);
+    switchBack.push_back(bench::Now() - t0);
   }
 
   const double ratio = Mean(firstDisplay) / std::max(1e-9, Mean(screenDecode));

@@ -9,6 +9,7 @@
 
 #include "base/Parallel.h"
 #include "imaging/psd/Psd.h"
+#include "testing/PaintedDocument.h"
 
 using namespace tessaro;
 
@@ -27,15 +28,9 @@ double Seconds(const std::function<void()>& fn, int repeats = 3) {
 PsdDocument MakeDocument() {
   const int w = 2400, h = 3600;
   std::mt19937 rng(1);
-  PsdDocument d;
-  d.width = w;
-  d.height = h;
-  d.resolution = 300;
-  d.composite.Create(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      d.composite.At(x, y) =
-          Rgba8{uint8_t(x / 10 + (rng() & 7)), uint8_t(y / 15 + (rng() & 7)), uint8_t((x + y) / 24), 255};
+  PsdDocument d = test::PaintedDocument(w, h, 300, [&](int x, int y) {
+    return Rgba8{uint8_t(x / 10 + (rng() & 7)), uint8_t(y / 15 + (rng() & 7)), uint8_t((x + y) / 24), 255};
+  });
   PsdLayer bg;
   bg.name = "Background";
   bg.bounds = {0, 0, w, h};

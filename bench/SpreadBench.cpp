@@ -17,7 +17,6 @@
 #include <string>
 
 #include "bench/BenchSupport.h"
-#include "model/SetFile.h"
 
 namespace fs = std::filesystem;
 using namespace tessaro;
@@ -26,33 +25,21 @@ namespace {
 
 constexpr int kPhotoWidth = 6000, kPhotoHeight = 4000, kPhotos = 10;
 
-constexpr const char* kDescription = R"({
-  "spread": true,
-  "header": 1,
-  "slots": [{"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"},
-            {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}, {"type": "opaque"}],
-  "preview": {
-    "width": 4200,
-    "height": 3000,
-    "resolution": 72,
-    "background": {"color": "#efe8dc"},
-    "overlays": [{"picture": "frame.svg"}],
-    "placements": [
-      {"slot": 1, "channel": "photo1", "rect": [120, 120, 1050, 960]},
-      {"slot": 2, "channel": "photo2", "rect": [1130, 120, 2060, 960], "shape": "rounded", "radius": 40},
-      {"slot": 3, "channel": "photo3", "rect": [2140, 120, 3070, 960]},
-      {"slot": 4, "channel": "photo4", "rect": [3150, 120, 4080, 960]},
-      {"slot": 5, "channel": "photo5", "rect": [120, 1080, 1050, 1920]},
-      {"slot": 6, "channel": "photo6", "rect": [1130, 1080, 3070, 1920], "shape": "ellipse", "feather": 40},
-      {"slot": 7, "channel": "photo7", "rect": [3150, 1080, 4080, 1920]},
-      {"slot": 8, "channel": "photo8", "rect": [120, 2040, 1050, 2880]},
-      {"slot": 9, "channel": "photo9", "rect": [1130, 2040, 2060, 2880]},
-      {"slot": 10, "channel": "photo10", "rect": [2140, 2040, 4080, 2880]}
-    ]
-  },
-  "result": {"from": "preview", "width": 13440, "height": 9600, "resolution": 300}
+// Ten slots on the authoring tool's 4200 x 3000 spread page.
+bench::TemplateLayout Layout() {
+  bench::TemplateLayout layout =
+      bench::Layout(true, 4200, 3000, "#efe8dc",
+                    {R"("rect": [120, 120, 1050, 960])",
+                     R"("rect": [1130, 120, 2060, 960], "shape": "rounded", "radius": 40)",
+                     R"("rect": [2140, 120, 3070, 960])", R"("rect": [3150, 120, 4080, 960])",
+                     R"("rect": [120, 1080, 1050, 1920])",
+                     R"("rect": [1130, 1080, 3070, 1920], "shape": "ellipse", "feather": 40)",
+                     R"("rect": [3150, 1080, 4080, 1920])", R"("rect": [120, 2040, 1050, 2880])",
+                     R"("rect": [1130, 2040, 2060, 2880])", R"("rect": [2140, 2040, 4080, 2880])"},
+                    13440, 9600);
+  layout.overlay = "frame.svg";
+  return layout;
 }
-)";
 
 constexpr const char* kFrame = R"(<svg xmlns="http://www.w3.org/2000/svg" width="4200" height="3000">
   <rect x="50" y="50" width="4100" height="2900" fill="none" stroke="#7a5c3a" stroke-width="14"/>
@@ -61,46 +48,25 @@ constexpr const char* kFrame = R"(<svg xmlns="http://www.w3.org/2000/svg" width=
 )";
 
 Status Prepare(const fs::path& dir, const std::string& cli, std::string& setPath) {
-  const fs::path source = dir / "source", package = dir / "library" / "spread";
-  fs::create_directories(source);
-  fs::create_directories(package.parent_path());
-  if (Status s = WriteFileAtomic((source / "template.json").string(), std::string_view(kDescription));
-      !s.ok())
-    return s;
-  if (Status s = WriteFileAtomic((source / "frame.svg").string(), std::string_view(kFrame)); !s.ok())
-    return s;
-  if (bench::RunProgram({cli, "pack", (source / "template.json").string(), package.string()}) != 0)
-    return Status::Error("tessaro-cli pack failed");
+  const fs::path package = dir / "library" / "spread";
+  if (Status s = bench::PackTemplate(cli, dir / "source", package, Layout(), kFrame); !s.ok()) return s;
   TSetNode set;
   set.FileName = (dir / "spread.cys").string();
-  for (int i = 0; i < kPhotos; ++i) {
-    const std::string path = (dir / ("photo" + std::to_string(i + 1) + ".jpg")).string();
-    if (Status s = bench::WritePhotoOnce(path, kPhotoWidth, kPhotoHeight, i); !s.ok()) return s;
-    auto photo = std::make_unique<TPhotoInfoNode>();
-    photo->FileName = path;
-    set.Photos.push_back(std::move(photo));
-  }
+  if (Status s = bench::AddPhotos(set, dir, kPhotos, kPhotoWidth, kPhotoHeight, 0); !s.ok()) return s;
   if (Status s =
           bench::AddTemplate(set, package.string(), 24, 32, kUnitInch, 0, 6, kPhotoWidth, kPhotoHeight);
       !s.ok())
     return s;
-  if (std::string broken = CheckInvariants(set); !broken.empty())
-    return Status::Error("spread set: " + broken);
-  auto bytes = EncodeSetFile(set);
-  if (!bytes.ok()) return bytes.status();
   setPath = set.FileName;
-  return WriteFileAtomic(set.FileName, *bytes);
+  return bench::WriteSet(set, "spread set");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s DIR [TESSARO-CLI]\n", argv[0]);
-    return 2;
-  }
-  const fs::path dir = fs::absolute(argv[1]);
-  const std::string cli = argc > 2 ? argv[2] : std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-cli";
+  const std::optional<bench::FolderArgs> folder = bench::ParseFolderArgs(argc, argv);
+  if (!folder) return 2;
+  const auto& [dir, cli] = *folder;
   std::string setPath;
   if (Status s = Prepare(dir, cli, setPath); !s.ok()) {
     std::fprintf(stderr, "%s\n", s.message().c_str());

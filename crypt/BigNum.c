@@ -295,13 +295,8 @@ int BnModInverse(BnDigit* r, const BnDigit* a, const BnDigit* m, int digits) {
     BnSub(r, m, u1, digits);
   else
     BnCopy(r, u1, digits);
-  CryptWipe(u1, sizeof u1);
-  CryptWipe(u3, sizeof u3);
-  CryptWipe(v1, sizeof v1);
-  CryptWipe(v3, sizeof v3);
-  CryptWipe(q, sizeof q);
-  CryptWipe(t3, sizeof t3);
-  CryptWipe(w, sizeof w);
+  CRYPT_WIPE_ALL({u1, sizeof u1}, {u3, sizeof u3}, {v1, sizeof v1}, {v3, sizeof v3}, {q, sizeof q},
+                 {t3, sizeof t3}, {w, sizeof w});
   return found;
 }
 

@@ -212,15 +212,8 @@ int32_t CosToPrivate(RSAPrivateKey* key, const uint8_t* cos, size_t cosLen) {
 
 done:
   CryptWipe(&work, sizeof work);
-  CryptWipe(p, sizeof p);
-  CryptWipe(q, sizeof q);
-  CryptWipe(pMinusOne, sizeof pMinusOne);
-  CryptWipe(qMinusOne, sizeof qMinusOne);
-  CryptWipe(n, sizeof n);
-  CryptWipe(phi, sizeof phi);
-  CryptWipe(d, sizeof d);
-  CryptWipe(field, sizeof field);
-  CryptWipe(t, sizeof t);
+  CRYPT_WIPE_ALL({p, sizeof p}, {q, sizeof q}, {pMinusOne, sizeof pMinusOne}, {qMinusOne, sizeof qMinusOne},
+                 {n, sizeof n}, {phi, sizeof phi}, {d, sizeof d}, {field, sizeof field}, {t, sizeof t});
   return status;
 }
 

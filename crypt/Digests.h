@@ -48,6 +48,23 @@ void DigestFinish64(uint32_t* state, uint8_t buffer[64], uint64_t* length,
                     void (*block)(uint32_t* state, const uint8_t* block), int bigEndian, size_t words,
                     uint8_t* digest);
 
+/* Defines NameInit, NameUpdate and NameFinal of a digest built on
+ * DigestFeed64 (a NameContext with state, length and buffer): `blockFn` mixes
+ * one block; the digest is the first `words` state words, big-endian when
+ * `bigEndian` is non-zero. Final clears the context. */
+#define DEFINE_DIGEST64(Name, blockFn, bigEndian, words)                                      \
+  void Name##Init(Name##Context* ctx) {                                                       \
+    memset(ctx, 0, sizeof *ctx);                                                              \
+    memcpy(ctx->state, kDigestInitialState, sizeof ctx->state);                               \
+  }                                                                                           \
+  void Name##Update(Name##Context* ctx, const uint8_t* data, size_t len) {                    \
+    DigestFeed64(ctx->state, ctx->buffer, &ctx->length, data, len, blockFn);                  \
+  }                                                                                           \
+  void Name##Final(Name##Context* ctx, uint8_t digest[4 * (words)]) {                         \
+    DigestFinish64(ctx->state, ctx->buffer, &ctx->length, blockFn, bigEndian, words, digest); \
+    CryptWipe(ctx, sizeof *ctx);                                                              \
+  }
+
 void Md2Init(Md2Context* ctx);
 void Md2Update(Md2Context* ctx, const uint8_t* data, size_t len);
 void Md2Final(Md2Context* ctx, uint8_t digest[16]);

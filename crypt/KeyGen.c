@@ -61,15 +61,8 @@ int32_t RsaGenerateKeys(uint32_t bits, RSAPublicKey* publicKey, RSAPrivateKey* p
   memcpy(privateKey, &priv, sizeof priv);
 
 done:
-  CryptWipe(p, sizeof p);
-  CryptWipe(q, sizeof q);
-  CryptWipe(pMinusOne, sizeof pMinusOne);
-  CryptWipe(qMinusOne, sizeof qMinusOne);
-  CryptWipe(phi, sizeof phi);
-  CryptWipe(d, sizeof d);
-  CryptWipe(dP, sizeof dP);
-  CryptWipe(dQ, sizeof dQ);
-  CryptWipe(qInv, sizeof qInv);
+  CRYPT_WIPE_ALL({p, sizeof p}, {q, sizeof q}, {pMinusOne, sizeof pMinusOne}, {qMinusOne, sizeof qMinusOne},
+                 {phi, sizeof phi}, {d, sizeof d}, {dP, sizeof dP}, {dQ, sizeof dQ}, {qInv, sizeof qInv});
   CryptWipe(&priv, sizeof priv);
   return status;
 }

@@ -93,16 +93,4 @@ void DigestFinish64(uint32_t* state, uint8_t buffer[64], uint64_t* length,
     for (int j = 0; j < 4; ++j) digest[4 * i + j] = (uint8_t)(state[i] >> (bigEndian ? 24 - 8 * j : 8 * j));
 }
 
-void Md5Init(Md5Context* ctx) {
-  memset(ctx, 0, sizeof *ctx);
-  memcpy(ctx->state, kDigestInitialState, sizeof ctx->state);
-}
-
-void Md5Update(Md5Context* ctx, const uint8_t* data, size_t len) {
-  DigestFeed64(ctx->state, ctx->buffer, &ctx->length, data, len, Md5Block);
-}
-
-void Md5Final(Md5Context* ctx, uint8_t digest[16]) {
-  DigestFinish64(ctx->state, ctx->buffer, &ctx->length, Md5Block, 0, 4, digest);
-  CryptWipe(ctx, sizeof *ctx);
-}
+DEFINE_DIGEST64(Md5, Md5Block, 0, 4)

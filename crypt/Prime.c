@@ -74,11 +74,8 @@ int IsProbablePrime(const BnDigit* candidate, int digits) {
     prime = StrongProbablePrime(&ctx, base, r, s, minusOneMont);
   }
   BnMontClear(&ctx);
-  CryptWipe(n, sizeof n);
-  CryptWipe(nMinusOne, sizeof nMinusOne);
-  CryptWipe(r, sizeof r);
-  CryptWipe(base, sizeof base);
-  CryptWipe(minusOneMont, sizeof minusOneMont);
+  CRYPT_WIPE_ALL({n, sizeof n}, {nMinusOne, sizeof nMinusOne}, {r, sizeof r}, {base, sizeof base},
+                 {minusOneMont, sizeof minusOneMont});
   return prime;
 }
 

@@ -106,17 +106,9 @@ int32_t RsaPrivateBlock(uint8_t* out, size_t* outLen, const uint8_t* in, size_t 
   *outLen = k;
 
 done:
-  CryptWipe(p, sizeof p);
-  CryptWipe(q, sizeof q);
-  CryptWipe(dP, sizeof dP);
-  CryptWipe(dQ, sizeof dQ);
-  CryptWipe(qInv, sizeof qInv);
-  CryptWipe(c, sizeof c);
-  CryptWipe(m1, sizeof m1);
-  CryptWipe(m2, sizeof m2);
-  CryptWipe(t, sizeof t);
-  CryptWipe(prod, sizeof prod);
-  CryptWipe(m, sizeof m);
+  CRYPT_WIPE_ALL({p, sizeof p}, {q, sizeof q}, {dP, sizeof dP}, {dQ, sizeof dQ}, {qInv, sizeof qInv},
+                 {c, sizeof c}, {m1, sizeof m1}, {m2, sizeof m2}, {t, sizeof t}, {prod, sizeof prod},
+                 {m, sizeof m});
   BnMontClear(&montP);
   BnMontClear(&montQ);
   return status;

@@ -43,16 +43,4 @@ static void Sha1Block(uint32_t* state, const uint8_t* block) {
   CryptWipe(w, sizeof w);
 }
 
-void Sha1Init(Sha1Context* ctx) {
-  memset(ctx, 0, sizeof *ctx);
-  memcpy(ctx->state, kDigestInitialState, sizeof ctx->state);
-}
-
-void Sha1Update(Sha1Context* ctx, const uint8_t* data, size_t len) {
-  DigestFeed64(ctx->state, ctx->buffer, &ctx->length, data, len, Sha1Block);
-}
-
-void Sha1Final(Sha1Context* ctx, uint8_t digest[20]) {
-  DigestFinish64(ctx->state, ctx->buffer, &ctx->length, Sha1Block, 1, 5, digest);
-  CryptWipe(ctx, sizeof *ctx);
-}
+DEFINE_DIGEST64(Sha1, Sha1Block, 1, 5)

@@ -25,7 +25,7 @@ target_sources(crypt PRIVATE $<TARGET_OBJECTS:crypt_rsa>)
 # the export list go through the shared library itself.
 set(_t ${CMAKE_CURRENT_SOURCE_DIR}/tests)
 tessaro_test(crypt_digest_test SOURCES ${_t}/Digest_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt tessaro_testing)
-tessaro_test(crypt_core_test SOURCES ${_t}/BigNum_test.cpp ${_t}/Random_test.cpp ${_t}/KeyGen_test.cpp
+tessaro_test(crypt_core_test SOURCES ${_t}/BigNum_test.cpp ${_t}/Random_test.cpp ${_t}/KeyGen_test.cpp ${_t}/Wipe_test.cpp
              ${_t}/KeyTestUtil.cpp LIBS crypt_rsa tessaro_testing)
 tessaro_test(crypt_rsa_test SOURCES ${_t}/Rsa_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt_rsa tessaro_testing)
 tessaro_test(crypt_cos_test SOURCES ${_t}/CosKeys_test.cpp ${_t}/KeyTestUtil.cpp LIBS crypt_rsa tessaro_testing)

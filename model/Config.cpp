@@ -37,12 +37,13 @@ std::string HomeFolder() {
 
 }  // namespace
 
+std::string XdgBaseFolder(const char* variable, const std::string& fallback) {
+  if (const char* value = std::getenv(variable); value && value[0] == '/') return value;
+  return fallback;
+}
+
 std::string ConfigFilePath() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
-    base = xdg;
-  else
-    base = JoinPath(HomeFolder(), ".config");
+  const std::string base = XdgBaseFolder("XDG_CONFIG_HOME", JoinPath(HomeFolder(), ".config"));
   return JoinPath(JoinPath(base, "Brivanto/Tessaro"), "cfg.ini");
 }
 

@@ -35,6 +35,11 @@ struct TAppSettings {
   std::string ImageEditor;
 };
 
+// The folder an XDG base-directory variable names when it is absolute (a
+// relative value is ignored, as the base-directory rules ask), else
+// `fallback`.
+std::string XdgBaseFolder(const char* variable, const std::string& fallback);
+
 // $XDG_CONFIG_HOME (when absolute), else $HOME/.config, then
 // Brivanto/Tessaro/cfg.ini.
 std::string ConfigFilePath();

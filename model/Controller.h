@@ -282,6 +282,10 @@ class TMainController {
   Status WriteSetFile(int index, const std::string& path) const;
   void ClearSetLists();
   void ResetPreview();
+  // A click on one of the right panel's pictures leaves slot editing: the
+  // slot buttons and the selected slot are cleared. The current template, or
+  // null (then nothing changes).
+  const TTempNode* LeaveSlotForPicture();
   void DropTemplate(TSetNode& set, int index);
   int ImportPhotoFile(const std::string& path);
   void AutoPlacePhoto(int photoIndex, int start);

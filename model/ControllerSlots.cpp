@@ -123,21 +123,23 @@ void TMainController::ButtonResultPhotoClick() {
   FViews.Preview.ShowResult(preview);
 }
 
-void TMainController::ImageSampleMouseDown() {
+const TTempNode* TMainController::LeaveSlotForPicture() {
   const TTempNode* temp = CurrentTemplate();
-  if (!temp) return;
+  if (!temp) return nullptr;
   FViews.Preview.UncheckSlotButtons();
   CurSlot = -1;
   SlotEdit.Clear();
-  FViews.Preview.ShowTemplatePicture(JoinPath(temp->Folder, kSampleName));
+  return temp;
+}
+
+void TMainController::ImageSampleMouseDown() {
+  if (const TTempNode* temp = LeaveSlotForPicture())
+    FViews.Preview.ShowTemplatePicture(JoinPath(temp->Folder, kSampleName));
 }
 
 void TMainController::ImageResultMouseDown() {
-  const TTempNode* temp = CurrentTemplate();
+  const TTempNode* temp = LeaveSlotForPicture();
   if (!temp) return;
-  FViews.Preview.UncheckSlotButtons();
-  CurSlot = -1;
-  SlotEdit.Clear();
   const std::string preview = ComposedPreviewOf(*temp);
   if (FileExists(preview)) FViews.Preview.ShowTemplatePicture(preview);
 }

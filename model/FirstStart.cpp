@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "base/FileIo.h"
+#include "model/Config.h"
 #include "model/SetFile.h"
 #include "model/func.h"
 
@@ -46,11 +47,7 @@ std::optional<TDemoPlace> FindDemo(const std::string& appDir) {
 }
 
 std::string UserDataFolder() {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/')
-    base = xdg;
-  else
-    base = JoinPath(HomeFolder(), ".local/share");
+  const std::string base = XdgBaseFolder("XDG_DATA_HOME", JoinPath(HomeFolder(), ".local/share"));
   return WithTrailingSeparator(JoinPath(base, "Brivanto/Tessaro"));
 }
 

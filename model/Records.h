@@ -112,6 +112,7 @@ struct TSizeNode {
   int32_t SizeUnit = kUnitInch;
   int32_t Custom = 0;    // 0 built-in, 1 custom (only custom sizes are saved)
   int32_t SizeType = 0;  // 0 album page, 1 spread (how the custom-size dialog shows it)
+  friend bool operator==(const TSizeNode&, const TSizeNode&) = default;
 };
 
 using TSetList = std::vector<std::unique_ptr<TSetNode>>;

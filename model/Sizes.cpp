@@ -36,15 +36,8 @@ TSizeNode& AddSize(TSizeList& sizeList, const std::string& name, int32_t unit, f
                    int32_t custom, int32_t sizeType) {
   int32_t id = 0;
   for (const auto& s : sizeList) id = std::max(id, s->Id + 1);
-  auto node = std::make_unique<TSizeNode>();
-  node->Id = id;
-  node->Name = CutUtf8(name, kShortTextBytes);
-  node->Width = width;
-  node->Height = height;
-  node->SizeUnit = unit;
-  node->Custom = custom;
-  node->SizeType = sizeType;
-  sizeList.push_back(std::move(node));
+  sizeList.push_back(std::make_unique<TSizeNode>(
+      TSizeNode{id, CutUtf8(name, kShortTextBytes), width, height, unit, custom, sizeType}));
   return *sizeList.back();
 }
 

@@ -50,6 +50,17 @@ TRectF InitialPhotoRect(int32_t photoW, int32_t photoH, const TSlotWindow& windo
   return CentredOnCanvas(w, h);
 }
 
+std::pair<float, float> CoveringScale(int32_t photoW, int32_t photoH, const TSlotWindow& window) {
+  const int32_t ws = window.Ws(), hs = window.Hs();
+  if (ws <= 0 || hs <= 0 || photoW <= 0 || photoH <= 0) return {1.0f, 1.0f};
+  int32_t w = ws, h = hs;
+  if (double(photoH) / hs > double(photoW) / ws)
+    h = int32_t(int64_t(photoH) * ws / photoW);
+  else
+    w = int32_t(int64_t(photoW) * hs / photoH);
+  return {float(w) / ws, float(h) / hs};
+}
+
 TRectF ResetPhotoRect(int32_t photoW, int32_t photoH) {
   int32_t w = kPreviewCanvasWidth, h = kPreviewCanvasHeight;
   FitInBox(photoW, photoH, w, h);

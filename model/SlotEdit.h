@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "model/Records.h"
 #include "model/Sizes.h"
@@ -60,6 +61,12 @@ std::optional<TSlotWindow> SlotWindowFor(const TTempNode& temp, int slotIndex,
 // it covers the window when it is larger than the window both ways, else it
 // shows at its own size, shrunk only to fit the canvas; centred on the canvas.
 TRectF InitialPhotoRect(int32_t photoW, int32_t photoH, const TSlotWindow& window);
+// The scale (in window widths and heights) at which a photo of photoW x
+// photoH pixels just covers `window` keeping its aspect: one side fills the
+// window, the other reaches past it. This is the transform a slot gets when
+// a set is made with its photos placed as the preview would first show them;
+// 1 x 1 for an empty window or photo.
+std::pair<float, float> CoveringScale(int32_t photoW, int32_t photoH, const TSlotWindow& window);
 // The reset's rectangle: never the covering fit, always shrunk to the canvas.
 TRectF ResetPhotoRect(int32_t photoW, int32_t photoH);
 // The rectangle a stored transform describes in `window`.

@@ -41,6 +41,30 @@ leftovers() {  # entries beside the target other than itself, and in TMPDIR
   { find "$1" -mindepth 1 -maxdepth 1 ! -name "$2"; find "$TMPDIR" -mindepth 1 -maxdepth 1; } | wc -l
 }
 
+# Times one finished run of "$@", then kills it $trials times at random and
+# checks each kill and the finished run after it. $1 names the command in the
+# messages, $2 is the check that the target is whole after a kill, $3 what
+# the message says when it is not, $4 and $5 the target's folder and name;
+# the rest is the command line. Sets killed, broken, seen and left.
+run_trials() {
+  local name=$1 whole=$2 notWhole=$3 folder=$4 target=$5; shift 5
+  local start span n i
+  start=$(now)
+  "$@" >/dev/null
+  span=$(( ($(now) - start) * 12 / 10 ))
+  killed=0 broken=0 seen=0 left=0
+  for ((i = 0; i < trials; i++)); do
+    [ "$(kill_at_random "$span" "$@")" = killed ] && killed=$((killed + 1))
+    $whole || { broken=$((broken + 1)); echo "$name trial $i: $notWhole" >&2; }
+    [ "$(leftovers "$folder" "$target")" -gt 0 ] && seen=$((seen + 1))
+    start=$(now)
+    "$@" >/dev/null || echo "$name trial $i: the next run failed" >&2
+    span=$(( ($(now) - start) * 12 / 10 ))
+    n=$(leftovers "$folder" "$target")
+    [ "$n" -gt 0 ] && { left=$((left + 1)); echo "$name trial $i: $n leftovers after the next run" >&2; }
+  done
+}
+
 fail=0
 # ---- pack ------------------------------------------------------------------
 if [ "$which" != convert ]; then
@@ -52,20 +76,7 @@ whole_package() {
   "$cli" inspect "$pkg" >/dev/null 2>&1
 }
 "$cli" pack "$src" "$pkg" >/dev/null || { echo "pack failed" >&2; exit 1; }
-start=$(now)
-"$cli" pack "$src" "$pkg" >/dev/null
-span=$(( ($(now) - start) * 12 / 10 ))
-killed=0 broken=0 seen=0 left=0
-for ((i = 0; i < trials; i++)); do
-  [ "$(kill_at_random "$span" "$cli" pack "$src" "$pkg")" = killed ] && killed=$((killed + 1))
-  whole_package || { broken=$((broken + 1)); echo "pack trial $i: no whole package" >&2; }
-  [ "$(leftovers "$work/out" pkg)" -gt 0 ] && seen=$((seen + 1))
-  start=$(now)
-  "$cli" pack "$src" "$pkg" >/dev/null || echo "pack trial $i: the next run failed" >&2
-  span=$(( ($(now) - start) * 12 / 10 ))
-  n=$(leftovers "$work/out" pkg)
-  [ "$n" -gt 0 ] && { left=$((left + 1)); echo "pack trial $i: $n leftovers after the next run" >&2; }
-done
+run_trials pack whole_package "no whole package" "$work/out" pkg "$cli" pack "$src" "$pkg"
 echo "pack:    $trials trials, $killed killed before the end; no whole package: $broken;" \
   "leftovers after the kill: $seen; after the next run: $left"
 fail=$((broken + left))
@@ -79,20 +90,8 @@ out="$work/conv/photo.psd"
 mkdir -p "$work/conv"
 "$cli" convert "$in" "$work/reference.psd" >/dev/null || { echo "convert failed" >&2; exit 1; }
 cp "$work/reference.psd" "$out"
-start=$(now)
-"$cli" convert "$in" "$out" >/dev/null
-span=$(( ($(now) - start) * 12 / 10 ))
-killed=0 broken=0 seen=0 left=0
-for ((i = 0; i < trials; i++)); do
-  [ "$(kill_at_random "$span" "$cli" convert "$in" "$out")" = killed ] && killed=$((killed + 1))
-  cmp -s "$out" "$work/reference.psd" || { broken=$((broken + 1)); echo "convert trial $i: not a whole file" >&2; }
-  [ "$(leftovers "$work/conv" photo.psd)" -gt 0 ] && seen=$((seen + 1))
-  start=$(now)
-  "$cli" convert "$in" "$out" >/dev/null || echo "convert trial $i: the next run failed" >&2
-  span=$(( ($(now) - start) * 12 / 10 ))
-  n=$(leftovers "$work/conv" photo.psd)
-  [ "$n" -gt 0 ] && { left=$((left + 1)); echo "convert trial $i: $n leftovers after the next run" >&2; }
-done
+whole_file() { cmp -s "$out" "$work/reference.psd"; }
+run_trials convert whole_file "not a whole file" "$work/conv" photo.psd "$cli" convert "$in" "$out"
 echo "convert: $trials trials, $killed killed before the end; not a whole file: $broken;" \
   "leftovers after the kill: $seen; after the next run: $left"
 fail=$((fail + broken + left))

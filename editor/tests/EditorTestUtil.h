@@ -13,6 +13,7 @@
 #include "base/FileIo.h"
 #include "editor/Automation.h"
 #include "editor/Editor.h"
+#include "editor/tests/MaskAction.h"
 #include "imaging/Image.h"
 #include "imaging/psd/Psd.h"
 #include "testing/Corpus.h"
@@ -184,15 +185,7 @@ class EditorFixture : public ::testing::Test {
   }
   // Gives the active layer a mask that reveals the current selection, the
   // way a recorded "Mk  " action does.
-  Status RevealSelectionAsMask() {
-    ActionDescriptor mk;
-    ActionReference at;
-    at.putEnumerated(CharId("Chnl"), CharId("Chnl"), CharId("Msk "));
-    mk.putClass(CharId("Nw  "), CharId("Chnl"));
-    mk.putReference(CharId("At  "), at);
-    mk.putEnumerated(CharId("Usng"), CharId("UsrM"), CharId("RvlS"));
-    return app->ExecuteAction(CharId("Mk  "), mk, kDialogsNo);
-  }
+  Status RevealSelectionAsMask() { return editortest::RevealSelectionAsMask(*app); }
 };
 
 }  // namespace tessaro::editortest

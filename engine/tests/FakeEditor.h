@@ -87,12 +87,19 @@ class FakeDocument;
 
 inline Status Closed() { return Status::Error("closed"); }
 
-class FakeLayer final : public au::ArtLayer {
- public:
-  FakeLayer(std::shared_ptr<FakeState> s, std::shared_ptr<FakeDocState> d, std::shared_ptr<FakeLayerState> l)
-      : S(std::move(s)), D(std::move(d)), L(std::move(l)) {}
+// What every object of one fake document holds: the recording and the
+// document's state.
+struct FakeDocPart {
+  FakeDocPart(std::shared_ptr<FakeState> s, std::shared_ptr<FakeDocState> d)
+      : S(std::move(s)), D(std::move(d)) {}
   std::shared_ptr<FakeState> S;
   std::shared_ptr<FakeDocState> D;
+};
+
+class FakeLayer final : public au::ArtLayer, public FakeDocPart {
+ public:
+  FakeLayer(std::shared_ptr<FakeState> s, std::shared_ptr<FakeDocState> d, std::shared_ptr<FakeLayerState> l)
+      : FakeDocPart(std::move(s), std::move(d)), L(std::move(l)) {}
   std::shared_ptr<FakeLayerState> L;
 
   Result<au::LayerBounds> Bounds() override { return L->bounds; }
@@ -221,12 +228,9 @@ class FakeSelection final : public au::Selection {
   }
 };
 
-class FakeArtLayers final : public au::ArtLayers {
+class FakeArtLayers final : public au::ArtLayers, public FakeDocPart {
  public:
-  FakeArtLayers(std::shared_ptr<FakeState> s, std::shared_ptr<FakeDocState> d)
-      : S(std::move(s)), D(std::move(d)) {}
-  std::shared_ptr<FakeState> S;
-  std::shared_ptr<FakeDocState> D;
+  using FakeDocPart::FakeDocPart;
   Result<int> Count() override { return int(D->layers.size()); }
   Result<au::ArtLayerRef> Item(int i) override {
     if (i < 1 || i > int(D->layers.size())) return Status::Error("no layer " + std::to_string(i));
@@ -234,12 +238,9 @@ class FakeArtLayers final : public au::ArtLayers {
   }
 };
 
-class FakeDocument final : public au::Document {
+class FakeDocument final : public au::Document, public FakeDocPart {
  public:
-  FakeDocument(std::shared_ptr<FakeState> s, std::shared_ptr<FakeDocState> d)
-      : S(std::move(s)), D(std::move(d)) {}
-  std::shared_ptr<FakeState> S;
-  std::shared_ptr<FakeDocState> D;
+  using FakeDocPart::FakeDocPart;
 
   Result<std::string> Name() override { return FileNameOf(D->path); }
   Result<double> Width() override { return D->width; }

@@ -16,6 +16,7 @@
 #include "editor/Editor.h"
 #include "engine/Effects.h"
 #include "engine/MyThread.h"
+#include "engine/tests/DemoSetFixture.h"
 #include "engine/tests/PackedTemplate.h"
 #include "imaging/codecs/Codecs.h"
 #include "model/Package.h"
@@ -28,32 +29,16 @@ namespace {
 namespace fs = std::filesystem;
 namespace au = automation;
 
-const fs::path kDemoSet = fs::path(TESSARO_BINARY_DIR) / "resources" / "demo" / "demo.cys";
+using enginetest::DemoSetTest;
+using enginetest::kDemoSet;
 
-class GoldenTest : public ::testing::Test {
+class GoldenTest : public DemoSetTest {
  protected:
   void SetUp() override {
     if (!fs::exists(kDemoSet)) GTEST_SKIP() << "the demo set is not built";
-    Result<TPSVersionList> v = LoadPSVersions(std::string(TESSARO_SOURCE_DIR) + "/resources/PSCfg.ini");
-    ASSERT_TRUE(v.ok());
-    versions = *v;
-    versionIndex = FindPSVersion(versions, std::string(au::kEditorVersion));
-    ASSERT_GE(versionIndex, 0);
-    Result<std::unique_ptr<TSetNode>> s = ReadSetFile(kDemoSet.string(), TDiskSetFileSource());
-    ASSERT_TRUE(s.ok()) << s.message();
-    set = std::move(s).value();
+    LoadDemoSet("engine_golden");
+    if (HasFatalFailure()) return;
     ASSERT_FALSE(set->PreviewTemps.empty());
-    dir = fs::temp_directory_path() / ("engine_golden_" + std::to_string(getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    context.Versions = &versions;
-    context.Settings = &settings;
-    context.Queue = &queue;
-    context.TempDir = (dir / "work").string() + "/";
-  }
-  void TearDown() override {
-    if (!dir.empty()) fs::remove_all(dir);
   }
 
   // The first template that is a single page (or a spread when asked).
@@ -63,20 +48,9 @@ class GoldenTest : public ::testing::Test {
     return -1;
   }
   TComposeJob Job(int index, bool preview, bool psd = false) const {
-    TComposeJob job;
-    job.PreviewMode = preview;
-    job.SetNode = set.get();
-    job.TemplateIndex = index;
-    job.PsdOutput = psd;
-    job.PreviewFile = (dir / ("preview" + std::to_string(index) + ".jpg")).string();
-    job.ResultFile =
-        preview ? "" : (dir / ("result" + std::to_string(index) + (psd ? ".psd" : ".jpg"))).string();
-    job.PSVersionIndex = versionIndex;
-    return job;
-  }
-  TComposeReport RunOne(const TComposeJob& job) {
-    TComposeEngine engine(context, 1);
-    return engine.RunBatch({job}, {})[0];
+    return DemoSetTest::Job(index, preview, psd,
+                            (dir / ("preview" + std::to_string(index) + ".jpg")).string(),
+                            (dir / ("result" + std::to_string(index) + (psd ? ".psd" : ".jpg"))).string());
   }
   static Image Decode(const std::string& path) {
     Result<DecodedImage> d = DecodeImageFile(path);
@@ -112,14 +86,6 @@ class GoldenTest : public ::testing::Test {
   static int Distance(Rgba8 a, Rgba8 b) {
     return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b), std::abs(a.a - b.a)});
   }
-
-  TPSVersionList versions;
-  int versionIndex = -1;
-  TAppSettings settings;
-  TMessageQueue queue;
-  TEngineContext context;
-  std::unique_ptr<TSetNode> set;
-  fs::path dir;
 };
 
 TEST_F(GoldenTest, PreviewAndResultHaveTheirSizes) {
@@ -345,14 +311,8 @@ TEST_F(GoldenTest, WatermarkLandsInTheChosenCorner) {
 // names as GBK bytes; the template document names the channel in Unicode.
 TEST_F(GoldenTest, PackageWithGbkChannelNamesComposes) {
   const fs::path package = dir / "packages" / "情侣_gbk";
-  ASSERT_TRUE(enginetest::PackTemplate(R"({
-  "spread": false, "header": 1,
-  "slots": [{"type": "opaque"}],
-  "preview": {"width": 2100, "height": 3000, "resolution": 72, "background": {"color": "#808080"},
-              "placements": [{"slot": 1, "channel": "照片", "rect": [300, 300, 1800, 2700]}]},
-  "result": {"from": "preview", "width": 700, "height": 1000, "resolution": 100}
-})",
-                                       package));
+  ASSERT_TRUE(enginetest::PackTemplate(
+      enginetest::OneSlotDescription("#808080", "照片", {300, 300, 1800, 2700}, 700, 1000, 100), package));
 
   auto gbkSet = std::make_unique<TSetNode>();
   for (const char* name : {"brivanto_a.dll", "brivanto_b.dll"}) {

@@ -16,6 +16,7 @@
 
 #include "base/FileIo.h"
 #include "engine/MyThread.h"
+#include "engine/tests/DemoSetFixture.h"
 #include "engine/tests/PackedTemplate.h"
 #include "engine/tests/ReferencePage.h"
 #include "imaging/codecs/Codecs.h"
@@ -31,8 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace au = automation;
-
-const fs::path kDemoSet = fs::path(TESSARO_BINARY_DIR) / "resources" / "demo" / "demo.cys";
 
 // A smooth picture with a dark disc up left and a bright bar at the right,
 // inside a frame of `margin` transparent pixels (left, top, right, bottom).
@@ -57,7 +56,7 @@ struct TTransform {
   bool flipH = false, flipV = false;
 };
 
-class PageGoldenTest : public ::testing::Test {
+class PageGoldenTest : public DemoSetTest {
  protected:
   void SetUp() override {
     if (!fs::exists(kDemoSet)) {
@@ -68,22 +67,8 @@ class PageGoldenTest : public ::testing::Test {
       if (test::CorpusRequired()) FAIL() << "ImageMagick is not installed";
       GTEST_SKIP() << "ImageMagick is not installed";
     }
-    Result<TPSVersionList> v = LoadPSVersions(std::string(TESSARO_SOURCE_DIR) + "/resources/PSCfg.ini");
-    ASSERT_TRUE(v.ok());
-    versions = *v;
-    versionIndex = FindPSVersion(versions, std::string(au::kEditorVersion));
-    ASSERT_GE(versionIndex, 0);
-    Result<std::unique_ptr<TSetNode>> s = ReadSetFile(kDemoSet.string(), TDiskSetFileSource());
-    ASSERT_TRUE(s.ok()) << s.message();
-    set = std::move(s).value();
-    dir = fs::temp_directory_path() / ("engine_page_" + std::to_string(getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir / "scratch");
-    context.Versions = &versions;
-    context.Settings = &settings;
-    context.Queue = &queue;
-    context.TempDir = (dir / "work").string() + "/";
+    LoadDemoSet("engine_page", "scratch");
+    if (HasFatalFailure()) return;
     settings.AutoResolution = false;
     settings.Resolution = 100;
     // Painted photos: landscape, portrait, and one with lopsided transparent
@@ -96,9 +81,6 @@ class PageGoldenTest : public ::testing::Test {
       photo[i] = int(set->Photos.size());
       set->Photos.push_back(std::make_unique<TPhotoInfoNode>(TPhotoInfoNode{path, {}}));
     }
-  }
-  void TearDown() override {
-    if (!dir.empty()) fs::remove_all(dir);
   }
 
   int Template(const std::string& folderName) const {
@@ -120,19 +102,8 @@ class PageGoldenTest : public ::testing::Test {
     }
   }
   TComposeJob Job(int index, bool preview, bool psd, const std::string& tag) const {
-    TComposeJob job;
-    job.PreviewMode = preview;
-    job.SetNode = set.get();
-    job.TemplateIndex = index;
-    job.PsdOutput = psd;
-    job.PreviewFile = (dir / (tag + "_small.jpg")).string();
-    job.ResultFile = preview ? "" : (dir / (tag + (psd ? ".psd" : ".jpg"))).string();
-    job.PSVersionIndex = versionIndex;
-    return job;
-  }
-  TComposeReport RunOne(const TComposeJob& job) {
-    TComposeEngine engine(context, 1);
-    return engine.RunBatch({job}, {})[0];
+    return DemoSetTest::Job(index, preview, psd, (dir / (tag + "_small.jpg")).string(),
+                            (dir / (tag + (psd ? ".psd" : ".jpg"))).string());
   }
   // The composed page as ImageMagick reads it (a layered result: its merged
   // picture).
@@ -176,13 +147,6 @@ class PageGoldenTest : public ::testing::Test {
     return w > info->width ? std::pair{info->width, h * info->width / w} : std::pair{w, h};
   }
 
-  TPSVersionList versions;
-  int versionIndex = -1;
-  TAppSettings settings;
-  TMessageQueue queue;
-  TEngineContext context;
-  std::unique_ptr<TSetNode> set;
-  fs::path dir;
   int photo[3] = {};
 };
 
@@ -411,14 +375,8 @@ TEST_F(PageGoldenTest, EffectsChangeTheirSlotAndCancellingRestoresThePlainPage) 
 // preview of a 3000 x 2100 and of a 400 x 300 result.
 TEST_F(PageGoldenTest, ResultSizesResolutionsAndSmallPreviews) {
   const fs::path package = dir / "packages" / "figures";
-  ASSERT_TRUE(PackTemplate(R"({
-  "spread": false, "header": 1,
-  "slots": [{"type": "opaque"}],
-  "preview": {"width": 2100, "height": 3000, "resolution": 72, "background": {"color": "#4060a0"},
-              "placements": [{"slot": 1, "channel": "photo", "rect": [300, 400, 1800, 2600]}]},
-  "result": {"from": "preview", "width": 2100, "height": 3000, "resolution": 300}
-})",
-                           package));
+  ASSERT_TRUE(
+      PackTemplate(OneSlotDescription("#4060a0", "photo", {300, 400, 1800, 2600}, 2100, 3000, 300), package));
   TSetNode figures;
   for (const char* name : {"brivanto_a.dll", "brivanto_b.dll"}) {
     Result<std::unique_ptr<TTempNode>> temp = ReadDescriptorFile((package / name).string(), 0);

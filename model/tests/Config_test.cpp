@@ -9,6 +9,7 @@
 #include "Fakes.h"
 #include "model/Ini.h"
 #include "model/Sizes.h"
+#include "testing/ScopedEnv.h"
 
 namespace tessaro {
 namespace {
@@ -250,19 +251,11 @@ TEST(Config, SavingKeepsAPrivateFilePrivate) {
 }
 
 TEST(Config, PathFollowsXdgConfigHome) {
-  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string saved = oldXdg ? oldXdg : "";
-  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  ::setenv("XDG_CONFIG_HOME", "/cfg/home/", 1);
+  test::ScopedEnv home("HOME"), xdg("XDG_CONFIG_HOME", "/cfg/home/");
   EXPECT_EQ(ConfigFilePath(), "/cfg/home/Brivanto/Tessaro/cfg.ini");
   ::setenv("XDG_CONFIG_HOME", "relative", 1);
   ::setenv("HOME", "/home/u", 1);
   EXPECT_EQ(ConfigFilePath(), "/home/u/.config/Brivanto/Tessaro/cfg.ini") << "a relative value is ignored";
-  ::setenv("HOME", oldHome.c_str(), 1);
-  if (oldXdg)
-    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-  else
-    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

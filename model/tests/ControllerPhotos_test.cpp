@@ -179,12 +179,7 @@ TEST_F(ControllerTest, DeletingTheStatisticsSelectionClearsItsLargeView) {
 
 TEST_F(ControllerTest, DeleteButtonOnThePhotoPage) {
   ImportPhotos(1, {"a.jpg", "b.jpg", "c.jpg"});
-  FDialogs.ExpectInfo("请先选中照片左下角的复选框，再点击【删除】按钮");
-  Ctl().ButtonDelClick();
-  FPhotos.SetChecked(0, true);
-  FPhotos.SetChecked(1, true);
-  Ctl().ButtonDelClick();
-  Check();
+  DeleteTicked(FPhotos, "请先选中照片左下角的复选框，再点击【删除】按钮", {0, 1});
   EXPECT_EQ(FPhotos.Column(1), std::vector<std::string>{"c.jpg"});
   Ctl().ButtonSelectAllClick();
   EXPECT_TRUE(FPhotos.GetChecked(0));

@@ -261,12 +261,7 @@ TEST_F(ControllerTest, DeletingTheLastTemplateResetsThePreview) {
 TEST_F(ControllerTest, DeleteButtonWorksBottomUpOnTickedTemplates) {
   for (const char* n : {"a", "b", "c", "d"}) Package(n, {1});
   ImportTemplates({"a", "b", "c", "d"});
-  FDialogs.ExpectInfo("请先选中模板左下角的复选框，再点击【删除】按钮");
-  Ctl().ButtonDelClick();
-  FTemps.SetChecked(0, true);
-  FTemps.SetChecked(2, true);
-  Ctl().ButtonDelClick();
-  Check();
+  DeleteTicked(FTemps, "请先选中模板左下角的复选框，再点击【删除】按钮", {0, 2});
   EXPECT_EQ(FTemps.Column(1), (std::vector<std::string>{"b(5英寸)", "d(5英寸)"}));
   Ctl().ButtonSelectAllClick();
   EXPECT_TRUE(FTemps.GetChecked(0) && FTemps.GetChecked(1));

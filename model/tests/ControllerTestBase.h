@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 
 #include "Fakes.h"
 #include "model/Controller.h"
@@ -80,6 +81,16 @@ class ControllerTest : public ::testing::Test {
   void ImportPhotos(int filterIndex, std::vector<std::string> names) {
     FDialogs.ExpectOpenPictures(filterIndex, PhotoFiles(std::move(names)));
     FCtl->ImageButtonPhotoClick();
+    Check();
+  }
+
+  // The delete button on a page whose list is `list`: with no row ticked it
+  // only shows `hint`; then the rows `ticked` are ticked and deleted.
+  void DeleteTicked(FakeRowList& list, const std::string& hint, std::initializer_list<int> ticked) {
+    FDialogs.ExpectInfo(hint);
+    FCtl->ButtonDelClick();
+    for (int row : ticked) list.SetChecked(row, true);
+    FCtl->ButtonDelClick();
     Check();
   }
 

@@ -9,6 +9,7 @@
 #include "model/Photos.h"
 #include "model/SetFile.h"
 #include "model/tests/Fakes.h"
+#include "testing/ScopedEnv.h"
 #include "testing/TempFolder.h"
 
 namespace tessaro {
@@ -16,27 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : FName(name) {
-    if (const char* old = std::getenv(name)) FOld = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (FOld)
-      ::setenv(FName, FOld->c_str(), 1);
-    else
-      ::unsetenv(FName);
-  }
-
- private:
-  const char* FName;
-  std::optional<std::string> FOld;
-};
+using test::ScopedEnv;
 
 // A demo as the build makes it: packages in <root>/<library>, photos in
 // <root>/<demo>/photos and demo.cys naming them by absolute paths, with

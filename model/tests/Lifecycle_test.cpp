@@ -9,26 +9,12 @@
 #include <thread>
 
 #include "Fakes.h"
+#include "testing/ScopedEnv.h"
 
 namespace tessaro {
 namespace {
 
-class EnvGuard {
- public:
-  explicit EnvGuard(const char* name) : FName(name) {
-    if (const char* v = std::getenv(name)) FOld = v;
-  }
-  ~EnvGuard() {
-    if (FOld)
-      ::setenv(FName, FOld->c_str(), 1);
-    else
-      ::unsetenv(FName);
-  }
-
- private:
-  const char* FName;
-  std::optional<std::string> FOld;
-};
+using EnvGuard = test::ScopedEnv;
 
 TEST(TempDir, TrailingSeparatorOfTheSystemFolderMakesNoDifference) {
   EnvGuard guard("TMPDIR");

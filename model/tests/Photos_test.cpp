@@ -52,6 +52,13 @@ class PhotoBookkeepingTest : public ::testing::Test {
   }
   TSlotNode* Slot(int i) { return FSet.PreviewTemps[0]->Slots[i].get(); }
   TPhotoRows Rows() { return TPhotoRows{&FTemps, &FPhotos, &FStats}; }
+  // The set is consistent and its four-slot template holds `placed` photos,
+  // as its row says ("2/4").
+  void ExpectPlaced(int placed) {
+    EXPECT_EQ(CheckInvariants(FSet), "");
+    EXPECT_EQ(FSet.PreviewTemps[0]->PlacedCount, placed);
+    EXPECT_EQ(FTemps.GetCellText(0, 2), std::to_string(placed) + "/4");
+  }
 
   TSetNode FSet;
   FakeRowList FTemps{4}, FPhotos{4}, FStats{5};
@@ -66,9 +73,7 @@ TEST_F(PhotoBookkeepingTest, FindPhotoComparesExactly) {
 TEST_F(PhotoBookkeepingTest, AssigningCountsSlotsAndUsage) {
   AssignPhotoToSlot(&FSet, Slot(1), 2, Rows());
   AssignPhotoToSlot(&FSet, Slot(2), 2, Rows());
-  EXPECT_EQ(CheckInvariants(FSet), "");
-  EXPECT_EQ(FSet.PreviewTemps[0]->PlacedCount, 2);
-  EXPECT_EQ(FTemps.GetCellText(0, 2), "2/4");
+  ExpectPlaced(2);
   EXPECT_EQ(FPhotos.GetCellText(2, 2), "2");
   EXPECT_EQ(FStats.GetCellText(2, 2), "2");
 }
@@ -76,9 +81,7 @@ TEST_F(PhotoBookkeepingTest, AssigningCountsSlotsAndUsage) {
 TEST_F(PhotoBookkeepingTest, ReplacingKeepsThePlacedCount) {
   AssignPhotoToSlot(&FSet, Slot(1), 0, Rows());
   AssignPhotoToSlot(&FSet, Slot(1), 1, Rows());
-  EXPECT_EQ(CheckInvariants(FSet), "");
-  EXPECT_EQ(FSet.PreviewTemps[0]->PlacedCount, 1);
-  EXPECT_EQ(FTemps.GetCellText(0, 2), "1/4");
+  ExpectPlaced(1);
   EXPECT_EQ(FPhotos.GetCellText(0, 2), "0");
   EXPECT_EQ(FStats.GetCellText(1, 2), "1");
   AssignPhotoToSlot(&FSet, Slot(1), 1, Rows());  // the same photo again
@@ -113,7 +116,7 @@ TEST_F(PhotoBookkeepingTest, RemovingAPhotoEmptiesItsSlotsAndShiftsLaterOnes) {
   Slot(1)->ScaleX = Slot(1)->ScaleY = 2;
   Slot(1)->Angle = 45;
   RemovePhoto(FSet, 1, Rows());
-  EXPECT_EQ(CheckInvariants(FSet), "");
+  ExpectPlaced(2);
   EXPECT_EQ(FSet.Photos.size(), 2u);
   EXPECT_EQ(Slot(0)->PhotoIndex, 0);
   EXPECT_EQ(Slot(1)->PhotoIndex, -1);
@@ -121,8 +124,6 @@ TEST_F(PhotoBookkeepingTest, RemovingAPhotoEmptiesItsSlotsAndShiftsLaterOnes) {
   EXPECT_EQ(Slot(1)->ScaleX, -1.0f);
   EXPECT_EQ(Slot(1)->OffsetX, 0.0f);
   EXPECT_EQ(Slot(2)->PhotoIndex, 1);
-  EXPECT_EQ(FSet.PreviewTemps[0]->PlacedCount, 2);
-  EXPECT_EQ(FTemps.GetCellText(0, 2), "2/4");
 }
 
 TEST_F(PhotoBookkeepingTest, RefreshRewritesTheCountColumns) {

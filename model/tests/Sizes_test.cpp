@@ -69,13 +69,7 @@ TEST(CopySize, CopiesEveryField) {
   TSizeNode a{7, "n", 1.5f, 2.5f, 3, 1, 1};
   TSizeNode b;
   CopySize(b, a);
-  EXPECT_EQ(b.Id, 7);
-  EXPECT_EQ(b.Name, "n");
-  EXPECT_EQ(b.Width, 1.5f);
-  EXPECT_EQ(b.Height, 2.5f);
-  EXPECT_EQ(b.SizeUnit, 3);
-  EXPECT_EQ(b.Custom, 1);
-  EXPECT_EQ(b.SizeType, 1);
+  EXPECT_EQ(b, (TSizeNode{7, "n", 1.5f, 2.5f, 3, 1, 1}));
 }
 
 TEST(BuildSizeMenu, SeparatesCustomSizesAndEndsWithTheDialogItem) {

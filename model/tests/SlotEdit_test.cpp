@@ -64,6 +64,26 @@ TEST(SlotEditArithmetic, FirstDisplayCoversOrShrinksButNeverEnlarges) {
   EXPECT_EQ(ResetPhotoRect(4000, 3000), (TRectF{36, 0, 609, 430}));
 }
 
+TEST(SlotEditArithmetic, CoveringScaleFillsOneSideAndPassesTheOther) {
+  struct Case {
+    int w, h;
+    float scaleX, scaleY;
+  } cases[] = {
+      {4000, 3000, 572.0f / 299, 1},   // landscape: full height, 572 wide
+      {3000, 4000, 321.0f / 299, 1},   // rounds the width down (321.75)
+      {1000, 4000, 1, 1196.0f / 429},  // tall: full width, 1196 high
+      {200, 150, 572.0f / 299, 1},     // small photos are enlarged to cover too
+      {0, 150, 1, 1},                  // no photo size: no scale
+  };
+  for (const Case& c : cases) {
+    const auto [sx, sy] = CoveringScale(c.w, c.h, kPortrait);
+    EXPECT_FLOAT_EQ(sx, c.scaleX) << c.w << " x " << c.h;
+    EXPECT_FLOAT_EQ(sy, c.scaleY) << c.w << " x " << c.h;
+  }
+  EXPECT_EQ(CoveringScale(4000, 3000, TSlotWindow{10, 10, 10, 200}), std::make_pair(1.0f, 1.0f))
+      << "a window without width";
+}
+
 TEST(SlotEditArithmetic, StoredTransformReproducesTheRectangle) {
   const TRectF rects[] = {{37, 0, 609, 429}, {-120, 35, 410, 300}, {300, -50, 350, 900}};
   for (const TRectF& r : rects) {

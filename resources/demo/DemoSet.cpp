@@ -8,6 +8,7 @@
 #include "model/Photos.h"
 #include "model/SetFile.h"
 #include "model/Sizes.h"
+#include "model/SlotEdit.h"
 #include "resources/demo/DemoPhotos.h"
 
 namespace tessaro::demo {
@@ -105,21 +106,13 @@ Status WriteDemoSet(const std::string& libraryFolder, const std::string& photoFo
       slot.SetEmptyTransform();
       // The covering fit the preview makes on first display, then the
       // operator's adjustments.
-      const TPlacement* placement = temp.FirstPlacementOf(static_cast<int>(s));
-      if (!placement) continue;
-      auto window =
-          SlotWindowSize(placement->Rect, temp.Spread, temp.Width, temp.Height, temp.SizeUnit, geometry);
+      const std::optional<TSlotWindow> window = SlotWindowFor(temp, static_cast<int>(s), geometry);
       if (!window) continue;
-      const int ws = window->first - 1, hs = window->second - 1;
       const auto [pw, ph] = photoSizes[photo];
-      int w = ws, h = hs;
-      if (double(ph) / hs > double(pw) / ws)
-        h = int(int64_t(ph) * ws / pw);
-      else
-        w = int(int64_t(pw) * hs / ph);
+      const auto [coverX, coverY] = CoveringScale(pw, ph, *window);
       const TAdjustment& a = kAdjustments[adjustment++ % std::size(kAdjustments)];
-      slot.ScaleX = float(w) / ws * a.Zoom;
-      slot.ScaleY = float(h) / hs * a.Zoom;
+      slot.ScaleX = coverX * a.Zoom;
+      slot.ScaleY = coverY * a.Zoom;
       slot.OffsetX = a.OffsetX;
       slot.OffsetY = a.OffsetY;
       slot.Angle = a.Angle;

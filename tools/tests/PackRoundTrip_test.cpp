@@ -14,6 +14,7 @@
 #include "imaging/codecs/Codecs.h"
 #include "imaging/psd/Psd.h"
 #include "model/Package.h"
+#include "testing/Probes.h"
 #include "testing/TempFolder.h"
 #include "tools/pack/Svg.h"
 
@@ -55,6 +56,15 @@ class PackTest : public ::testing::Test {
     const int status =
         std::system((Quote(cli) + " " + args + " >" + Quote(out) + " 2>" + Quote(err)).c_str());
     return CliRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+  }
+
+  // The description src/<name>.json, and out/<name>, where it is packed.
+  static std::string SourceOf(const std::string& name) { return FDir + "/src/" + name + ".json"; }
+  static std::string OutOf(const std::string& name) { return FDir + "/out/" + name; }
+  // Writes `j` as src/<name>.json and packs it into out/<name>.
+  static CliRun PackAs(const std::string& name, const Json& j) {
+    Write("src/" + name + ".json", j.dump());
+    return Cli("pack " + Quote(SourceOf(name)) + " " + Quote(OutOf(name)));
   }
 
   static void Write(const std::string& name, const std::string& text) {
@@ -230,28 +240,22 @@ TEST_F(PackTest, RoundTripOfEveryFeature) {
   for (const auto& c : docA.alphaChannels) channels.push_back(c.name);
   EXPECT_EQ(channels, (std::vector<std::string>{"rounded", "window", "oval", "disc", "ramp", "window again"}))
       << "one channel per placement, in the order written";
-  const Plane& window = Channel(docA, "window")->pixels;
-  EXPECT_EQ(window.At(200, 1200), 255);
-  EXPECT_EQ(window.At(999, 1999), 255);
-  EXPECT_EQ(window.At(199, 1500), 0);
-  EXPECT_EQ(window.At(1000, 1500), 0);
-  const Plane& rounded = Channel(docA, "rounded")->pixels;
-  EXPECT_EQ(rounded.At(1100, 200), 0) << "corner cut";
-  EXPECT_EQ(rounded.At(1500, 200), 255) << "edge straight";
-  EXPECT_EQ(rounded.At(1500, 600), 255);
+  test::ExpectPixels(Channel(docA, "window")->pixels,
+                     {{200, 1200, 255}, {999, 1999, 255}, {199, 1500, 0}, {1000, 1500, 0}});
+  test::ExpectPixels(Channel(docA, "rounded")->pixels,
+                     {{1100, 200, 0, "corner cut"}, {1500, 200, 255, "edge straight"}, {1500, 600, 255}});
   const Plane& oval = Channel(docA, "oval")->pixels;
-  EXPECT_EQ(oval.At(1500, 1600), 255);
-  EXPECT_EQ(oval.At(1110, 1210), 0);
+  test::ExpectPixels(oval, {{1500, 1600, 255},
+                            {1110, 1210, 0},
+                            {1075, 1600, 0, "the feather reaches 20 pixels out"},
+                            {1125, 1600, 255}});
   for (int x = 1060; x < 1140; ++x)
     EXPECT_LE(oval.At(x, 1600), oval.At(x + 1, 1600)) << "feather rises at " << x;
-  EXPECT_EQ(oval.At(1075, 1600), 0) << "the feather reaches 20 pixels out";
   EXPECT_GT(oval.At(1090, 1600), 0);
   EXPECT_LT(oval.At(1110, 1600), 255);
-  EXPECT_EQ(oval.At(1125, 1600), 255);
-  const Plane& disc = Channel(docA, "disc")->pixels;
-  EXPECT_EQ(disc.At(600, 2500), 255) << "white of the drawn mask";
-  EXPECT_EQ(disc.At(210, 2110), 0) << "black of the drawn mask";
-  EXPECT_EQ(disc.At(100, 2500), 0) << "outside the window";
+  test::ExpectPixels(Channel(docA, "disc")->pixels, {{600, 2500, 255, "white of the drawn mask"},
+                                                     {210, 2110, 0, "black of the drawn mask"},
+                                                     {100, 2500, 0, "outside the window"}});
   const Plane& ramp = Channel(docA, "ramp")->pixels;
   EXPECT_LT(ramp.At(1150, 2500), 30);
   EXPECT_NEAR(ramp.At(1500, 2500), 128, 12);
@@ -324,9 +328,8 @@ TEST_F(PackTest, SpreadWithDerivedResult) {
   j["preview"]["width"] = 4200;
   j["preview"]["placements"][0]["rect"] = {3100, 200, 3900, 1000};
   j["result"] = {{"from", "preview"}, {"width", 1400}, {"height", 1000}};
-  Write("src/spread.json", j.dump());
-  const std::string out = FDir + "/out/spread";
-  const CliRun r = Cli("pack " + Quote(FDir + "/src/spread.json") + " " + Quote(out));
+  const CliRun r = PackAs("spread", j);
+  const std::string out = OutOf("spread");
   ASSERT_EQ(r.Code, 0) << r.Err;
   auto a = ReadDescriptor(JoinPath(out, kPreviewDescriptorName), 0);
   auto b = ReadDescriptor(JoinPath(out, kResultDescriptorName), 0);
@@ -358,10 +361,8 @@ TEST_F(PackTest, MistakesAreAllReportedAndNothingIsWritten) {
   j["slots"][1]["effects"][0]["kind"] = 4;
   j["preview"]["placements"][1]["slot"] = 9;
   j["preview"]["overlays"][1]["picture"] = "art/missing.png";
-  Write("src/bad.json", j.dump());
-  const std::string out = FDir + "/out/bad";
-  const std::string description = FDir + "/src/bad.json";
-  const CliRun r = Cli("pack " + Quote(description) + " " + Quote(out));
+  const CliRun r = PackAs("bad", j);
+  const std::string out = OutOf("bad"), description = SourceOf("bad");
   EXPECT_EQ(r.Code, 1);
   EXPECT_EQ(r.Out, "");
   EXPECT_EQ(r.Err, description +
@@ -432,10 +433,8 @@ TEST_F(PackTest, SvgThatCannotBeRenderedIsReportedWithItsLocation) {
   Json j = Everything();
   Write("src/art/broken.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'><rect");
   j["preview"]["overlays"][0]["picture"] = "art/broken.svg";
-  Write("src/broken.json", j.dump());
-  const std::string out = FDir + "/out/broken";
-  const std::string description = FDir + "/src/broken.json";
-  const CliRun r = Cli("pack " + Quote(description) + " " + Quote(out));
+  const CliRun r = PackAs("broken", j);
+  const std::string out = OutOf("broken"), description = SourceOf("broken");
   EXPECT_EQ(r.Code, 1);
   EXPECT_EQ(
       r.Err.rfind(

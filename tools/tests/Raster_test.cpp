@@ -5,6 +5,7 @@
 
 #include <numeric>
 
+#include "testing/Probes.h"
 #include "tools/pack/Scenes.h"
 
 namespace tessaro::authoring {
@@ -19,24 +20,24 @@ Plane Blank(int w, int h) {
 TEST(DrawShape, RectangleCoversWholePixelsAndPartlyCoveredEdges) {
   Plane p = Blank(20, 20);
   DrawShape(p, RectF{2, 3, 10.5, 12}, TShapeKind::kRectangle, 0);
-  EXPECT_EQ(p.At(2, 3), 255);
-  EXPECT_EQ(p.At(9, 11), 255);
-  EXPECT_EQ(p.At(1, 5), 0);
-  EXPECT_EQ(p.At(5, 2), 0);
-  EXPECT_EQ(p.At(5, 12), 0);
-  EXPECT_EQ(p.At(10, 5), 128) << "half of the pixel is inside";
-  EXPECT_EQ(p.At(11, 5), 0);
+  test::ExpectPixels(p, {{2, 3, 255},
+                         {9, 11, 255},
+                         {1, 5, 0},
+                         {5, 2, 0},
+                         {5, 12, 0},
+                         {10, 5, 128, "half of the pixel is inside"},
+                         {11, 5, 0}});
 }
 
 TEST(DrawShape, EllipseFillsTheCentreAndLeavesTheCornersOut) {
   Plane p = Blank(100, 60);
   DrawShape(p, RectF{0, 0, 100, 60}, TShapeKind::kEllipse, 0);
-  EXPECT_EQ(p.At(50, 30), 255);
-  EXPECT_EQ(p.At(0, 0), 0);
-  EXPECT_EQ(p.At(99, 59), 0);
-  EXPECT_EQ(p.At(2, 30), 255) << "on the long axis, inside";
-  EXPECT_EQ(p.At(50, 1), 255) << "on the short axis, inside";
-  EXPECT_EQ(p.At(12, 8), 0) << "outside near the corner";
+  test::ExpectPixels(p, {{50, 30, 255},
+                         {0, 0, 0},
+                         {99, 59, 0},
+                         {2, 30, 255, "on the long axis, inside"},
+                         {50, 1, 255, "on the short axis, inside"},
+                         {12, 8, 0, "outside near the corner"}});
   // The outline is anti-aliased: some pixels lie strictly between.
   int partial = 0;
   for (int x = 0; x < 100; ++x) partial += p.At(x, 10) > 0 && p.At(x, 10) < 255;
@@ -46,12 +47,12 @@ TEST(DrawShape, EllipseFillsTheCentreAndLeavesTheCornersOut) {
 TEST(DrawShape, RoundedRectangleCutsOnlyTheCorners) {
   Plane p = Blank(100, 80);
   DrawShape(p, RectF{0, 0, 100, 80}, TShapeKind::kRounded, 20);
-  EXPECT_EQ(p.At(0, 0), 0);
-  EXPECT_EQ(p.At(3, 3), 0);
-  EXPECT_EQ(p.At(50, 0), 255) << "straight edge stays solid";
-  EXPECT_EQ(p.At(0, 40), 255);
-  EXPECT_EQ(p.At(8, 8), 255) << "inside the corner's arc";
-  EXPECT_EQ(p.At(99, 79), 0);
+  test::ExpectPixels(p, {{0, 0, 0},
+                         {3, 3, 0},
+                         {50, 0, 255, "straight edge stays solid"},
+                         {0, 40, 255},
+                         {8, 8, 255, "inside the corner's arc"},
+                         {99, 79, 0}});
 }
 
 TEST(BoxLine, WeightsAreSymmetricAndSumToOne) {

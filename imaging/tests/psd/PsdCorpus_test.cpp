@@ -19,6 +19,15 @@
 namespace tessaro {
 namespace {
 
+// Declares `doc`, the corpus document at `path` as the reader reads it: the
+// test is skipped (or fails where the corpus is required) when the file is
+// missing, and fails when the reader refuses it.
+#define READ_CORPUS_PSD(doc, path)                     \
+  auto doc##Bytes = Load(path);                        \
+  if (!doc##Bytes.ok()) TESSARO_CORPUS_MISSING("psd"); \
+  auto doc = ReadPsd(*doc##Bytes);                     \
+  ASSERT_TRUE(doc.ok()) << (path) << ": " << doc.message()
+
 // The layered documents sit in the corpus's psd folder.
 std::string CorpusPath(const std::string& relative) { return test::CorpusPath("psd/" + relative); }
 
@@ -399,10 +408,7 @@ TEST(PsdCorrupt, EveryDamagedFileIsRefusedOrReadWithoutCrashing) {
 }
 
 TEST(PsdCorrupt, UnknownDividerTypeBecomesAPlainLayer) {
-  auto bytes = Load("corrupt/layer_section_divider_invalid.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "corrupt/layer_section_divider_invalid.psd");
   ASSERT_EQ(doc->layers.size(), 4u);
   EXPECT_EQ(doc->layers[0].section, PsdSection::kNone);
   EXPECT_EQ(doc->layers[3].section, PsdSection::kOpenFolder);
@@ -450,10 +456,7 @@ TEST(PsdRead, OptionsLeaveOutWhatIsNotAsked) {
 }
 
 TEST(PsdRead, MergedTransparencyIsTheCompositeAlphaNotAnAlphaChannel) {
-  auto bytes = Load("layers/ps8_rgb_3x3_layer_smaller_than_canvas.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "layers/ps8_rgb_3x3_layer_smaller_than_canvas.psd");
   EXPECT_TRUE(doc->hasMergedTransparency);
   EXPECT_TRUE(doc->alphaChannels.empty());
   // The layer covers x 1..2, y 0..1; its one opaque pixel is blue at (2, 0).
@@ -463,10 +466,7 @@ TEST(PsdRead, MergedTransparencyIsTheCompositeAlphaNotAnAlphaChannel) {
 }
 
 TEST(PsdRead, GreyMergedTransparencyMatchesItsOnlyLayer) {
-  auto bytes = Load("modes/ps8_gray_1layer_transparency.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "modes/ps8_gray_1layer_transparency.psd");
   ASSERT_EQ(doc->layers.size(), 1u);
   const PsdLayer& layer = doc->layers[0];
   ASSERT_EQ(layer.bounds, (IntRect{0, 0, 300, 200}));
@@ -497,19 +497,13 @@ TEST(PsdRead, FlatColourLayersDecodeExactly) {
 }
 
 TEST(PsdRead, TopLayerHalfTransparentShowsWhatIsBelow) {
-  auto bytes = Load("layers/ps8_rgb_transparent_top_layer_2x1.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "layers/ps8_rgb_transparent_top_layer_2x1.psd");
   EXPECT_EQ(doc->composite.At(0, 0), (Rgba8{0, 255, 0, 255}));
   EXPECT_EQ(doc->composite.At(1, 0), (Rgba8{0, 0, 255, 255}));
 }
 
 TEST(PsdRead, LayerMasksKeepBoundsDefaultAndFlags) {
-  auto bytes = Load("layers/ps8_rgb_layer_mask.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "layers/ps8_rgb_layer_mask.psd");
   ASSERT_TRUE(doc->layers[0].mask.has_value());
   const PsdLayerMask& m = *doc->layers[0].mask;
   EXPECT_EQ(m.bounds, (IntRect{12, 7, 189, 172}));
@@ -523,10 +517,7 @@ TEST(PsdRead, LayerMasksKeepBoundsDefaultAndFlags) {
 }
 
 TEST(PsdRead, PixelMasksBesideVectorMasks) {
-  auto bytes = Load("layers/ps8_rgb_masks_pixel_vector_disabled.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "layers/ps8_rgb_masks_pixel_vector_disabled.psd");
   std::map<std::string, const PsdLayer*> byName;
   for (const PsdLayer& l : doc->layers) byName[l.name] = &l;
   EXPECT_FALSE(byName["NoMask"]->mask);
@@ -544,10 +535,7 @@ TEST(PsdRead, PixelMasksBesideVectorMasks) {
 }
 
 TEST(PsdRead, DisabledMaskOfAnOlderWriter) {
-  auto bytes = Load("layers/ps8_rgb_mask_disabled_cs3.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "layers/ps8_rgb_mask_disabled_cs3.psd");
   ASSERT_TRUE(doc->layers[1].mask);
   EXPECT_TRUE(doc->layers[1].mask->disabled);
   EXPECT_EQ(doc->layers[1].mask->bounds, (IntRect{23, 10, 94, 67}));
@@ -639,10 +627,7 @@ TEST(PsdRead, SpotChannelsAreMarked) {
 }
 
 TEST(PsdRead, IndexedColourUsesPaletteAndTransparentIndex) {
-  auto bytes = Load("modes/ps8_indexed_transparent_nolayers.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "modes/ps8_indexed_transparent_nolayers.psd");
   size_t transparent = 0, colourful = 0;
   for (int y = 0; y < doc->height; ++y)
     for (int x = 0; x < doc->width; ++x) {
@@ -657,10 +642,7 @@ TEST(PsdRead, IndexedColourUsesPaletteAndTransparentIndex) {
 }
 
 TEST(PsdRead, BitmapIsBlackAndWhite) {
-  auto bytes = Load("modes/ps1_bitmap_nolayers.psd");
-  if (!bytes.ok()) TESSARO_CORPUS_MISSING("psd");
-  auto doc = ReadPsd(*bytes);
-  ASSERT_TRUE(doc.ok());
+  READ_CORPUS_PSD(doc, "modes/ps1_bitmap_nolayers.psd");
   size_t black = 0;
   for (size_t i = 0; i < doc->composite.PixelCount(); ++i) {
     const Rgba8 p = doc->composite.data()[i];

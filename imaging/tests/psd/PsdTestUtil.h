@@ -12,6 +12,7 @@
 #include "imaging/psd/Psd.h"
 #include "testing/Corpus.h"
 #include "testing/ImageDiff.h"
+#include "testing/PaintedDocument.h"
 #include "testing/Reference.h"
 #include "testing/TempFolder.h"
 
@@ -30,15 +31,9 @@ inline const test::TempFolder& Scratch() {
 // channels and a composite with transparency. Pixel values follow simple
 // formulas so that a test can recompute them.
 inline PsdDocument SampleDocument(int width = 64, int height = 48) {
-  PsdDocument d;
-  d.width = width;
-  d.height = height;
-  d.resolution = 254;
-  d.composite.Create(width, height);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      d.composite.At(x, y) =
-          Rgba8{uint8_t(x * 4), uint8_t(y * 5), uint8_t(x ^ y), uint8_t(x < 8 ? x * 32 : 255)};
+  PsdDocument d = test::PaintedDocument(width, height, 254, [](int x, int y) {
+    return Rgba8{uint8_t(x * 4), uint8_t(y * 5), uint8_t(x ^ y), uint8_t(x < 8 ? x * 32 : 255)};
+  });
   auto layer = [](const char* name, IntRect bounds, Rgba8 base) {
     PsdLayer l;
     l.name = name;
