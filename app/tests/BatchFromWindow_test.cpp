@@ -55,22 +55,32 @@ std::set<std::string> FilesUnder(const std::string& root) {
 }
 
 // What the progress window showed for one job: its counter and info line
-// when it opened, the lower bar when it closed.
+// when it opened, whether the lower bar ever went back while it was open,
+// and the lower bar when it closed.
 struct JobShown {
   std::string Counter, Info;
+  bool MainBarWentBack = false;
   int MainBarAtClose = -1;
 };
 
 class BarWatcher : public QObject {
  public:
-  explicit BarWatcher(TThreadBarForm& bar) : FBar(bar) { bar.installEventFilter(this); }
+  explicit BarWatcher(TThreadBarForm& bar) : FBar(bar) {
+    bar.installEventFilter(this);
+    connect(bar.ProgressBarMain, &QProgressBar::valueChanged, this, [this](int value) {
+      if (FBar.isVisible() && !Jobs.empty() && value < FLastValue) Jobs.back().MainBarWentBack = true;
+      FLastValue = value;
+    });
+  }
   std::vector<JobShown> Jobs;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched != &FBar) return false;
-    if (event->type() == QEvent::Show)
+    if (event->type() == QEvent::Show) {
       Jobs.push_back({FBar.LabelNum->text().toStdString(), FBar.LabelInfo->text().toStdString()});
+      FLastValue = 0;  // the window starts its bars at 0 when shown
+    }
     if (event->type() == QEvent::Hide && !Jobs.empty())
       Jobs.back().MainBarAtClose = FBar.ProgressBarMain->value();
     return false;
@@ -78,6 +88,7 @@ class BarWatcher : public QObject {
 
  private:
   TThreadBarForm& FBar;
+  int FLastValue = 0;
 };
 
 class BatchFromWindow : public MainFormTest {
@@ -191,6 +202,7 @@ TEST_F(BatchFromWindow, BatchResultOfTheDemoSetMatchesTheCommandLineTool) {
     EXPECT_EQ(job.Counter, std::to_string(t + 1) + "/" + std::to_string(total));
     EXPECT_EQ(job.Info, kBatchResultPrefix + LastPathPart(Set().PreviewTemps[t]->Folder));
     EXPECT_EQ(job.MainBarAtClose, 100) << "job " << t + 1;
+    EXPECT_FALSE(job.MainBarWentBack) << "job " << t + 1;
   }
   EXPECT_FALSE(FBar->isVisible());
   // The tune played while the completion message was open, and only then.
@@ -294,6 +306,7 @@ TEST_F(BatchFromWindow, CancelMidBatchLeavesNoPartialFileAndTheWindowComposesAga
   ASSERT_EQ(FWatcher->Jobs.size(), jobsBefore + 1);
   EXPECT_EQ(FWatcher->Jobs.back().Counter, "1/1");
   EXPECT_EQ(FWatcher->Jobs.back().MainBarAtClose, 100);
+  EXPECT_FALSE(FWatcher->Jobs.back().MainBarWentBack) << "no progress of the cancelled job shows here";
   EXPECT_FALSE(Ctl().JobCancelled);
   EXPECT_TRUE(FileExists(PreviewOf(0)));
   EXPECT_EQ(Window().TemplatePictureFile(), PreviewOf(0));
