@@ -94,9 +94,10 @@ void TMainForm::Attach(const TMainFormServices& services) {
     FStatRows = std::make_unique<TMyListBoxRows>(*FStatFallback);
     statList = FStatRows.get();
   }
-  TViews views{*FTempRows,         *FPhotoRows,         *FSetRows,       *statList,
-               FServices->Dialogs, FServices->Progress, *this,           *this,
-               FServices->Clock,   FServices->Desktop,  FServices->Power};
+  FDialogs = std::make_unique<TPrefetchingDialogs>(FServices->Dialogs, *FPhotoRows);
+  TViews views{*FTempRows,       *FPhotoRows,         *FSetRows,       *statList,
+               *FDialogs,        FServices->Progress, *this,           *this,
+               FServices->Clock, FServices->Desktop,  FServices->Power};
   FController = std::make_unique<TMainController>(views, FServices->Paths);
 
   // The preview screen (its "Photo" and "Template" pages) and the sample

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "app/PrefetchingDialogs.h"
 #include "controls/ImageButton.h"
 #include "controls/MyEdit.h"
 #include "controls/MyListBoxRows.h"
@@ -213,6 +214,7 @@ class TMainForm : public QWidget, public TPreviewService, public TWindowService 
 
   // The controller's views.
   std::unique_ptr<TMyListBoxRows> FTempRows, FPhotoRows, FSetRows, FStatRows;
+  std::unique_ptr<TPrefetchingDialogs> FDialogs;  // the services' dialogs, prefetching photo thumbnails
   std::unique_ptr<TMainController> FController;
 };
 

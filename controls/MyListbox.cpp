@@ -197,7 +197,11 @@ bool TMyListBox::AddRow(const std::vector<std::string>& texts, const std::string
   // never built, so the list stays exactly as it was.
   QPixmap thumb;
   if (ShowThumbPic) {
-    QImage image = FThumbs.Take(thumbFile, ThumbBox());
+    // A thumbnail still being decoded is waited for with the events going
+    // on (paints, timers; no input), so a large photo does not freeze the
+    // window; the rows still come in the order they are added.
+    QImage image = FThumbs.Take(thumbFile, ThumbBox(),
+                                [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     if (image.isNull()) return false;
     thumb = QPixmap::fromImage(image);
   }

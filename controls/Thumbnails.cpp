@@ -1,5 +1,6 @@
 #include "controls/Thumbnails.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -54,7 +55,8 @@ QImage DecodeThumbnail(const std::string& file, QSize box) {
   return ScaleNearestOverWhite(decoded.value().pixels, fitted.width(), fitted.height());
 }
 
-TThumbnailCache::TThumbnailCache(int threads) {
+TThumbnailCache::TThumbnailCache(int threads, TDecoder decode)
+    : FDecode(decode ? std::move(decode) : TDecoder(DecodeThumbnail)) {
   FPool.setMaxThreadCount(threads > 0 ? threads : QThread::idealThreadCount());
 }
 
@@ -70,11 +72,11 @@ void TThumbnailCache::Prefetch(const std::vector<std::string>& files, QSize box)
     if (FQueued.count(key)) continue;
     auto promise = std::make_shared<std::promise<QImage>>();
     FQueued.emplace(key, promise->get_future().share());
-    FPool.start([promise, file, box] { promise->set_value(DecodeThumbnail(file, box)); });
+    FPool.start([promise, file, box, decode = FDecode] { promise->set_value(decode(file, box)); });
   }
 }
 
-QImage TThumbnailCache::Take(const std::string& file, QSize box) {
+QImage TThumbnailCache::Take(const std::string& file, QSize box, const std::function<void()>& whileWaiting) {
   std::shared_future<QImage> queued;
   {
     std::lock_guard lock(FMutex);
@@ -84,7 +86,12 @@ QImage TThumbnailCache::Take(const std::string& file, QSize box) {
       FQueued.erase(it);
     }
   }
-  if (queued.valid()) return queued.get();
+  if (queued.valid()) {
+    if (whileWaiting) {
+      while (queued.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) whileWaiting();
+    }
+    return queued.get();
+  }
   return DecodeThumbnail(file, box);
 }
 

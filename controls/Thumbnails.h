@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QSize>
 #include <QThreadPool>
+#include <functional>
 #include <future>
 #include <map>
 #include <mutex>
@@ -33,8 +34,10 @@ QImage DecodeThumbnail(const std::string& file, QSize box);
 // them out in the order the caller asks for them.
 class TThumbnailCache {
  public:
-  // `threads` <= 0: one per core.
-  explicit TThumbnailCache(int threads = 0);
+  using TDecoder = std::function<QImage(const std::string& file, QSize box)>;
+  // `threads` <= 0: one per core. `decode` (tests) replaces DecodeThumbnail
+  // for queued decodes.
+  explicit TThumbnailCache(int threads = 0, TDecoder decode = {});
   ~TThumbnailCache();
   TThumbnailCache(const TThumbnailCache&) = delete;
   TThumbnailCache& operator=(const TThumbnailCache&) = delete;
@@ -44,7 +47,10 @@ class TThumbnailCache {
   void Prefetch(const std::vector<std::string>& files, QSize box);
   // The thumbnail of `file` for `box`: waits for a queued decode or, when
   // there is none, decodes on the calling thread. The cache forgets it.
-  QImage Take(const std::string& file, QSize box);
+  // While a queued decode is waited for, `whileWaiting` (when given) runs
+  // every few milliseconds on the calling thread (the GUI thread keeps
+  // painting).
+  QImage Take(const std::string& file, QSize box, const std::function<void()>& whileWaiting = {});
   // Number of decodes queued and not yet taken.
   size_t Pending() const;
   // Forgets every queued decode (running ones finish and are dropped).
@@ -53,6 +59,7 @@ class TThumbnailCache {
  private:
   using TKey = std::pair<std::string, std::pair<int, int>>;
   QThreadPool FPool;
+  TDecoder FDecode;
   mutable std::mutex FMutex;
   std::map<TKey, std::shared_future<QImage>> FQueued;
 };

@@ -144,9 +144,20 @@ void TComposeEngine::Cancel() {
   for (TCreateTempThread* job : FRunning) job->Cancel();
 }
 
+void TComposeEngine::CancelRunning() {
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FBatches == 0) return;
+  FCancelled.store(true);
+  for (TCreateTempThread* job : FRunning) job->Cancel();
+}
+
 std::vector<TComposeReport> TComposeEngine::RunBatch(const std::vector<TComposeJob>& jobs,
                                                      const TCallbacks& callbacks) {
   std::vector<TComposeReport> reports(jobs.size());
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    ++FBatches;
+  }
   std::atomic<size_t> next{0};
   auto worker = [&](int w) {
     for (;;) {
@@ -192,7 +203,13 @@ std::vector<TComposeReport> TComposeEngine::RunBatch(const std::vector<TComposeJ
     pool.emplace_back(worker, 0);
   }
   for (std::thread& t : pool) t.join();
-  FCancelled.store(false);
+  {
+    // Under the lock, so that CancelRunning either reaches this batch or
+    // sees none running.
+    std::lock_guard<std::mutex> lock(FLock);
+    --FBatches;
+    FCancelled.store(false);
+  }
   return reports;
 }
 

@@ -113,8 +113,13 @@ class TComposeEngine {
   // come free) and returns each job's report (NotRun for jobs never started
   // because of a cancel). A cancel stops the running jobs and starts no more.
   std::vector<TComposeReport> RunBatch(const std::vector<TComposeJob>& jobs, const TCallbacks& callbacks);
-  // Stops the current batch; the next RunBatch runs normally.
+  // Stops the current batch; the next RunBatch runs normally. Called while
+  // no batch runs, it stops the next one before it starts (a Ctrl+C that
+  // came while the jobs were being prepared).
   void Cancel();
+  // Stops the batch that runs now, if any; between batches it does nothing,
+  // so a cancel that arrives just after a batch ended cannot stop the next.
+  void CancelRunning();
   bool Cancelled() const { return FCancelled.load(); }
 
  private:
@@ -123,6 +128,7 @@ class TComposeEngine {
   std::vector<std::shared_ptr<automation::Application>> FApps;  // one per worker, made on first use
   std::mutex FLock;
   std::vector<TCreateTempThread*> FRunning;
+  int FBatches = 0;  // RunBatch calls under way (guarded by FLock)
   std::atomic<bool> FCancelled{false};
 };
 
@@ -144,8 +150,9 @@ class TEngineComposeService : public TComposeService {
   bool ShutdownChecked() const override { return FShutdown; }
   void SetShutdownChecked(bool checked) override { FShutdown = checked; }
 
-  // From any thread: cancels the running job (the progress window's cancel).
-  void CancelJob() { FEngine.Cancel(); }
+  // From any thread: cancels the running job (the progress window's cancel);
+  // nothing when no job runs.
+  void CancelJob() { FEngine.CancelRunning(); }
   // The report of the last job run.
   const TComposeReport& LastReport() const { return FLast; }
   const std::string& AppName() const { return FAppName; }

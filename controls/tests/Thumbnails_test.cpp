@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "testing/Corpus.h"
 
@@ -112,6 +115,37 @@ TEST(ThumbnailCache, PrefetchedAndDirectDecodesAgree) {
   cache.Prefetch(files, QSize(60, 60));
   cache.Drop();
   EXPECT_EQ(cache.Pending(), 0u);
+}
+
+// The list waits for a queued thumbnail with the window's events going on:
+// Take keeps calling back until the decode is done. The decode here ends
+// only when the callback has run three times (or, failing that, after five
+// seconds, so that a Take that just blocks fails instead of hanging).
+TEST(ThumbnailCache, TakeCallsBackWhileAQueuedDecodeRuns) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::once_flag once;
+  auto releaseOnce = [&] { std::call_once(once, [&] { release.set_value(); }); };
+  TThumbnailCache cache(1, [released](const std::string&, QSize box) {
+    released.wait();
+    QImage image(box, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    return image;
+  });
+  const QSize box(14, 12);
+  cache.Prefetch({"slow.jpg"}, box);
+  std::thread fallback([&] {
+    if (released.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) releaseOnce();
+  });
+  int calls = 0;
+  const QImage image = cache.Take("slow.jpg", box, [&] {
+    if (++calls == 3) releaseOnce();
+  });
+  fallback.join();
+  EXPECT_GE(calls, 3);
+  EXPECT_EQ(image.size(), box);
+  EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::red))
+      << "the queued decode's picture, not a decode on the spot";
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
+#include <QWindow>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -131,7 +133,7 @@ TEST_F(ThreadBarTest, CountsJobsAndHoldsTheShutdownChoice) {
 }
 
 TEST_F(ThreadBarTest, RefusesToCloseWhileTheJobRuns) {
-  bool visibleAfterClose = false, visibleAfterEscape = false, modal = false;
+  bool visibleAfterClose = false, visibleAfterEscape = false, visibleAfterWindowClose = false, modal = false;
   QString info;
   int swept = -1, wrapped = -1;
   When([&] { return Form.isVisible() && Form.ProgressBarMain->value() == 40; },
@@ -143,6 +145,16 @@ TEST_F(ThreadBarTest, RefusesToCloseWhileTheJobRuns) {
          QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
          QApplication::sendEvent(&Form, &escape);
          visibleAfterEscape = Form.isVisible();
+         // The window manager's close (title bar, Alt+F4) arrives at the
+         // platform window, which passes it on to the widget as a
+         // spontaneous close.
+         QWindow* handle = Form.windowHandle();
+         EXPECT_NE(handle, nullptr);
+         if (handle) {
+           QCloseEvent byWindowManager;
+           QApplication::sendEvent(handle, &byWindowManager);
+         }
+         visibleAfterWindowClose = Form.isVisible();
          // The upper bar: one step per tick, back to the start at its end.
          Form.ProgressBarSub->setValue(10);
          Form.Timer1Timer();
@@ -157,6 +169,7 @@ TEST_F(ThreadBarTest, RefusesToCloseWhileTheJobRuns) {
   EXPECT_TRUE(modal);
   EXPECT_TRUE(visibleAfterClose);
   EXPECT_TRUE(visibleAfterEscape);
+  EXPECT_TRUE(visibleAfterWindowClose);
   EXPECT_EQ(info, QStringLiteral("正在单张预览： 婚纱01_花园"));
   EXPECT_EQ(Engine.Infos, std::vector<std::string>{"正在单张预览： 婚纱01_花园"});
   EXPECT_EQ(swept, 11);
