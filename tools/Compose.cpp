@@ -240,12 +240,11 @@ int Compose(const Args& args) {
       job.PSVersionIndex = versionIndex;
       const std::string target =
           JoinPath(folder, BatchResultFileName(setNumber, caption, int(t) + 1, temp, psd));
-      if (o.Preview) {
+      // A result job names no small preview: the tool would only delete it.
+      if (o.Preview)
         job.PreviewFile = target;
-      } else {
+      else
         job.ResultFile = target;
-        job.PreviewFile = workFolder + "preview_" + std::to_string(jobs.size()) + ".jpg";
-      }
       // A failed job must not leave the file of an earlier run looking new.
       if (FileExists(target)) RemoveFile(target);
       jobs.push_back(std::move(job));
