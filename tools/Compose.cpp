@@ -266,7 +266,14 @@ int Compose(const Args& args) {
   context.Versions = &versions.value();
   context.Settings = &settings;
   context.Queue = &queue;
-  context.Factory = BuiltInEditorFactory();
+  // The pages follow one another and the process ends with the batch:
+  // memory a finished page freed serves the next one instead of going back
+  // to the system and being faulted in again, page after page.
+  context.Factory = [] {
+    EditorOptions options;
+    options.releaseMemoryWhenEmpty = false;
+    return CreateEditorApplication(options);
+  };
   context.TempDir = workFolder;
   const int workers = o.Jobs > 0 ? o.Jobs : int(std::max(1u, std::thread::hardware_concurrency()));
   TComposeEngine engine(context, workers);
