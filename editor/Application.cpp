@@ -273,6 +273,7 @@ EditorStatistics GetEditorStatistics(automation::Application& app) {
   stats.filesRead = state.filesRead.load();
   stats.prefetchHits = state.prefetchHits.load();
   stats.reducedLoads = state.reducedLoads.load();
+  stats.memoryReleases = state.memoryReleases.load();
   std::lock_guard<std::mutex> lock(state.mutex);
   int64_t bytes = int64_t(state.clipboard.ByteSize());
   for (const auto& doc : state.documents) {

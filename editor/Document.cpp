@@ -306,7 +306,10 @@ class DocumentImpl final : public automation::Document {
     FDoc->channels.clear();
     FDoc->selection.reset();
     if (FApp->active == FDoc) FApp->active = docs.empty() ? nullptr : docs.back();
-    if (docs.empty()) ReleaseFreeMemory();
+    if (docs.empty() && FApp->options.releaseMemoryWhenEmpty) {
+      ReleaseFreeMemory();
+      FApp->memoryReleases.fetch_add(1);
+    }
     return Status::Ok();
   }
 

@@ -67,6 +67,10 @@ struct EditorOptions {
   // false: LoadScaled ignores its size hint and decodes every photo at full
   // size (comparisons of both paths in tests and benchmarks).
   bool reducedDecoding = true;
+  // true: freed memory goes back to the system when the last document
+  // closes (ReleaseFreeMemory). A batch of pages turns it off: the next page
+  // would only fault the same memory in again.
+  bool releaseMemoryWhenEmpty = true;
 };
 
 // A new application with no documents, an empty clipboard, RulerUnits
@@ -98,6 +102,8 @@ struct EditorStatistics {
   int64_t prefetchHits = 0;  // loads served by a prefetch
   int64_t reducedLoads = 0;  // loads that decoded a photo below its full size
   int64_t layerBytes = 0;    // pixels, masks, channels and selections held by open documents
+  // Closings of the last document that gave memory back.
+  int64_t memoryReleases = 0;
 };
 EditorStatistics GetEditorStatistics(automation::Application& app);
 

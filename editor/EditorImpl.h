@@ -67,6 +67,7 @@ struct AppState {
   std::atomic<int64_t> filesRead{0};
   std::atomic<int64_t> prefetchHits{0};
   std::atomic<int64_t> reducedLoads{0};
+  std::atomic<int64_t> memoryReleases{0};
 
   ~AppState() {
     for (PrefetchWorker& w : workers)

@@ -487,6 +487,10 @@ Status TComposer::Save() {
     TRY(SaveJpeg(FJob.ResultFile, kResultJpegQuality, FReport.ResultWritten));
   }
   TRY(CheckCancel());
+  // The small preview is for the preview screen. A job that names no file
+  // for it (the command-line tool keeps only results) spares the merge and
+  // the resampling of the whole page.
+  if (FJob.PreviewFile.empty()) return Status::Ok();
   TRY_ASSIGN(width, FDoc->Width());
   TRY_ASSIGN(height, FDoc->Height());
   TRY_ASSIGN(resolution, FDoc->Resolution());

@@ -24,7 +24,7 @@ struct TComposeJob {
   const TSetNode* SetNode = nullptr;
   int TemplateIndex = -1;      // into SetNode->PreviewTemps and ResultTemps
   bool PsdOutput = false;      // result as a layered document instead of a JPEG
-  std::string PreviewFile;     // the preview JPEG to write (both modes)
+  std::string PreviewFile;     // the preview JPEG (both modes; a result job may leave it empty)
   std::string ResultFile;      // the result file; empty in preview mode
   bool CancelEffects = false;  // skip the slots' photo effects
   int PSVersionIndex = -1;     // entry of the editor version table to use

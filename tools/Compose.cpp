@@ -240,12 +240,11 @@ int Compose(const Args& args) {
       job.PSVersionIndex = versionIndex;
       const std::string target =
           JoinPath(folder, BatchResultFileName(setNumber, caption, int(t) + 1, temp, psd));
-      if (o.Preview) {
+      // A result job names no small preview: the tool would only delete it.
+      if (o.Preview)
         job.PreviewFile = target;
-      } else {
+      else
         job.ResultFile = target;
-        job.PreviewFile = workFolder + "preview_" + std::to_string(jobs.size()) + ".jpg";
-      }
       // A failed job must not leave the file of an earlier run looking new.
       if (FileExists(target)) RemoveFile(target);
       jobs.push_back(std::move(job));
@@ -267,7 +266,14 @@ int Compose(const Args& args) {
   context.Versions = &versions.value();
   context.Settings = &settings;
   context.Queue = &queue;
-  context.Factory = BuiltInEditorFactory();
+  // The pages follow one another and the process ends with the batch:
+  // memory a finished page freed serves the next one instead of going back
+  // to the system and being faulted in again, page after page.
+  context.Factory = [] {
+    EditorOptions options;
+    options.releaseMemoryWhenEmpty = false;
+    return CreateEditorApplication(options);
+  };
   context.TempDir = workFolder;
   const int workers = o.Jobs > 0 ? o.Jobs : int(std::max(1u, std::thread::hardware_concurrency()));
   TComposeEngine engine(context, workers);

@@ -104,6 +104,22 @@ TEST_F(ApplicationTest, LoadScaledDecodesAJpegAtTheScaleThatCoversTheHint) {
   EXPECT_EQ(GetEditorStatistics(*full).reducedLoads, 0);
 }
 
+TEST_F(ApplicationTest, MemoryGoesBackOnlyWhenTheLastDocumentClosesAndTheOptionAllowsIt) {
+  const std::string path = WritePicture(folder, "photo.psd", Pattern(30, 20));
+  for (const bool release : {true, false}) {
+    SCOPED_TRACE(release ? "released" : "kept");
+    EditorOptions options;
+    options.releaseMemoryWhenEmpty = release;
+    auto editor = CreateEditorApplication(options);
+    ASSERT_OK_AND_ASSIGN(DocumentRef first, editor->Load(path));
+    ASSERT_OK_AND_ASSIGN(DocumentRef second, editor->Load(path));
+    ASSERT_OK(first->Close(kDoNotSaveChanges));
+    EXPECT_EQ(GetEditorStatistics(*editor).memoryReleases, 0);  // a document is still open
+    ASSERT_OK(second->Close(kDoNotSaveChanges));
+    EXPECT_EQ(GetEditorStatistics(*editor).memoryReleases, release ? 1 : 0);
+  }
+}
+
 TEST_F(ApplicationTest, APrefetchServesOnlyALoadWithItsSizeHint) {
   const std::string path = folder.File("photo.jpg");
   ASSERT_OK(WriteImageFile(path, Pattern(800, 600)));

@@ -79,7 +79,7 @@ class ComposeFixture : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir); }
 
-  TComposeReport Run(bool preview, bool psd = false) {
+  TComposeReport Run(bool preview, bool psd = false, bool smallPreview = true) {
     TComposeEnvironment env;
     env.App = &fake;
     env.Versions = &versions;
@@ -92,7 +92,7 @@ class ComposeFixture : public ::testing::Test {
     job.SetNode = &set;
     job.TemplateIndex = 0;
     job.PsdOutput = psd;
-    job.PreviewFile = (dir / "preview.jpg").string();
+    job.PreviewFile = preview || smallPreview ? (dir / "preview.jpg").string() : "";
     job.ResultFile = preview ? "" : (dir / (psd ? "result.PSD" : "result.JPG")).string();
     job.PSVersionIndex = 0;
     return ComposeTemplate(env, job);
@@ -193,6 +193,26 @@ TEST_F(ComposeFixture, ResultSizesAndSavesFollowTheResolutionSetting) {
                   "SaveAs " + (dir / "result.JPG").string() + " jpeg 12 copy 2 " + c.size,
                   "SaveAs " + (dir / "preview.jpg").string() + " jpeg 10 copy 2 " + c.smallSize}));
     EXPECT_EQ(report.ResultWritten, (dir / "result.jpg").string());
+  }
+}
+
+TEST_F(ComposeFixture, ResultJobNamingNoSmallPreviewSavesOnlyTheResult) {
+  for (const bool psd : {false, true}) {
+    SCOPED_TRACE(psd ? "psd" : "jpeg");
+    fake.S->log.clear();
+    ASSERT_EQ(Run(false, psd).State, TComposeState::Done);
+    const size_t mergesWithPreview = Log({"MergeVisibleLayers"}).size();
+    fake.S->log.clear();
+    const TComposeReport report = Run(false, psd, false);
+    ASSERT_EQ(report.State, TComposeState::Done) << report.Message;
+    const std::vector<std::string> saves = Log({"SaveAs"});
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(saves[0].rfind("SaveAs " + (dir / (psd ? "result.PSD" : "result.JPG")).string(), 0), 0u);
+    // Only the template and the background are resized; the page is not
+    // merged for a preview.
+    EXPECT_EQ(Log({"ResizeImage"}).size(), 2u);
+    EXPECT_EQ(Log({"MergeVisibleLayers"}).size() + 1, mergesWithPreview);
+    EXPECT_TRUE(report.PreviewWritten.empty());
   }
 }
 
