@@ -19,7 +19,7 @@ Status CopyToClipboard(AppState& app, const DocState& doc, const LayerData& laye
   IntRect area = doc.Canvas();
   const MaskPlane* selection = doc.selection ? &*doc.selection : nullptr;
   if (selection && selection->outside == 0) area = Intersect(area, selection->box);
-  if (!merged) area = Intersect(area, layer.pixels.empty() ? IntRect{} : layer.box);
+  if (!merged) area = Intersect(area, layer.HasContent() ? layer.box : IntRect{});
   if (area.Empty()) return Status::Error("the selected area is empty");
   // A merged copy of a document whose only visible layer is laid on plainly
   // (normal, fully opaque, no mask or effect) is a copy of that layer.
@@ -27,7 +27,7 @@ Status CopyToClipboard(AppState& app, const DocState& doc, const LayerData& laye
   if (merged) {
     int visible = 0;
     for (const auto& l : doc.layers)
-      if (l->visible && !l->pixels.empty()) {
+      if (l->visible && l->HasContent()) {
         ++visible;
         only = l.get();
       }
@@ -42,16 +42,8 @@ Status CopyToClipboard(AppState& app, const DocState& doc, const LayerData& laye
   if (merged && !only) {
     s = FlattenArea(doc, area, copied, app.Cancel());
     if (!s.ok()) return s;
-  } else if (merged) {
-    Result<Image> rows =
-        CropImage(only->pixels, IntRect{area.left - only->box.left, area.top - only->box.top,
-                                        area.right - only->box.left, area.bottom - only->box.top});
-    if (!rows.ok()) return rows.status();
-    copied = std::move(rows.value());
   } else {
-    Result<Image> rows =
-        CropImage(layer.pixels, IntRect{area.left - layer.box.left, area.top - layer.box.top,
-                                        area.right - layer.box.left, area.bottom - layer.box.top});
+    Result<Image> rows = (merged ? only : &layer)->CropTo(area);
     if (!rows.ok()) return rows.status();
     copied = std::move(rows.value());
   }
@@ -364,7 +356,9 @@ class LayerImpl final : public automation::ArtLayer {
     if (!centre.ok()) return centre.status();
     if (layer.TightBounds().Empty() || identity) return Status::Ok();
     const Affine2D m = about(*centre);
-    return TransformLayer(layer, m, Sampling::kBicubic, layer.mask && layer.mask->linked, FApp->Cancel());
+    Status s = TransformLayer(layer, m, Sampling::kBicubic, layer.mask && layer.mask->linked, FApp->Cancel());
+    if (s.ok()) TrimFreeMemory();
+    return s;
   }
   // A property of the live layer, read under the application lock.
   template <class Get>
@@ -441,7 +435,11 @@ Result<PlacedImage> LayerPixels(automation::ArtLayer& layer) {
   return ReadLayer<PlacedImage>(layer, [](const editor::LayerData& l) -> Result<PlacedImage> {
     PlacedImage out;
     out.bounds = l.box;
-    if (!l.pixels.empty()) {
+    if (l.fill && !l.box.Empty()) {
+      Result<Image> made = l.CropTo(l.box);
+      if (!made.ok()) return made.status();
+      out.image = std::move(made.value());
+    } else if (!l.pixels.empty()) {
       out.image = l.pixels.Clone();
       if (out.image.empty()) return Status::Error("out of memory");
     }

@@ -17,6 +17,9 @@ using namespace automation;
 
 namespace {
 
+// New layer pixels above this make a document resize wait for reads ahead.
+constexpr double kLargeResizeBytes = 256.0 * 1024 * 1024;
+
 int FloorHalf(int v) { return v >= 0 ? v / 2 : -((-v + 1) / 2); }
 
 std::string WithExtensionCase(const std::string& path, bool jpeg, int extensionCase) {
@@ -87,20 +90,40 @@ class DocumentImpl final : public automation::Document {
                                                             : Sampling::kBicubic;
     const Affine2D m = Affine2D::Scaling(double(w) / doc.width, double(h) / doc.height);
     const CancelToken cancel = FApp->Cancel();
+    // A resize that makes large new layers (a print spread) first lets the
+    // reads ahead finish: their decoded pictures and the old and new layers
+    // would otherwise all be held at once.
+    {
+      const double scale = double(w) / doc.width * double(h) / doc.height;
+      double newBytes = 0;
+      for (const auto& l : doc.layers) newBytes += double(l->pixels.ByteSize()) * scale;
+      if (newBytes > kLargeResizeBytes) AwaitPrefetches(*FApp);
+      s = FApp->CheckCancel();
+      if (!s.ok()) return s;
+    }
 
     // Everything is computed aside and committed only when all succeeded.
     struct NewLayer {
       PlacedImage pixels;
+      std::optional<IntRect> fillBox;  // a fill that stays one
       std::optional<MaskPlane> mask;
     };
     std::vector<NewLayer> layers(doc.layers.size());
     for (size_t i = 0; i < doc.layers.size(); ++i) {
       const LayerData& l = *doc.layers[i];
-      if (!l.pixels.empty()) {
+      if (l.fill && !l.box.Empty()) layers[i].fillBox = FillBoxAfter(l.box, m);
+      if (l.HasContent() && !layers[i].fillBox) {
         TransformOptions options;
         options.cancel = cancel;
-        Result<PlacedImage> r =
-            TransformImage(l.pixels, Affine2D::Translation(l.box.left, l.box.top).Then(m), sampling, options);
+        const Affine2D toDoc = Affine2D::Translation(l.box.left, l.box.top).Then(m);
+        Result<PlacedImage> r = Status::Ok();
+        if (l.fill) {
+          Result<Image> made = l.CropTo(l.box);
+          if (!made.ok()) return made.status();
+          r = TransformImage(*made, toDoc, sampling, options);
+        } else {
+          r = TransformImage(l.pixels, toDoc, sampling, options);
+        }
         if (!r.ok()) return r.status();
         layers[i].pixels = std::move(r.value());
       }
@@ -124,8 +147,13 @@ class DocumentImpl final : public automation::Document {
     }
     for (size_t i = 0; i < doc.layers.size(); ++i) {
       LayerData& l = *doc.layers[i];
-      l.pixels = std::move(layers[i].pixels.image);
-      l.box = l.pixels.empty() ? IntRect{} : layers[i].pixels.bounds;
+      if (layers[i].fillBox) {
+        l.box = *layers[i].fillBox;
+      } else {
+        l.fill.reset();
+        l.pixels = std::move(layers[i].pixels.image);
+        l.box = l.pixels.empty() ? IntRect{} : layers[i].pixels.bounds;
+      }
       if (layers[i].mask) l.mask->plane = std::move(*layers[i].mask);
       l.Changed();
       CompactLayer(l);
@@ -135,6 +163,7 @@ class DocumentImpl final : public automation::Document {
     doc.width = w;
     doc.height = h;
     doc.resolution = resolution;
+    TrimFreeMemory();
     return Status::Ok();
   }
 
@@ -227,30 +256,54 @@ class DocumentImpl final : public automation::Document {
     for (size_t i = 0; i < doc.layers.size(); ++i)
       if (doc.layers[i]->visible) lowest = int(i);
     if (lowest < 0) return Status::Error("there is no visible layer to merge");
-    Image merged;
     LayerData& bottom = *doc.layers[size_t(lowest)];
-    bool inPlace = IsPlainLayer(bottom) && bottom.box == doc.Canvas() && !bottom.pixels.empty();
-    for (int i = 0; i < lowest && inPlace; ++i) {
-      const LayerData& l = *doc.layers[size_t(i)];
-      if (l.visible && l.overlay && l.overlay->enabled) inPlace = false;
+    // When a visible layer's stored pixels cover exactly the canvas (the
+    // host), the merge is written into them band by band: each band of the
+    // composite is made aside from every layer's rows and then copied over
+    // the host's rows, which no later band reads. No second canvas is
+    // needed. Nothing in the band loop can fail (no allocation, no cancel
+    // point), so the document is never left half merged; a cancel request
+    // is noticed before the merge starts.
+    const IntRect canvas = doc.Canvas();
+    LayerData* host = nullptr;
+    for (int i = lowest; i >= 0 && !host; --i) {
+      LayerData& l = *doc.layers[size_t(i)];
+      if (l.visible && !l.fill && !l.pixels.empty() && l.box == canvas) host = &l;
     }
-    if (inPlace) {
-      // The lowest layer is plain and covers the canvas: the layers above
-      // are laid straight onto its pixels, which become the merged layer.
-      // No second canvas is needed, and nothing below can fail part-way
-      // (no allocation, no cancel point), so the document is never left
-      // half merged.
-      const IntRect canvas = doc.Canvas();
-      const IntRect region{0, 0, canvas.Width(), canvas.Height()};
-      for (int i = lowest - 1; i >= 0; --i) {
-        const LayerData& l = *doc.layers[size_t(i)];
-        if (l.visible) CompositeLayer(bottom.pixels, canvas, region, l);
+    Image merged, rows, scratch;
+    const int band = std::min(canvas.Height(), BandRows(canvas.Width()));
+    s = scratch.CreateUninitialized(canvas.Width(), band);
+    if (s.ok())
+      s = host ? rows.CreateUninitialized(canvas.Width(), band)
+               : merged.CreateUninitialized(canvas.Width(), canvas.Height());
+    if (!s.ok()) return s;
+    // Without a host the merged canvas is new; the rows every layer has
+    // given up are handed back to the system band by band (the layers are
+    // dropped after the merge), so that memory does not grow by a canvas.
+    std::vector<int> released(doc.layers.size(), 0);  // rows of each layer given back
+    for (int y0 = 0; y0 < canvas.Height(); y0 += band) {
+      const IntRect bandRect{0, y0, canvas.Width(), std::min(canvas.Height(), y0 + band)};
+      if (host) {
+        for (int y = 0; y < bandRect.Height(); ++y) std::fill_n(rows.Row(y), canvas.Width(), Rgba8{});
+        ComposeBand(doc, bandRect, rows, bandRect, scratch);
+        for (int y = 0; y < bandRect.Height(); ++y)
+          std::copy_n(rows.Row(y), canvas.Width(), host->pixels.Row(y0 + y));
+        continue;
       }
-      merged = std::move(bottom.pixels);
-    } else {
-      s = FlattenArea(doc, doc.Canvas(), merged, FApp->Cancel());
-      if (!s.ok()) return s;
+      for (int y = bandRect.top; y < bandRect.bottom; ++y)
+        std::fill_n(merged.Row(y), canvas.Width(), Rgba8{});
+      ComposeBand(doc, canvas, merged, bandRect, scratch);
+      for (size_t i = 0; i < doc.layers.size(); ++i) {
+        LayerData& l = *doc.layers[i];
+        if (!l.visible || l.pixels.empty()) continue;
+        const int done = std::clamp(bandRect.bottom - l.box.top, 0, l.pixels.height());
+        if (done > released[i]) {
+          l.pixels.DiscardRows(released[i], done);
+          released[i] = done;
+        }
+      }
     }
+    if (host) merged = std::move(host->pixels);
     auto layer = std::make_unique<LayerData>();
     layer->name = bottom.name;
     layer->box = doc.Canvas();
@@ -264,6 +317,7 @@ class DocumentImpl final : public automation::Document {
     std::erase_if(doc.layers, [](const std::unique_ptr<LayerData>& l) { return l->visible; });
     s = AdoptLayer(*FApp, doc, std::move(layer), hiddenAbove);
     if (!s.ok()) return s;
+    TrimFreeMemory();
     return MakeLayer(FApp, FDoc, doc.activeLayer);
   }
 
@@ -306,9 +360,14 @@ class DocumentImpl final : public automation::Document {
     FDoc->channels.clear();
     FDoc->selection.reset();
     if (FApp->active == FDoc) FApp->active = docs.empty() ? nullptr : docs.back();
-    if (docs.empty() && FApp->options.releaseMemoryWhenEmpty) {
-      ReleaseFreeMemory();
-      FApp->memoryReleases.fetch_add(1);
+    if (docs.empty()) {
+      // A batch that keeps its heap for the next page says so in the options.
+      if (FApp->options.releaseMemoryWhenEmpty) {
+        ReleaseFreeMemory();
+        FApp->memoryReleases.fetch_add(1);
+      }
+    } else {
+      TrimFreeMemory();
     }
     return Status::Ok();
   }

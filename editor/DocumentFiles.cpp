@@ -20,6 +20,13 @@ bool IsLayeredSignature(const std::vector<uint8_t>& head) {
 // transparency) spares the look at every pixel's alpha.
 std::unique_ptr<LayerData> WholeCanvasLayer(Image pixels, bool mayBeTransparent = true) {
   auto layer = std::make_unique<LayerData>();
+  if (const std::optional<Rgba8> colour = UniformColor(pixels)) {
+    // A picture of one colour (a plain background) is kept as that colour.
+    layer->name = colour->a == 255 ? "Background" : "Layer 0";
+    layer->box = IntRect{0, 0, pixels.width(), pixels.height()};
+    layer->fill = colour;
+    return layer;
+  }
   bool opaque = true;
   for (int y = 0; y < pixels.height() && opaque && mayBeTransparent; ++y) {
     const Rgba8* row = pixels.Row(y);
@@ -41,6 +48,8 @@ Result<DocContent> ReadLayered(const std::string& path) {
   if (!bytes.ok()) return bytes.status();
   PsdReadOptions options;
   options.composite = false;
+  options.cropAlphaChannels = true;
+  options.fillLayers = true;
   Result<PsdDocument> psd = ReadPsd(*bytes, options);
   if (!psd.ok()) return Status::Error(FileNameOf(path) + ": " + psd.message());
   Result<DocContent> content = DocContentFromPsd(*psd);
@@ -98,7 +107,10 @@ Result<DocContent> DocContentFromPsd(PsdDocument& psd) {
     layer->fillOpacity = l.fillOpacity;
     layer->mode = l.blendMode == BlendMode::kPassThrough ? BlendMode::kNormal : l.blendMode;
     layer->clipping = l.clipping;
-    if (!l.pixels.empty() && !l.bounds.Empty()) {
+    if (l.fill && !l.bounds.Empty()) {
+      layer->box = l.bounds;
+      layer->fill = l.fill;
+    } else if (!l.pixels.empty() && !l.bounds.Empty()) {
       layer->box = l.bounds;
       layer->pixels = std::move(l.pixels);
     }
@@ -122,9 +134,16 @@ Result<DocContent> DocContentFromPsd(PsdDocument& psd) {
     auto channel = std::make_unique<ChannelData>();
     channel->name = a.name;
     channel->spot = a.spot;
-    Result<MaskPlane> plane = MaskPlane::FromPlane(a.pixels, 0, 0, 0);
-    if (!plane.ok()) return plane.status();
-    channel->plane = std::move(plane.value());
+    if (!a.pixels.empty() && !a.bounds.Empty() && a.bounds != IntRect{0, 0, psd.width, psd.height}) {
+      // Read cropped already.
+      channel->plane.box = a.bounds;
+      channel->plane.pixels = std::move(a.pixels);
+      if (Status s = channel->plane.Trim(); !s.ok()) return s;
+    } else if (!a.pixels.empty()) {
+      Result<MaskPlane> plane = MaskPlane::FromPlane(a.pixels, 0, 0, 0);
+      if (!plane.ok()) return plane.status();
+      channel->plane = std::move(plane.value());
+    }
     a.pixels.Reset();  // the full-size plane is not kept
     content.channels.push_back(std::move(channel));
   }
@@ -204,13 +223,40 @@ Status SaveDocumentPsd(DocState& doc, const std::string& path, bool withLayers, 
   Status s = FlattenArea(doc, doc.Canvas(), psd.composite, cancel);
   if (!s.ok()) return s;
 
+  // Alpha channels are lent to the writer cropped, as they are stored
+  // (only a channel that is not 0 outside its box is made whole).
+  std::vector<ChannelData*> lentChannels;
+  auto giveChannelsBack = [&] {
+    for (size_t i = 0; i < lentChannels.size(); ++i)
+      if (lentChannels[i]) lentChannels[i]->plane.pixels = std::move(psd.alphaChannels[i].pixels);
+  };
   if (withAlphaChannels) {
     for (const auto& c : doc.channels) {
       s = cancel.Check();
-      if (!s.ok()) return s;
-      Result<Plane> full = c->plane.Materialize(doc.Canvas());
-      if (!full.ok()) return full.status();
-      psd.alphaChannels.push_back(PsdAlphaChannel{c->name, std::move(full.value()), c->spot});
+      if (!s.ok()) {
+        giveChannelsBack();
+        return s;
+      }
+      PsdAlphaChannel a;
+      a.name = c->name;
+      a.spot = c->spot;
+      if (c->plane.IsUniform() && c->plane.outside == 0) {
+        lentChannels.push_back(nullptr);  // all 0: no pixels, no box
+      } else if (c->plane.outside == 0 && Intersect(c->plane.box, doc.Canvas()) == c->plane.box) {
+        a.bounds = c->plane.box;
+        a.pixels = std::move(c->plane.pixels);
+        lentChannels.push_back(c.get());
+      } else {
+        Result<Plane> full = c->plane.Materialize(doc.Canvas());
+        if (!full.ok()) {
+          giveChannelsBack();
+          return full.status();
+        }
+        a.pixels = std::move(full.value());
+        a.bounds = doc.Canvas();
+        lentChannels.push_back(nullptr);
+      }
+      psd.alphaChannels.push_back(std::move(a));
     }
   }
 
@@ -226,8 +272,9 @@ Status SaveDocumentPsd(DocState& doc, const std::string& path, bool withLayers, 
       LayerData& l = **it;
       PsdLayer p;
       p.name = l.name;
-      p.bounds = l.pixels.empty() ? IntRect{} : l.box;
+      p.bounds = l.HasContent() ? l.box : IntRect{};
       p.pixels = std::move(l.pixels);
+      p.fill = l.fill;
       p.opacity = l.OpacityByte();
       p.fillOpacity = l.fillOpacity;
       p.blendMode = l.mode;
@@ -269,6 +316,7 @@ Status SaveDocumentPsd(DocState& doc, const std::string& path, bool withLayers, 
     lent[i].layer->pixels = std::move(psd.layers[i].pixels);
     if (lent[i].mask) lent[i].layer->mask->plane.pixels = std::move(psd.layers[i].mask->pixels);
   }
+  giveChannelsBack();
   if (!s.ok()) {
     if (cancel.Requested()) return Status::Cancelled();
     return Status::Error("cannot write " + path + ": " + s.message());

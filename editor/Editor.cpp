@@ -7,6 +7,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "editor/EditorImpl.h"
@@ -49,6 +50,20 @@ void TuneMemoryForLargeImages() {
 
 void ReleaseFreeMemory() { malloc_trim(0); }
 
+namespace editor {
+
+void TrimFreeMemory() {
+  // The heap keeps what large buffers leave behind (see
+  // TuneMemoryForLargeImages), and a buffer freed in one thread's heap does
+  // not serve another's; past this much idle memory it is given back, so
+  // that the memory of a large document follows what it holds. Small
+  // documents never get there and keep their heap warm.
+  constexpr size_t kIdleLimit = size_t(128) << 20;
+  if (mallinfo2().fordblks > kIdleLimit) malloc_trim(0);
+}
+
+}  // namespace editor
+
 std::optional<BlendMode> BlendModeFromCode(int code) {
   for (const BlendCode& b : kBlendCodes)
     if (b.code == code) return b.mode;
@@ -65,6 +80,14 @@ namespace editor {
 
 Status ClosedError() { return Status::Error("the document has been closed"); }
 Status GoneLayerError() { return Status::Error("the layer no longer exists"); }
+
+void AwaitPrefetches(AppState& app) {
+  for (PrefetchEntry& e : app.prefetches) {
+    if (!e.result.valid()) continue;
+    while (e.result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+      if (app.cancel.load()) return;
+  }
+}
 
 void SetActiveLayer(DocState& doc, uint64_t layerId) {
   doc.activeLayer = layerId;

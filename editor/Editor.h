@@ -40,7 +40,12 @@
 //    BrightnessContrastStyle::kLegacy): the automation call takes the classic
 //    -100..100 brightness and contrast of that style.
 //  - Layers, alpha channels, masks and the selection keep only their painted
-//    area (see editor/EditorState.h); flattening composes bands of rows.
+//    area (see editor/EditorState.h); a layer of one colour (a plain
+//    background) keeps just its colour; flattening composes bands of rows,
+//    and merging needs no second canvas when a visible layer covers the
+//    canvas with pixels of its own (else it gives back the rows of the
+//    merged layers as it goes). After work that frees large buffers the
+//    heap's idle memory is returned once there is much of it.
 //  - Long operations (resampling, rotation, flattening, saving, reading)
 //    notice RequestCancel between bands of work. Encoding a JPEG or a layered
 //    file is one step of the codecs and is not interrupted inside.

@@ -137,6 +137,17 @@ struct ChannelTarget {
 };
 Result<ChannelTarget> ChannelOf(const AppState& app, const automation::ChannelRef& ref);
 
+// Gives the heap's idle memory back to the system once there is much of it;
+// called after work that frees large buffers (closing a document, resizing
+// a document or a layer, merging).
+void TrimFreeMemory();
+
+// Waits until the application's reads ahead are done (or a cancel is
+// requested), so that work about to take much memory does not add its peak
+// to theirs. The caller holds the application lock (the reads do not take
+// it).
+void AwaitPrefetches(AppState& app);
+
 // Makes `layerId` the document's active layer, with all three colour
 // channels active.
 void SetActiveLayer(DocState& doc, uint64_t layerId);

@@ -4,8 +4,8 @@
 // Memory follows the painted area: a layer stores only the box its pixels
 // cover (`box`, document coordinates, may reach outside the canvas); alpha
 // channels, masks and the selection are MaskPlanes cropped to their non-empty
-// box. Nothing here is ever canvas-sized unless something painted covers the
-// canvas.
+// box; a layer of one colour keeps only the colour. Nothing here is ever
+// canvas-sized unless something painted covers the canvas.
 //
 // Threading: these structures belong to one application and are touched only
 // under its mutex (editor/EditorImpl.h). The pixel routines they feed use the
@@ -41,8 +41,12 @@ struct LayerMaskData {
 struct LayerData {
   uint64_t id = 0;  // unique within the application; 0 until adopted by a document
   std::string name;
-  IntRect box;           // document pixels covered by `pixels`; empty for an empty layer
-  Image pixels;          // box-sized, straight alpha; may hold transparent margins
+  IntRect box;   // document pixels covered by `pixels`; empty for an empty layer
+  Image pixels;  // box-sized, straight alpha; may hold transparent margins
+  // A layer of one colour (a plain background, a colour fill) keeps just the
+  // colour: it covers all of `box` and `pixels` stays empty. Work that needs
+  // real pixels makes them with Materialize().
+  std::optional<Rgba8> fill;
   double opacity = 100;  // percent as set (compositing uses the nearest byte)
   uint8_t fillOpacity = 255;
   BlendMode mode = BlendMode::kNormal;
@@ -52,8 +56,16 @@ struct LayerData {
   std::optional<PsdColorOverlay> overlay;  // the colour-overlay layer effect
   double effectsScale = 100;               // "Scl " of the layer effects, kept
 
+  // Pixels or a fill colour over a non-empty box.
+  bool HasContent() const { return !pixels.empty() || (fill && !box.Empty()); }
   // The box of pixels with alpha above 0 (document pixels), cached.
   IntRect TightBounds() const;
+  // Turns a fill into box-sized pixels of its colour (nothing to do for a
+  // layer without a fill). On failure the layer is unchanged.
+  Status Materialize();
+  // The layer's pixels over `rect` (document pixels, inside `box`) as a new
+  // buffer, for stored pixels and fills alike.
+  Result<Image> CropTo(const IntRect& rect) const;
   // Call after changing box or pixels.
   void Changed() { FTight.reset(); }
   uint8_t OpacityByte() const;

@@ -1,6 +1,7 @@
 #include "editor/Raster.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -25,6 +26,23 @@ TransformOptions BandOptions(const CancelToken& cancel, int bandRows = 0) {
 
 }  // namespace
 
+std::optional<IntRect> FillBoxAfter(const IntRect& box, const Affine2D& docToDoc) {
+  // Only scales and moves (mirrors included) keep a box a box.
+  if (docToDoc.xy != 0 || docToDoc.yx != 0) return std::nullopt;
+  const double x0 = docToDoc.xx * box.left + docToDoc.tx, x1 = docToDoc.xx * box.right + docToDoc.tx;
+  const double y0 = docToDoc.yy * box.top + docToDoc.ty, y1 = docToDoc.yy * box.bottom + docToDoc.ty;
+  const double edges[4] = {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+  int whole[4];
+  for (int i = 0; i < 4; ++i) {
+    const double r = std::nearbyint(edges[i]);
+    if (!(std::fabs(edges[i] - r) <= 1e-6) || std::fabs(r) > 4.0 * kMaxImageSide) return std::nullopt;
+    whole[i] = int(r);
+  }
+  const IntRect out{whole[0], whole[1], whole[2], whole[3]};
+  if (out.Empty()) return std::nullopt;
+  return out;
+}
+
 Result<MaskPlane> TransformMaskPlane(const MaskPlane& plane, const Affine2D& docToDoc, Sampling sampling,
                                      const CancelToken& cancel) {
   MaskPlane out;
@@ -43,7 +61,19 @@ Result<MaskPlane> TransformMaskPlane(const MaskPlane& plane, const Affine2D& doc
 Status TransformLayer(LayerData& layer, const Affine2D& docToDoc, Sampling sampling, bool withMask,
                       const CancelToken& cancel) {
   PlacedImage placed;
-  if (!layer.pixels.empty()) {
+  std::optional<IntRect> filledBox;
+  if (layer.fill && !layer.box.Empty()) {
+    filledBox = FillBoxAfter(layer.box, docToDoc);
+    if (!filledBox) {
+      // Turned, or edges between pixels: the edges need real resampling.
+      Result<Image> made = layer.CropTo(layer.box);
+      if (!made.ok()) return made.status();
+      const Affine2D m = Affine2D::Translation(layer.box.left, layer.box.top).Then(docToDoc);
+      Result<PlacedImage> r = TransformImage(*made, m, sampling, BandOptions(cancel));
+      if (!r.ok()) return r.status();
+      placed = std::move(r.value());
+    }
+  } else if (!layer.pixels.empty()) {
     const Affine2D m = Affine2D::Translation(layer.box.left, layer.box.top).Then(docToDoc);
     Result<PlacedImage> r = TransformImage(layer.pixels, m, sampling, BandOptions(cancel));
     if (!r.ok()) return r.status();
@@ -58,8 +88,24 @@ Status TransformLayer(LayerData& layer, const Affine2D& docToDoc, Sampling sampl
   layer.pixels = std::move(placed.image);
   layer.box = layer.pixels.empty() ? IntRect{} : placed.bounds;
   if (mask) layer.mask->plane = std::move(*mask);
+  if (filledBox) {
+    layer.box = *filledBox;
+  } else {
+    layer.fill.reset();
+  }
   layer.Changed();
   return CompactLayer(layer);
+}
+
+std::optional<Rgba8> UniformColor(const Image& image) {
+  if (image.empty()) return std::nullopt;
+  const Rgba8 first = image.At(0, 0);
+  const Rgba8* row0 = image.Row(0);
+  for (int x = 1; x < image.width(); ++x)
+    if (row0[x] != first) return std::nullopt;
+  for (int y = 1; y < image.height(); ++y)
+    if (std::memcmp(image.Row(y), row0, image.StrideBytes()) != 0) return std::nullopt;
+  return first;
 }
 
 IntRect AlphaBox(const Image& image) {
@@ -76,6 +122,7 @@ Result<Image> CropImage(const Image& image, const IntRect& rect) {
 }
 
 Status CompactLayer(LayerData& layer) {
+  if (layer.fill && layer.box.Empty()) layer.fill.reset();
   if (layer.pixels.empty()) return Status::Ok();
   const IntRect tight = layer.TightBounds();
   if (tight.Empty()) {
@@ -119,11 +166,26 @@ CompositeOptions LayerCompositeOptions(const LayerData& layer, const IntRect& ar
 
 }  // namespace
 
-void CompositeLayer(Image& out, const IntRect& area, const IntRect& region, const LayerData& layer) {
-  if (layer.pixels.empty()) return;
+void CompositeLayer(Image& out, const IntRect& area, const IntRect& region, const LayerData& layer,
+                    Image& scratch) {
+  if (!layer.HasContent()) return;
   MaskRef maskRef;
   const CompositeOptions co = LayerCompositeOptions(layer, area, maskRef);
-  Composite(out, region, layer.pixels, layer.box.left - area.left, layer.box.top - area.top, co);
+  if (!layer.fill) {
+    Composite(out, region, layer.pixels, layer.box.left - area.left, layer.box.top - area.top, co);
+    return;
+  }
+  // A fill is laid on a strip of its colour at a time.
+  const IntRect box{layer.box.left - area.left, layer.box.top - area.top, layer.box.right - area.left,
+                    layer.box.bottom - area.top};
+  const IntRect target = Intersect(Intersect(box, region), IntRect{0, 0, out.width(), out.height()});
+  if (target.Empty()) return;
+  assert(scratch.width() >= target.Width() && scratch.height() > 0);
+  for (int y = 0; y < scratch.height(); ++y) std::fill_n(scratch.Row(y), target.Width(), *layer.fill);
+  for (int y = target.top; y < target.bottom; y += scratch.height()) {
+    const IntRect part{target.left, y, target.right, std::min(target.bottom, y + scratch.height())};
+    Composite(out, part, scratch, part.left, part.top, co);
+  }
 }
 
 bool IsPlainLayer(const LayerData& layer) {
@@ -132,44 +194,57 @@ bool IsPlainLayer(const LayerData& layer) {
          !(layer.overlay && layer.overlay->enabled);
 }
 
+void ComposeBand(const DocState& doc, const IntRect& area, Image& out, const IntRect& bandRect,
+                 Image& scratch) {
+  const IntRect region{bandRect.left - area.left, bandRect.top - area.top, bandRect.right - area.left,
+                       bandRect.bottom - area.top};
+  for (auto it = doc.layers.rbegin(); it != doc.layers.rend(); ++it) {
+    const LayerData& layer = **it;
+    if (!layer.visible || !layer.HasContent()) continue;
+    const IntRect lr = Intersect(layer.box, bandRect);
+    if (lr.Empty()) continue;
+    CompositeLayer(out, area, region, layer, scratch);
+    if (layer.overlay && layer.overlay->enabled) {
+      // The colour overlay is laid over the composed layer as a second
+      // pass shaped by the layer's alpha: in its own blend mode, or in the
+      // layer's when its own is normal, at the layer's opacity times its
+      // own. (Layered documents saved by image editors compose this way.)
+      // The scratch buffer holds it at the layer's part of the band.
+      const PsdColorOverlay& o = *layer.overlay;
+      assert(scratch.width() >= lr.Width() && scratch.height() >= lr.Height());
+      for (int y = lr.top; y < lr.bottom; ++y) {
+        Rgba8* dst = scratch.Row(y - lr.top);
+        if (layer.fill) {
+          std::fill_n(dst, lr.Width(), Rgba8{o.red, o.green, o.blue, layer.fill->a});
+          continue;
+        }
+        const Rgba8* src = layer.pixels.Row(y - layer.box.top) + (lr.left - layer.box.left);
+        for (int x = 0; x < lr.Width(); ++x) dst[x] = Rgba8{o.red, o.green, o.blue, src[x].a};
+      }
+      MaskRef maskRef;
+      CompositeOptions eo = LayerCompositeOptions(layer, area, maskRef);
+      eo.mode = o.blendMode == BlendMode::kNormal ? layer.mode : o.blendMode;
+      eo.fillOpacity = 255;
+      eo.opacity = uint8_t(std::lround(eo.opacity * std::clamp(o.opacityPercent, 0.0, 100.0) / 100.0));
+      const IntRect lrOut{lr.left - area.left, lr.top - area.top, lr.right - area.left, lr.bottom - area.top};
+      Composite(out, lrOut, scratch, lrOut.left, lrOut.top, eo);
+    }
+  }
+}
+
 Status FlattenArea(const DocState& doc, const IntRect& area, Image& out, const CancelToken& cancel,
                    int bandRows) {
   Status s = out.Create(area.Width(), area.Height());
   if (!s.ok()) return s;
-  const int band = bandRows > 0 ? bandRows : BandRows(area.Width());
-  Image effect;  // the colour overlay of a layer's rows
+  const int band = std::min(area.Height(), bandRows > 0 ? bandRows : BandRows(area.Width()));
+  Image scratch;  // fill strips and colour overlays of one band
+  s = scratch.CreateUninitialized(area.Width(), band);
+  if (!s.ok()) return s;
   for (int y0 = area.top; y0 < area.bottom; y0 += band) {
     s = cancel.Check();
     if (!s.ok()) return s;
-    const IntRect bandRect{area.left, y0, area.right, std::min(area.bottom, y0 + band)};
-    const IntRect region{0, bandRect.top - area.top, area.Width(), bandRect.bottom - area.top};
-    for (auto it = doc.layers.rbegin(); it != doc.layers.rend(); ++it) {
-      const LayerData& layer = **it;
-      if (!layer.visible || layer.pixels.empty()) continue;
-      const IntRect lr = Intersect(layer.box, bandRect);
-      if (lr.Empty()) continue;
-      CompositeLayer(out, area, region, layer);
-      if (layer.overlay && layer.overlay->enabled) {
-        // The colour overlay is laid over the composed layer as a second
-        // pass shaped by the layer's alpha: in its own blend mode, or in the
-        // layer's when its own is normal, at the layer's opacity times its
-        // own. (Layered documents saved by image editors compose this way.)
-        const PsdColorOverlay& o = *layer.overlay;
-        s = effect.Create(lr.Width(), lr.Height());
-        if (!s.ok()) return s;
-        for (int y = lr.top; y < lr.bottom; ++y) {
-          const Rgba8* src = layer.pixels.Row(y - layer.box.top) + (lr.left - layer.box.left);
-          Rgba8* dst = effect.Row(y - lr.top);
-          for (int x = 0; x < lr.Width(); ++x) dst[x] = Rgba8{o.red, o.green, o.blue, src[x].a};
-        }
-        MaskRef maskRef;
-        CompositeOptions eo = LayerCompositeOptions(layer, area, maskRef);
-        eo.mode = o.blendMode == BlendMode::kNormal ? layer.mode : o.blendMode;
-        eo.fillOpacity = 255;
-        eo.opacity = uint8_t(std::lround(eo.opacity * std::clamp(o.opacityPercent, 0.0, 100.0) / 100.0));
-        Composite(out, region, effect, lr.left - area.left, lr.top - area.top, eo);
-      }
-    }
+    ComposeBand(doc, area, out, IntRect{area.left, y0, area.right, std::min(area.bottom, y0 + band)},
+                scratch);
   }
   return Status::Ok();
 }
@@ -207,7 +282,19 @@ void ApplySelectionToAlpha(Image& image, int originX, int originY, const MaskPla
 
 Status AdjustLayer(LayerData& layer, const MaskPlane* selection, unsigned channels,
                    const PixelAdjust& adjust) {
-  if (layer.pixels.empty()) return Status::Ok();
+  if (!layer.HasContent()) return Status::Ok();
+  if (layer.fill && !selection && (channels & kAdjustRgb) == kAdjustRgb) {
+    // Every pixel of a fill changes alike: one pixel stands for all.
+    Image one;
+    Status s = one.Create(1, 1, *layer.fill);
+    if (!s.ok()) return s;
+    s = adjust(one, IntRect{0, 0, 1, 1});
+    if (!s.ok()) return s;
+    layer.fill = one.At(0, 0);
+    layer.Changed();
+    return Status::Ok();
+  }
+  if (Status s = layer.Materialize(); !s.ok()) return s;
   const IntRect local{0, 0, layer.pixels.width(), layer.pixels.height()};
   if (!selection && (channels & kAdjustRgb) == kAdjustRgb) return adjust(layer.pixels, local);
 

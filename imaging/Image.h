@@ -8,6 +8,9 @@
 // threads.
 #pragma once
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -121,6 +124,19 @@ class PixelBuffer {
   Pixel& At(int x, int y) { return Row(y)[x]; }
   const Pixel& At(int x, int y) const { return Row(y)[x]; }
   bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < FWidth && y < FHeight; }
+
+  // Hands the memory of rows [begin, end) back to the system (the whole
+  // pages among them); those rows then read as unspecified values. For a
+  // buffer that is about to be dropped and whose rows are consumed one band
+  // after another.
+  void DiscardRows(int begin, int end) {
+    if (empty() || begin >= end) return;
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t from = (uintptr_t(Row(begin)) + page - 1) / page * page;
+    const uintptr_t to = uintptr_t(Row(0)) + size_t(end) * StrideBytes();
+    const uintptr_t last = to / page * page;
+    if (last > from) madvise(reinterpret_cast<void*>(from), last - from, MADV_DONTNEED);
+  }
 
   void Fill(Pixel value) {
     Pixel* p = FData.get();

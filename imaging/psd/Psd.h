@@ -92,6 +92,10 @@ struct PsdLayer {
   PsdSection section = PsdSection::kNone;
   std::optional<PsdLayerMask> mask;
   std::optional<PsdColorOverlay> colorOverlay;
+  // Set by a reader asked for fills (PsdReadOptions::fillLayers) for a layer
+  // of one colour: it covers `bounds` and `pixels` stays empty. The writer
+  // takes a fill the same way.
+  std::optional<Rgba8> fill;
 };
 
 // A document-level extra channel: a saved selection (alpha channel) or a
@@ -99,8 +103,12 @@ struct PsdLayer {
 // PsdDocument::composite).
 struct PsdAlphaChannel {
   std::string name;  // UTF-8; from the Unicode names when present
-  Plane pixels;      // document size
+  Plane pixels;      // document size, or `bounds`-sized when `bounds` is set
   bool spot = false;
+  // The document pixels `pixels` covers; the channel is 0 everywhere else.
+  // Empty with document-sized pixels: the whole document. The reader sets
+  // it (the whole document, or the non-zero box when asked to crop).
+  IntRect bounds = {};
 };
 
 struct PsdDocument {
@@ -129,6 +137,13 @@ struct PsdReadOptions {
   bool layers = true;         // decode layer records and their pixels
   bool composite = true;      // decode the merged image
   bool alphaChannels = true;  // decode the extra channels after the merged image
+  // Store each extra channel cropped to the box of its non-zero samples
+  // (PsdAlphaChannel::bounds; no pixels when it is all 0). The full plane is
+  // never made.
+  bool cropAlphaChannels = false;
+  // Keep a layer whose every pixel is the same colour as that colour
+  // (PsdLayer::fill) instead of decoding its pixels. 8-bit RGB documents.
+  bool fillLayers = false;
   // Refuse a document, layer or mask of more pixels than this, from the
   // sizes the file states, before allocating. 0 means
   // kDefaultDecodePixelLimit (250 megapixels); at most kMaxImagePixels.
@@ -164,9 +179,11 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
 // id 0) is written before the alpha channels. Layers are written bottom
 // first with PackBits-coded channels, their names in the legacy field
 // (non-ASCII as '?', at most 31 bytes) and in full as Unicode; the colour
-// overlay as an effects descriptor and as the older effects block. An RGB
-// `iccProfile` is embedded, any other is left out. Refused: a composite or an
-// alpha channel not of the document's size, layer or mask pixels not
+// overlay as an effects descriptor and as the older effects block; a fill
+// layer as rows of its colour. An RGB `iccProfile` is embedded, any other is
+// left out. Refused: a composite not of the document's size, an alpha
+// channel whose pixels match neither the document nor its bounds inside the
+// document (no pixels and no bounds: all 0), layer or mask pixels not
 // matching their bounds, more than 56 channels.
 Result<std::vector<uint8_t>> WritePsd(const PsdDocument& document);
 

@@ -642,6 +642,51 @@ Status CheckChannel(std::span<const uint8_t> bytes, int width, int height, int d
   return Status::Ok();
 }
 
+// The value of an 8-bit layer channel every sample of which is the same,
+// told from its coded data without decoding it whole: raw rows all alike,
+// or PackBits rows that are each the same bytes as a first row of one value.
+// Nothing when the samples may differ (also for codings this does not look
+// into); the data has been checked against its size before.
+std::optional<uint8_t> ConstantChannel(std::span<const uint8_t> bytes, int width, int height, bool psb) {
+  if (width <= 0 || height <= 0 || bytes.size() < 2) return std::nullopt;
+  const uint16_t compression = static_cast<uint16_t>((bytes[0] << 8) | bytes[1]);
+  const std::span<const uint8_t> data = bytes.subspan(2);
+  const size_t rowBytes = size_t(width);
+  if (compression == kRaw) {
+    const size_t n = rowBytes * size_t(height);
+    if (data.size() < n) return std::nullopt;
+    const uint8_t v = data[0];
+    for (size_t i = 1; i < n; ++i)
+      if (data[i] != v) return std::nullopt;
+    return v;
+  }
+  if (compression != kRle) return std::nullopt;
+  const size_t countBytes = psb ? 4 : 2;
+  if (data.size() / countBytes < size_t(height)) return std::nullopt;
+  auto count = [&](int y) -> uint64_t {
+    const uint8_t* c = data.data() + size_t(y) * countBytes;
+    return psb ? (uint64_t(c[0]) << 24 | uint64_t(c[1]) << 16 | uint64_t(c[2]) << 8 | c[3])
+               : (uint64_t(c[0]) << 8 | c[1]);
+  };
+  const uint64_t first = count(0);
+  uint64_t pos = uint64_t(height) * countBytes;
+  if (first > data.size() - pos) return std::nullopt;
+  const std::span<const uint8_t> row0 = data.subspan(size_t(pos), size_t(first));
+  std::vector<uint8_t> decoded(rowBytes, 0);
+  if (PackBitsDecodeRow(row0, decoded, false) != rowBytes) return std::nullopt;
+  const uint8_t v = decoded[0];
+  for (uint8_t b : decoded)
+    if (b != v) return std::nullopt;
+  pos += first;
+  for (int y = 1; y < height; ++y) {
+    const uint64_t n = count(y);
+    if (n != first || n > data.size() - pos) return std::nullopt;
+    if (std::memcmp(data.data() + pos, row0.data(), size_t(n)) != 0) return std::nullopt;
+    pos += n;
+  }
+  return v;
+}
+
 // Decodes one whole layer channel (2-byte compression code, then data).
 Status DecodeLayerChannel(std::span<const uint8_t> bytes, int width, int height, int depth, bool psb,
                           const Target& t) {
@@ -891,7 +936,7 @@ class ErrorSlot {
 };
 
 // Decodes the layers' pixels and masks. Work is spread over channels.
-Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out, int64_t pixelLimit) {
+Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out, int64_t pixelLimit, bool fills) {
   const Header& h = f.header;
   struct Job {
     size_t layer;
@@ -958,7 +1003,25 @@ Status DecodeLayers(ParsedFile& f, std::vector<PsdLayer>& out, int64_t pixelLimi
         return Status::Error("layer \"" + layer.name + "\": " + s.message());
     }
 
-    if (hasPixels) {
+    if (hasPixels && fills && h.mode == PsdColorMode::kRgb && h.depth == 8) {
+      // A layer of one colour is kept as that colour.
+      Rgba8 colour{0, 0, 0, 255};
+      bool constant = true;
+      for (const ChannelData& c : rec.channels) {
+        if (!constant) break;
+        if (!(c.id == -1 || (c.id >= 0 && c.id < 3))) continue;
+        const std::optional<uint8_t> v = ConstantChannel(c.bytes, w, lh, h.psb);
+        if (!v) {
+          constant = false;
+        } else if (c.id == -1) {
+          colour.a = *v;
+        } else {
+          (&colour.r)[c.id] = *v;
+        }
+      }
+      if (constant) layer.fill = colour;
+    }
+    if (hasPixels && !layer.fill) {
       if (!ImageSizeAllowed(w, lh, 4)) return Status::Error("layer \"" + layer.name + "\" is too large");
       if (Status s = layer.pixels.Create(w, lh); !s.ok()) return s;
       if (h.mode == PsdColorMode::kCmyk && hasChannel(3))
@@ -1123,6 +1186,47 @@ void FlattenLayers(const std::vector<PsdLayer>& layers, Image& out) {
   }
 }
 
+// Decodes one document-sized extra channel into the box of its non-zero
+// samples only: a first pass finds the box row by row, a second keeps the
+// rows inside it. So an alpha channel that shapes one slot costs the slot's
+// area, and the full plane never exists.
+template <typename RowSource>
+Status DecodeCroppedPlane(int width, int height, int depth, Compression compression, RowSource rowData,
+                          IntRect& bounds, Plane& out) {
+  std::vector<int> first(size_t(height), width), last(size_t(height), -1);
+  ParallelFor(height, 64, [&](int64_t y0, int64_t y1) {
+    std::vector<uint8_t> row(static_cast<size_t>(width));
+    const Target t{row.data(), 1, 0, false, false, false};  // every row into the same buffer
+    for (int64_t y = y0; y < y1; ++y) {
+      std::fill(row.begin(), row.end(), uint8_t(0));
+      DecodeRows(int(y), int(y) + 1, width, depth, compression, t, rowData);
+      int a = 0, b = width - 1;
+      while (a < width && row[size_t(a)] == 0) ++a;
+      if (a == width) continue;
+      while (row[size_t(b)] == 0) --b;
+      first[size_t(y)] = a;
+      last[size_t(y)] = b;
+    }
+  });
+  bounds = IntRect{};
+  for (int y = 0; y < height; ++y)
+    if (last[size_t(y)] >= 0)
+      bounds = Union(bounds, IntRect{first[size_t(y)], y, last[size_t(y)] + 1, y + 1});
+  out.Reset();
+  if (bounds.Empty()) return Status::Ok();
+  if (Status s = out.CreateUninitialized(bounds.Width(), bounds.Height()); !s.ok()) return s;
+  ParallelFor(bounds.Height(), 64, [&](int64_t y0, int64_t y1) {
+    std::vector<uint8_t> row(static_cast<size_t>(width));
+    const Target t{row.data(), 1, 0, false, false, false};
+    for (int64_t j = y0; j < y1; ++j) {
+      std::fill(row.begin(), row.end(), uint8_t(0));
+      DecodeRows(bounds.top + int(j), bounds.top + int(j) + 1, width, depth, compression, t, rowData);
+      std::memcpy(out.Row(int(j)), row.data() + bounds.left, size_t(bounds.Width()));
+    }
+  });
+  return Status::Ok();
+}
+
 // Decodes the merged image: colour planes into `composite`, the merged
 // transparency into its alpha, alpha channels into their planes.
 Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocument& doc) {
@@ -1214,14 +1318,31 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
       ch.name = names[size_t(i)];
       const size_t extraIndex = size_t(e - f.colorChannels);
       ch.spot = extraIndex < f.resources.kinds.size() && f.resources.kinds[extraIndex] == 2;
-      if (Status s = ch.pixels.Create(h.width, h.height); !s.ok()) return s;
+      if (!options.cropAlphaChannels) {
+        if (Status s = ch.pixels.Create(h.width, h.height); !s.ok()) return s;
+        ch.bounds = IntRect{0, 0, h.width, h.height};
+      }
       doc.alphaChannels.push_back(std::move(ch));
     }
-    for (size_t i = 0; i < doc.alphaChannels.size(); ++i) {
-      Plane& p = doc.alphaChannels[i].pixels;
-      jobs.push_back({firstAlpha + int(i), Target{p.data(), 1, p.StrideBytes(), true, false, false}});
-    }
+    if (!options.cropAlphaChannels)
+      for (size_t i = 0; i < doc.alphaChannels.size(); ++i) {
+        Plane& p = doc.alphaChannels[i].pixels;
+        jobs.push_back({firstAlpha + int(i), Target{p.data(), 1, p.StrideBytes(), true, false, false}});
+      }
   }
+  const bool cropped = options.alphaChannels && options.cropAlphaChannels;
+  // Cropped alpha channels are decoded one at a time from their rows.
+  auto decodeCropped = [&](Compression coding, auto rowsOf) -> Status {
+    if (!cropped) return Status::Ok();
+    for (size_t i = 0; i < doc.alphaChannels.size(); ++i) {
+      PsdAlphaChannel& a = doc.alphaChannels[i];
+      if (Status s = DecodeCroppedPlane(h.width, h.height, h.depth, coding, rowsOf(firstAlpha + int(i)),
+                                        a.bounds, a.pixels);
+          !s.ok())
+        return s;
+    }
+    return Status::Ok();
+  };
 
   // Rows of all wanted channels are decoded in parallel.
   const int64_t rowsPerTask =
@@ -1240,6 +1361,15 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
           begin += y1 - y0;
         }
       });
+      if (Status s = decodeCropped(kRaw,
+                                   [&](int channel) {
+                                     const size_t planeStart = size_t(planeBytes) * size_t(channel);
+                                     return [&data, planeStart, rowBytes](int y) {
+                                       return data.subspan(planeStart + size_t(y) * rowBytes, rowBytes);
+                                     };
+                                   });
+          !s.ok())
+        return s;
       break;
     }
     case kRle: {
@@ -1266,6 +1396,23 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
           begin += y1 - y0;
         }
       });
+      std::vector<uint64_t> starts;
+      if (Status s = decodeCropped(kRle,
+                                   [&](int channel) {
+                                     starts.assign(size_t(h.height) + 1, 0);
+                                     uint64_t p = channelStart[size_t(channel)];
+                                     for (int y = 0; y < h.height; ++y) {
+                                       starts[size_t(y)] = p;
+                                       p += rowCount(uint64_t(channel) * h.height + y);
+                                     }
+                                     starts[size_t(h.height)] = p;
+                                     return [&data, &starts](int y) {
+                                       return data.subspan(size_t(starts[size_t(y)]),
+                                                           size_t(starts[size_t(y) + 1] - starts[size_t(y)]));
+                                     };
+                                   });
+          !s.ok())
+        return s;
       break;
     }
     default: {  // ZIP: one stream over all planes
@@ -1283,6 +1430,15 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
         DecodeRows(0, h.height, h.width, h.depth, kRaw, job.target,
                    [&](int y) { return all.subspan(planeStart + size_t(y) * rowBytes, rowBytes); });
       }
+      if (Status s = decodeCropped(kRaw,
+                                   [&](int channel) {
+                                     const size_t planeStart = size_t(planeBytes) * size_t(channel);
+                                     return [&all, planeStart, rowBytes](int y) {
+                                       return all.subspan(planeStart + size_t(y) * rowBytes, rowBytes);
+                                     };
+                                   });
+          !s.ok())
+        return s;
       break;
     }
   }
@@ -1343,7 +1499,10 @@ Result<PsdDocument> ReadPsd(std::span<const uint8_t> bytes, const PsdReadOptions
   // which are then decoded even when the caller does not want them.
   const bool flatten = options.composite && f.resources.realMergedData == false && !f.layers.records.empty();
   if (options.layers || flatten)
-    if (Status s = DecodeLayers(f, doc.layers, DecodePixelLimit(options.maxPixels)); !s.ok()) return s;
+    if (Status s =
+            DecodeLayers(f, doc.layers, DecodePixelLimit(options.maxPixels), options.fillLayers && !flatten);
+        !s.ok())
+      return s;
   PsdReadOptions mergedOptions = options;
   mergedOptions.composite = options.composite && !flatten;
   if (mergedOptions.composite || mergedOptions.alphaChannels)

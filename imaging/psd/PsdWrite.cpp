@@ -185,14 +185,15 @@ void Writer::WriteLayerChannel(const PsdLayer& layer, const Image& pixels, size_
   }
   if (layer.bounds.Empty()) return w.U16BE(kRaw);
   w.U16BE(kRle);
-  if (pixels.empty()) {
-    // A layer without pixels of its own (an adjustment layer as read) is
-    // written transparent.
-    const std::vector<uint8_t> zeros(static_cast<size_t>(width), 0);
-    return StreamRle(1, width, height, [&](int, int, uint8_t*) { return zeros.data(); });
-  }
   // Channel order -1, 0, 1, 2 maps to alpha, red, green, blue.
   const int component = channel == 0 ? 3 : int(channel) - 1;
+  if (pixels.empty()) {
+    // A fill is written as rows of its colour; a layer without pixels of
+    // its own (an adjustment layer as read) is written transparent.
+    const uint8_t value = layer.fill ? (&layer.fill->r)[component] : 0;
+    const std::vector<uint8_t> same(static_cast<size_t>(width), value);
+    return StreamRle(1, width, height, [&](int, int, uint8_t*) { return same.data(); });
+  }
   StreamRle(1, width, height, [&](int, int y, uint8_t* buffer) -> const uint8_t* {
     const uint8_t* p = &pixels.Row(y)->r + component;
     for (int x = 0; x < width; ++x) buffer[x] = p[size_t(x) * 4];
@@ -484,7 +485,13 @@ void Writer::WriteMerged() {
       for (int x = 0; x < width; ++x) row[size_t(x)] = p[x].a;
       return row;
     }
-    return FDoc.alphaChannels[size_t(plane - 3 - (FTransparency ? 1 : 0))].pixels.Row(y);
+    const PsdAlphaChannel& a = FDoc.alphaChannels[size_t(plane - 3 - (FTransparency ? 1 : 0))];
+    if (a.bounds.Empty() && !a.pixels.empty()) return a.pixels.Row(y);
+    // A cropped channel: 0 outside its box.
+    std::fill_n(row, width, uint8_t(0));
+    if (!a.pixels.empty() && y >= a.bounds.top && y < a.bounds.bottom)
+      std::memcpy(row + a.bounds.left, a.pixels.Row(y - a.bounds.top), size_t(a.bounds.Width()));
+    return row;
   });
   FOut.Flush();
 }
@@ -532,9 +539,18 @@ Status Validate(const PsdDocument& doc, const Pixels& pixels) {
   if (pixels.composite->width() != doc.width || pixels.composite->height() != doc.height)
     return Status::Error("the composite must have the document's size");
   if (doc.layers.size() > 32767) return Status::Error("too many layers");
-  for (const PsdAlphaChannel& a : doc.alphaChannels)
-    if (a.pixels.width() != doc.width || a.pixels.height() != doc.height)
-      return Status::Error("alpha channel \"" + a.name + "\" does not have the document's size");
+  const IntRect page{0, 0, doc.width, doc.height};
+  for (const PsdAlphaChannel& a : doc.alphaChannels) {
+    // Document-sized; or cropped to a box inside the document; or no pixels
+    // and no box (all 0).
+    const bool whole = (a.bounds.Empty() || a.bounds == page) && a.pixels.width() == doc.width &&
+                       a.pixels.height() == doc.height;
+    const bool cropped = !a.bounds.Empty() && Intersect(a.bounds, page) == a.bounds &&
+                         a.pixels.width() == a.bounds.Width() && a.pixels.height() == a.bounds.Height();
+    const bool zero = a.bounds.Empty() && a.pixels.empty();
+    const bool fits = whole || cropped || zero;
+    if (!fits) return Status::Error("alpha channel \"" + a.name + "\" does not have the document's size");
+  }
   for (size_t i = 0; i < doc.layers.size(); ++i) {
     const PsdLayer& l = doc.layers[i];
     const Image& layerPixels = *pixels.layers[i];
