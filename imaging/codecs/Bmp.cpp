@@ -385,8 +385,6 @@ Result<DecodedImage> DecodeBmp(std::span<const uint8_t> bytes, const DecodeOptio
   return out;
 }
 
-namespace {
-
 // "BM" and a plausible size of the information header that follows the
 // 14-byte file header.
 bool SniffBmp(const SniffInput& input) {
@@ -395,15 +393,5 @@ bool SniffBmp(const SniffInput& input) {
   uint32_t headerSize = h[14] | h[15] << 8 | h[16] << 16 | uint32_t(h[17]) << 24;
   return headerSize >= 12 && headerSize <= 256;
 }
-
-}  // namespace
-
-const ImageCodec kBmpCodec = {
-    .name = "BMP",
-    .extensions = ".bmp .dib",
-    .sniff = SniffBmp,
-    .probe = ProbeBmp,
-    .decode = DecodeBmp,
-};
 
 }  // namespace tessaro::codecs

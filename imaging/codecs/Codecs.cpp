@@ -160,7 +160,8 @@ bool AnyTransparent(const Image& image) {
 namespace {
 
 constexpr FormatEntry kFormats[] = {
-#define TESSARO_IMAGE_FORMAT(id, codec) {ImageFormat::id, &codec},
+#define TESSARO_IMAGE_FORMAT(id, name, extensions, sniff, probe, decode, encode, writeFile, thumbnail) \
+  {ImageFormat::id, {name, extensions, sniff, probe, decode, encode, writeFile, thumbnail}},
 #include "imaging/codecs/Formats.inc"
 #undef TESSARO_IMAGE_FORMAT
 };
@@ -171,7 +172,7 @@ std::span<const FormatEntry> Formats() { return kFormats; }
 
 const ImageCodec* FindCodec(ImageFormat format) {
   for (const FormatEntry& entry : kFormats)
-    if (entry.id == format) return entry.codec;
+    if (entry.id == format) return &entry.codec;
   return nullptr;
 }
 
@@ -213,8 +214,8 @@ const FormatEntry* Sniff(std::span<const uint8_t> head, std::span<const uint8_t>
                          std::string_view hint) {
   const std::string ext = LowerExtension(hint);
   for (const FormatEntry& entry : kFormats) {
-    SniffInput input{head, tail, HasExtension(*entry.codec, ext)};
-    if (entry.codec->sniff(input)) return &entry;
+    SniffInput input{head, tail, HasExtension(entry.codec, ext)};
+    if (entry.codec.sniff(input)) return &entry;
   }
   return nullptr;
 }
@@ -264,7 +265,7 @@ Status Finish(DecodedImage& out, const DecodeOptions& options) {
 const FormatEntry* OutputEntry(std::string_view path) {
   const std::string ext = AsciiLower(ExtensionOf(path));
   for (const FormatEntry& entry : kFormats)
-    if (entry.codec->encode && HasExtension(*entry.codec, ext)) return &entry;
+    if (entry.codec.encode && HasExtension(entry.codec, ext)) return &entry;
   return nullptr;
 }
 
@@ -284,7 +285,7 @@ Result<ImageInfo> ProbeImage(std::span<const uint8_t> bytes, std::string_view ex
   const FormatEntry* entry = SniffWhole(bytes, extensionHint);
   if (!entry) return NotRecognised();
   SpanSource source(bytes);
-  return entry->codec->probe(source);
+  return entry->codec.probe(source);
 }
 
 Result<ImageInfo> ProbeImageFile(const std::string& path) {
@@ -299,14 +300,14 @@ Result<ImageInfo> ProbeImageFile(const std::string& path) {
     tailSize = kTailSize;
   const FormatEntry* entry = Sniff(std::span<const uint8_t>(head, headSize), {tail, tailSize}, path);
   if (!entry) return NotRecognised();
-  return entry->codec->probe(source);
+  return entry->codec.probe(source);
 }
 
 Result<DecodedImage> DecodeImage(std::span<const uint8_t> bytes, const DecodeOptions& options,
                                  std::string_view extensionHint) {
   const FormatEntry* entry = SniffWhole(bytes, extensionHint);
   if (!entry) return NotRecognised();
-  Result<DecodedImage> decoded = entry->codec->decode(bytes, options);
+  Result<DecodedImage> decoded = entry->codec.decode(bytes, options);
   if (!decoded.ok()) return decoded;
   decoded->info.format = entry->id;
   if (Status s = Finish(*decoded, options); !s.ok()) return s;
@@ -323,8 +324,8 @@ Result<DecodedImage> DecodeImageFile(const std::string& path, const DecodeOption
       const FormatEntry* entry = source.Read(0, headSize, head)
                                      ? Sniff(std::span<const uint8_t>(head, headSize), {}, path)
                                      : nullptr;
-      if (entry && entry->codec->thumbnail) {
-        if (std::optional<DecodedImage> thumb = entry->codec->thumbnail(source, options)) {
+      if (entry && entry->codec.thumbnail) {
+        if (std::optional<DecodedImage> thumb = entry->codec.thumbnail(source, options)) {
           thumb->info.format = entry->id;
           if (Status s = Finish(*thumb, options); !s.ok()) return s;
           return std::move(*thumb);
@@ -378,8 +379,8 @@ ImageFormat OutputFormatOf(std::string_view path) {
 std::string WritableExtensions() {
   std::vector<std::string_view> first;
   for (const FormatEntry& entry : kFormats)
-    if (entry.codec->encode)
-      first.push_back(entry.codec->extensions.substr(0, entry.codec->extensions.find(' ')));
+    if (entry.codec.encode)
+      first.push_back(entry.codec.extensions.substr(0, entry.codec.extensions.find(' ')));
   std::string text;
   for (size_t i = 0; i < first.size(); ++i) {
     if (i > 0) text += i + 1 == first.size() ? " or " : ", ";
@@ -394,8 +395,8 @@ Status WriteImageFile(const std::string& path, const Image& image, const WriteIm
   if (!entry)
     return Status::Error("unknown output format '" + AsciiLower(ExtensionOf(path)) + "' (use " +
                          WritableExtensions() + ")");
-  if (entry->codec->writeFile) return entry->codec->writeFile(path, image, options);
-  Result<std::vector<uint8_t>> bytes = entry->codec->encode(image, options);
+  if (entry->codec.writeFile) return entry->codec.writeFile(path, image, options);
+  Result<std::vector<uint8_t>> bytes = entry->codec.encode(image, options);
   if (!bytes.ok()) return bytes.status();
   return WriteFileAtomic(path, *bytes);
 }

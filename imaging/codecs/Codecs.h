@@ -29,7 +29,7 @@ namespace tessaro {
 // One enumerator per row of the format registry (imaging/codecs/Formats.inc).
 enum class ImageFormat {
   kUnknown,
-#define TESSARO_IMAGE_FORMAT(id, codec) id,
+#define TESSARO_IMAGE_FORMAT(id, ...) id,
 #include "imaging/codecs/Formats.inc"
 #undef TESSARO_IMAGE_FORMAT
 };

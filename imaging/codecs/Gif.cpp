@@ -184,21 +184,9 @@ Result<DecodedImage> DecodeGif(std::span<const uint8_t> bytes, const DecodeOptio
   return out;
 }
 
-namespace {
-
 bool SniffGif(const SniffInput& input) {
   return HeadStartsWith(input.head, {'G', 'I', 'F', '8', '7', 'a'}) ||
          HeadStartsWith(input.head, {'G', 'I', 'F', '8', '9', 'a'});
 }
-
-}  // namespace
-
-const ImageCodec kGifCodec = {
-    .name = "GIF",
-    .extensions = ".gif",
-    .sniff = SniffGif,
-    .probe = ProbeGif,
-    .decode = DecodeGif,
-};
 
 }  // namespace tessaro::codecs

@@ -658,24 +658,11 @@ Result<std::vector<uint8_t>> EncodeJpegBands(int width, int height, int bandRows
 }  // namespace tessaro
 
 namespace tessaro::codecs {
-namespace {
 
 bool SniffJpeg(const SniffInput& input) { return HeadStartsWith(input.head, {0xFF, 0xD8, 0xFF}); }
 
 Result<std::vector<uint8_t>> EncodeJpegFile(const Image& image, const WriteImageOptions& options) {
   return EncodeJpeg(image, options.jpeg, options.ppi);
 }
-
-}  // namespace
-
-const ImageCodec kJpegCodec = {
-    .name = "JPEG",
-    .extensions = ".jpg .jpeg .jpe",
-    .sniff = SniffJpeg,
-    .probe = ProbeJpeg,
-    .decode = DecodeJpeg,
-    .encode = EncodeJpegFile,
-    .thumbnail = DecodeJpegThumbnail,
-};
 
 }  // namespace tessaro::codecs

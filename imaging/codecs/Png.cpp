@@ -342,7 +342,6 @@ Result<std::vector<uint8_t>> EncodePng(const Image& image, double ppi) {
 }  // namespace tessaro
 
 namespace tessaro::codecs {
-namespace {
 
 bool SniffPng(const SniffInput& input) {
   return HeadStartsWith(input.head, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
@@ -351,16 +350,5 @@ bool SniffPng(const SniffInput& input) {
 Result<std::vector<uint8_t>> EncodePngFile(const Image& image, const WriteImageOptions& options) {
   return EncodePng(image, options.ppi);
 }
-
-}  // namespace
-
-const ImageCodec kPngCodec = {
-    .name = "PNG",
-    .extensions = ".png",
-    .sniff = SniffPng,
-    .probe = ProbePng,
-    .decode = DecodePng,
-    .encode = EncodePngFile,
-};
 
 }  // namespace tessaro::codecs

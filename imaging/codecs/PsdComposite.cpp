@@ -17,8 +17,6 @@ namespace {
 // the whole file only when the head does not hold them.
 constexpr uint64_t kProbeHead = 4 << 20;
 
-bool SniffPsd(const SniffInput& input) { return HeadStartsWith(input.head, {'8', 'B', 'P', 'S'}); }
-
 ImageInfo InfoFromPsd(const PsdInfo& psd) {
   ImageInfo info;
   info.format = ImageFormat::kPsd;
@@ -34,7 +32,11 @@ ImageInfo InfoFromPsd(const PsdInfo& psd) {
   return info;
 }
 
-Result<ImageInfo> ProbeLayered(ByteSource& source) {
+}  // namespace
+
+bool SniffPsd(const SniffInput& input) { return HeadStartsWith(input.head, {'8', 'B', 'P', 'S'}); }
+
+Result<ImageInfo> ProbePsdComposite(ByteSource& source) {
   if (std::span<const uint8_t> bytes = source.InMemory(); !bytes.empty()) {
     Result<PsdInfo> psd = ProbePsd(bytes);
     if (!psd.ok()) return psd.status();
@@ -57,7 +59,7 @@ Result<ImageInfo> ProbeLayered(ByteSource& source) {
   }
 }
 
-Result<DecodedImage> DecodeComposite(std::span<const uint8_t> bytes, const DecodeOptions& options) {
+Result<DecodedImage> DecodePsdComposite(std::span<const uint8_t> bytes, const DecodeOptions& options) {
   PsdReadOptions read;
   read.layers = false;
   read.alphaChannels = false;
@@ -89,8 +91,8 @@ Result<DecodedImage> DecodeComposite(std::span<const uint8_t> bytes, const Decod
   return out;
 }
 
-// One layer (named by the options, "Layer 1" by default) and the merged image.
-Result<std::vector<uint8_t>> EncodeOneLayer(const Image& image, const WriteImageOptions& options) {
+// One layer and the merged image.
+Result<std::vector<uint8_t>> EncodePsdOneLayer(const Image& image, const WriteImageOptions& options) {
   PsdDocument doc;
   doc.width = image.width();
   doc.height = image.height();
@@ -107,20 +109,8 @@ Result<std::vector<uint8_t>> EncodeOneLayer(const Image& image, const WriteImage
   return WritePsd(doc);
 }
 
-Status WriteOneLayer(const std::string& path, const Image& image, const WriteImageOptions& options) {
+Status WritePsdOneLayer(const std::string& path, const Image& image, const WriteImageOptions& options) {
   return WriteSingleLayerPsdFile(path, image, options.layerName, options.ppi);
 }
-
-}  // namespace
-
-const ImageCodec kPsdCodec = {
-    .name = "PSD",
-    .extensions = ".psd",
-    .sniff = SniffPsd,
-    .probe = ProbeLayered,
-    .decode = DecodeComposite,
-    .encode = EncodeOneLayer,
-    .writeFile = WriteOneLayer,
-};
 
 }  // namespace tessaro::codecs

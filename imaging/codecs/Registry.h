@@ -1,6 +1,6 @@
 // The format registry behind imaging/codecs/Codecs.h. Each photo format is
-// one ImageCodec, defined in the format's own file, and one row of
-// imaging/codecs/Formats.inc; the entry points (SniffFormat, ProbeImage,
+// one file of steps in imaging/codecs/ and one row of imaging/codecs/Formats.inc
+// that names them (an ImageCodec); the entry points (SniffFormat, ProbeImage,
 // ProbeImageFile, DecodeImage, DecodeImageFile, WriteImageFile,
 // ImageFormatName) walk the table and know no format by name.
 //
@@ -59,12 +59,26 @@ struct ImageCodec {
 
 struct FormatEntry {
   ImageFormat id;
-  const ImageCodec* codec;
+  ImageCodec codec;
 };
 
-#define TESSARO_IMAGE_FORMAT(id, codec) extern const ImageCodec codec;
+// Every row's sniff, probe and decode steps, declared from the rows
+// themselves; the optional steps are declared below.
+#define TESSARO_IMAGE_FORMAT(id, name, extensions, sniff, probe, decode, ...) \
+  bool sniff(const SniffInput& input);                                        \
+  Result<ImageInfo> probe(ByteSource& source);                                \
+  Result<DecodedImage> decode(std::span<const uint8_t> bytes, const DecodeOptions& options);
 #include "imaging/codecs/Formats.inc"
 #undef TESSARO_IMAGE_FORMAT
+
+// The encoders and writers the rows name (the JPEG thumbnail reader is in
+// CodecsInternal.h).
+Result<std::vector<uint8_t>> EncodeJpegFile(const Image& image, const WriteImageOptions& options);
+Result<std::vector<uint8_t>> EncodePngFile(const Image& image, const WriteImageOptions& options);
+// A layered document is written as a document of one layer (named by the
+// options, "Layer 1" by default) and its merged image.
+Result<std::vector<uint8_t>> EncodePsdOneLayer(const Image& image, const WriteImageOptions& options);
+Status WritePsdOneLayer(const std::string& path, const Image& image, const WriteImageOptions& options);
 
 // True when `head` begins with `magic`.
 inline bool HeadStartsWith(std::span<const uint8_t> head, std::initializer_list<uint8_t> magic) {

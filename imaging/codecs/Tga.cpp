@@ -230,6 +230,8 @@ bool TgaHeaderPlausible(std::span<const uint8_t> head) {
   return width > 0 && height > 0;
 }
 
+}  // namespace
+
 // TGA has no signature: a plausible header is taken as TGA when the file's
 // name says so or when it ends in the TGA 2.0 footer.
 bool SniffTga(const SniffInput& input) {
@@ -237,15 +239,5 @@ bool SniffTga(const SniffInput& input) {
                       std::memcmp(input.tail.data(), kTgaFooter, sizeof kTgaFooter) == 0;
   return (input.extensionMatches || footer) && TgaHeaderPlausible(input.head);
 }
-
-}  // namespace
-
-const ImageCodec kTgaCodec = {
-    .name = "TGA",
-    .extensions = ".tga .tpic .vda .icb .vst",
-    .sniff = SniffTga,
-    .probe = ProbeTga,
-    .decode = DecodeTga,
-};
 
 }  // namespace tessaro::codecs

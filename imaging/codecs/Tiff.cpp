@@ -428,23 +428,11 @@ Result<DecodedImage> DecodeTiff(std::span<const uint8_t> bytes, const DecodeOpti
   return out;
 }
 
-namespace {
-
 // Classic TIFF (42) and BigTIFF (43), either byte order.
 bool SniffTiff(const SniffInput& input) {
   const std::span<const uint8_t> h = input.head;
   return HeadStartsWith(h, {'I', 'I', 42, 0}) || HeadStartsWith(h, {'M', 'M', 0, 42}) ||
          HeadStartsWith(h, {'I', 'I', 43, 0}) || HeadStartsWith(h, {'M', 'M', 0, 43});
 }
-
-}  // namespace
-
-const ImageCodec kTiffCodec = {
-    .name = "TIFF",
-    .extensions = ".tif .tiff",
-    .sniff = SniffTiff,
-    .probe = ProbeTiff,
-    .decode = DecodeTiff,
-};
 
 }  // namespace tessaro::codecs

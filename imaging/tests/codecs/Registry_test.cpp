@@ -27,7 +27,7 @@ TEST(RegistryTest, RowsAreDistinctAndComplete) {
   std::set<ImageFormat> ids;
   std::set<std::string> names, extensions;
   for (const FormatEntry& entry : Formats()) {
-    const ImageCodec& codec = *entry.codec;
+    const ImageCodec& codec = entry.codec;
     SCOPED_TRACE(codec.name);
     EXPECT_NE(entry.id, ImageFormat::kUnknown);
     EXPECT_TRUE(ids.insert(entry.id).second);
@@ -85,9 +85,9 @@ TEST(RegistryTest, EveryWritableFormatCarriesTheResolution) {
   options.ppi = 150;
   int written = 0;
   for (const FormatEntry& entry : Formats()) {
-    if (!entry.codec->encode) continue;
-    SCOPED_TRACE(entry.codec->name);
-    const std::string path = folder + "/picture" + FirstExtension(*entry.codec);
+    if (!entry.codec.encode) continue;
+    SCOPED_TRACE(entry.codec.name);
+    const std::string path = folder + "/picture" + FirstExtension(entry.codec);
     ASSERT_TRUE(WriteImageFile(path, image, options).ok());
     Result<ImageInfo> info = ProbeImageFile(path);
     ASSERT_TRUE(info.ok()) << info.message();
