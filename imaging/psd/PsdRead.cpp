@@ -1344,6 +1344,29 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
     return Status::Ok();
   };
 
+  // A channel's rows stored one plane after another without coding.
+  auto planeRows = [planeBytes, rowBytes](std::span<const uint8_t> bytes, int channel) {
+    const size_t planeStart = size_t(planeBytes) * size_t(channel);
+    return [bytes, planeStart, rowBytes](int y) {
+      return bytes.subspan(planeStart + size_t(y) * rowBytes, rowBytes);
+    };
+  };
+  // Where each of a run-length-coded channel's rows starts, and where the last ends.
+  auto rleRowStarts = [&](int channel, std::vector<uint64_t>& starts) {
+    starts.resize(size_t(h.height) + 1);
+    uint64_t p = channelStart[size_t(channel)];
+    for (int y = 0; y < h.height; ++y) {
+      starts[size_t(y)] = p;
+      p += rowCount(uint64_t(channel) * h.height + y);
+    }
+    starts[size_t(h.height)] = p;
+  };
+  auto rleRows = [data](const std::vector<uint64_t>& starts) {
+    return [data, &starts](int y) {
+      return data.subspan(size_t(starts[size_t(y)]), size_t(starts[size_t(y) + 1] - starts[size_t(y)]));
+    };
+  };
+
   // Rows of all wanted channels are decoded in parallel.
   const int64_t rowsPerTask =
       std::max<int64_t>(16, int64_t(1 << 18) / int64_t(std::max<size_t>(rowBytes, 1)));
@@ -1355,61 +1378,31 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
           const Job& job = jobs[size_t(begin / h.height)];
           const int y0 = int(begin % h.height);
           const int y1 = int(std::min<int64_t>(h.height, y0 + (end - begin)));
-          const size_t planeStart = size_t(planeBytes) * size_t(job.channel);
-          DecodeRows(y0, y1, h.width, h.depth, kRaw, job.target,
-                     [&](int y) { return data.subspan(planeStart + size_t(y) * rowBytes, rowBytes); });
+          DecodeRows(y0, y1, h.width, h.depth, kRaw, job.target, planeRows(data, job.channel));
           begin += y1 - y0;
         }
       });
-      if (Status s = decodeCropped(kRaw,
-                                   [&](int channel) {
-                                     const size_t planeStart = size_t(planeBytes) * size_t(channel);
-                                     return [&data, planeStart, rowBytes](int y) {
-                                       return data.subspan(planeStart + size_t(y) * rowBytes, rowBytes);
-                                     };
-                                   });
-          !s.ok())
+      if (Status s = decodeCropped(kRaw, [&](int channel) { return planeRows(data, channel); }); !s.ok())
         return s;
       break;
     }
     case kRle: {
       std::vector<std::vector<uint64_t>> rowStart(jobs.size());
-      for (size_t j = 0; j < jobs.size(); ++j) {
-        auto& starts = rowStart[j];
-        starts.resize(size_t(h.height) + 1);
-        uint64_t p = channelStart[size_t(jobs[j].channel)];
-        for (int y = 0; y < h.height; ++y) {
-          starts[size_t(y)] = p;
-          p += rowCount(uint64_t(jobs[j].channel) * h.height + y);
-        }
-        starts[size_t(h.height)] = p;
-      }
+      for (size_t j = 0; j < jobs.size(); ++j) rleRowStarts(jobs[j].channel, rowStart[j]);
       ParallelFor(totalRows, rowsPerTask, [&](int64_t begin, int64_t end) {
         while (begin < end) {
           const size_t j = size_t(begin / h.height);
           const int y0 = int(begin % h.height);
           const int y1 = int(std::min<int64_t>(h.height, y0 + (end - begin)));
-          const auto& starts = rowStart[j];
-          DecodeRows(y0, y1, h.width, h.depth, kRle, jobs[j].target, [&](int y) {
-            return data.subspan(size_t(starts[size_t(y)]), size_t(starts[size_t(y) + 1] - starts[size_t(y)]));
-          });
+          DecodeRows(y0, y1, h.width, h.depth, kRle, jobs[j].target, rleRows(rowStart[j]));
           begin += y1 - y0;
         }
       });
       std::vector<uint64_t> starts;
       if (Status s = decodeCropped(kRle,
                                    [&](int channel) {
-                                     starts.assign(size_t(h.height) + 1, 0);
-                                     uint64_t p = channelStart[size_t(channel)];
-                                     for (int y = 0; y < h.height; ++y) {
-                                       starts[size_t(y)] = p;
-                                       p += rowCount(uint64_t(channel) * h.height + y);
-                                     }
-                                     starts[size_t(h.height)] = p;
-                                     return [&data, &starts](int y) {
-                                       return data.subspan(size_t(starts[size_t(y)]),
-                                                           size_t(starts[size_t(y) + 1] - starts[size_t(y)]));
-                                     };
+                                     rleRowStarts(channel, starts);
+                                     return rleRows(starts);
                                    });
           !s.ok())
         return s;
@@ -1425,19 +1418,9 @@ Status DecodeMerged(const ParsedFile& f, const PsdReadOptions& options, PsdDocum
       if (Status s = Inflate(data, raw); !s.ok()) return s;
       if (compression == kZipPredicted) UndoPrediction(raw, rowBytes, h.depth);
       const std::span<const uint8_t> all(raw);
-      for (const Job& job : jobs) {
-        const size_t planeStart = size_t(planeBytes) * size_t(job.channel);
-        DecodeRows(0, h.height, h.width, h.depth, kRaw, job.target,
-                   [&](int y) { return all.subspan(planeStart + size_t(y) * rowBytes, rowBytes); });
-      }
-      if (Status s = decodeCropped(kRaw,
-                                   [&](int channel) {
-                                     const size_t planeStart = size_t(planeBytes) * size_t(channel);
-                                     return [&all, planeStart, rowBytes](int y) {
-                                       return all.subspan(planeStart + size_t(y) * rowBytes, rowBytes);
-                                     };
-                                   });
-          !s.ok())
+      for (const Job& job : jobs)
+        DecodeRows(0, h.height, h.width, h.depth, kRaw, job.target, planeRows(all, job.channel));
+      if (Status s = decodeCropped(kRaw, [&](int channel) { return planeRows(all, channel); }); !s.ok())
         return s;
       break;
     }
