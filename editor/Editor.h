@@ -89,8 +89,8 @@ std::shared_ptr<automation::Application> CreateEditorApplication(const EditorOpt
 // benchmark). Process-wide: call once at program start, before other
 // threads run; it is not undone. Memory a finished job freed stays with the
 // process until ReleaseFreeMemory, which the editor calls when an
-// application's last document closes. It also caps the allocator's heaps
-// at the number of cores, so that memory one thread freed serves the next.
+// application's last document closes. Every thread shares one heap, so that
+// memory one thread freed serves the next.
 void TuneMemoryForLargeImages();
 // Gives freed heap memory back to the system.
 void ReleaseFreeMemory();
