@@ -342,9 +342,23 @@ bool IsOpaque(const Image& image) {
 }
 bool IsOpaque(const Plane&) { return false; }
 
+template <class Pixel>
+struct TraitsOf;
+template <>
+struct TraitsOf<Rgba8> {
+  using Type = RgbaTraits;
+};
+template <>
+struct TraitsOf<uint8_t> {
+  using Type = PlaneTraits;
+};
+
+// `opaqueHint` spares the scan of the source when the caller knows whether
+// it is opaque (a transform draws the same source band after band).
 template <class T>
 Status DrawImpl(PixelBuffer<typename T::Pixel>& dest, const IntRect& region,
-                const PixelBuffer<typename T::Pixel>& src, const Affine2D& m, const DrawOptions& o) {
+                const PixelBuffer<typename T::Pixel>& src, const Affine2D& m, const DrawOptions& o,
+                std::optional<bool> opaqueHint = std::nullopt) {
   if (src.empty()) return Status::Error("draw: empty source");
   if (dest.empty()) return Status::Error("draw: empty destination");
   const std::optional<Affine2D> invOpt = m.Inverted();
@@ -368,7 +382,7 @@ Status DrawImpl(PixelBuffer<typename T::Pixel>& dest, const IntRect& region,
   g.reach = SamplerReach(o.sampling);
   g.opacity = o.opacity * pixel::kInv255;
   g.mode = o.mode;
-  const bool opaque = IsOpaque(src);
+  const bool opaque = opaqueHint ? *opaqueHint : IsOpaque(src);
   g.fixedInterior = opaque && o.opacity == 255 && o.sampling == Sampling::kBicubic;
 
   auto rows = [&](int64_t r0, int64_t r1) {
@@ -589,12 +603,14 @@ Status TransformInto(const PixelBuffer<Pixel>& source, const Affine2D& m, Sampli
   // The buffer starts zeroed; another fill is laid band by band.
   const bool zeroFill = std::memcmp(&fill, &kZeroPixel<Pixel>, sizeof(Pixel)) == 0;
   const int band = options.bandRows > 0 ? options.bandRows : TransformBandRows(outW);
+  const bool sourceOpaque = IsOpaque(*src);
   for (int y0 = 0; y0 < outH; y0 += band) {
     if (options.cancel.Requested()) return Status::Cancelled();
     const int y1 = std::min(outH, y0 + band);
     if (!zeroFill)
       for (int y = y0; y < y1; ++y) std::fill(out.Row(y), out.Row(y) + outW, fill);
-    s = DrawTransformed(out, IntRect{0, y0, outW, y1}, *src, drawMatrix, d);
+    s = DrawImpl<typename TraitsOf<Pixel>::Type>(out, IntRect{0, y0, outW, y1}, *src, drawMatrix, d,
+                                                 sourceOpaque);
     if (!s.ok()) return s;
   }
   return Status::Ok();
