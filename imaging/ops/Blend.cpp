@@ -238,34 +238,40 @@ inline Rgba8 CompositeCoreV(Rgba8 d, Rgba8 s, float as, BlendFn blend) {
   return pixel::PackRounded(out);
 }
 
+// Pixels [i0, i1) of a row, one at a time.
 template <BlendMode M>
-void CompositeRow(Rgba8* d, const Rgba8* s, const uint8_t* mask, int n, float scale, bool fullScale, int x0,
-                  int y) {
+void CompositePixels(Rgba8* d, const Rgba8* s, const uint8_t* mask, int i0, int i1, float scale,
+                     bool fullScale, int x0, int y) {
   constexpr bool kNormalLike =
       M == BlendMode::kNormal || M == BlendMode::kPassThrough || M == BlendMode::kDissolve;
-  auto onePixel = [&](int i) {
+  for (int i = i0; i < i1; ++i) {
     const Rgba8 sp = s[i];
     const unsigned m = mask[i];
-    if (sp.a == 0 || m == 0) return;
+    if (sp.a == 0 || m == 0) continue;
     if (kNormalLike && fullScale && (sp.a & m) == 255) {
       // An opaque pixel laid on normally replaces what was there.
       d[i] = Rgba8{sp.r, sp.g, sp.b, 255};
-      return;
+      continue;
     }
     float as = sp.a * pixel::kInv255 * scale * (m * pixel::kInv255);
     if constexpr (M == BlendMode::kDissolve) {
-      if (!(as > DissolveThreshold(x0 + i, y))) return;
+      if (!(as > DissolveThreshold(x0 + i, y))) continue;
       as = 1.0f;
     }
     d[i] = CompositeCoreV(d[i], sp, as, [](V4 cb, V4 cs) { return ColorV<M>(cb, cs); });
-  };
-  int i = 0;
+  }
+}
+
+template <BlendMode M>
+void CompositeRow(Rgba8* d, const Rgba8* s, const uint8_t* mask, int n, float scale, bool fullScale, int x0,
+                  int y) {
   if constexpr (M == BlendMode::kNormal || M == BlendMode::kPassThrough) {
     if (fullScale) {
       // Four pixels at a time: a placed photo under its slot's mask is
       // mostly hidden (mask or alpha 0) or shown whole (both 255), which
       // needs no arithmetic; blocks that mix go pixel by pixel.
       const uint32_t alphaBits = std::bit_cast<uint32_t>(Rgba8{0, 0, 0, 255});
+      int i = 0;
       for (; i + 4 <= n; i += 4) {
         uint32_t m4, p[4];
         std::memcpy(&m4, mask + i, 4);
@@ -276,11 +282,13 @@ void CompositeRow(Rgba8* d, const Rgba8* s, const uint8_t* mask, int n, float sc
           std::memcpy(d + i, s + i, 16);
           continue;
         }
-        for (int k = i; k < i + 4; ++k) onePixel(k);
+        CompositePixels<M>(d, s, mask, i, i + 4, scale, fullScale, x0, y);
       }
+      CompositePixels<M>(d, s, mask, i, n, scale, fullScale, x0, y);
+      return;
     }
   }
-  for (; i < n; ++i) onePixel(i);
+  CompositePixels<M>(d, s, mask, 0, n, scale, fullScale, x0, y);
 }
 
 }  // namespace
