@@ -180,6 +180,8 @@ struct RgbaTraits {
   static Elem Load(Rgba8 p) { return pixel::LoadPremultiplied(p); }
   static void LoadRow(const Rgba8* in, int n, Elem* out) { pixel::LoadPremultipliedRow(in, n, out); }
   static Rgba8 Store(Elem v) { return pixel::StorePremultiplied(v); }
+  // A clear pixel adds nothing to a premultiplied sum.
+  static bool Blank(Rgba8 p) { return p.a == 0; }
 };
 
 struct PlaneTraits {
@@ -191,6 +193,7 @@ struct PlaneTraits {
     for (int i = 0; i < n; ++i) out[i] = float(in[i]);
   }
   static uint8_t Store(Elem v) { return pixel::ClampByte(v); }
+  static bool Blank(uint8_t p) { return p == 0; }
 };
 
 Status CheckArguments(bool sourceEmpty, bool destEmpty, const RectF& sr, const IntRect& dr) {
@@ -212,12 +215,18 @@ Status CheckArguments(bool sourceEmpty, bool destEmpty, const RectF& sr, const I
 }
 
 // One source row of columns [table.sourceBegin, table.sourceEnd) filtered
-// horizontally into `out` (table.count elements).
+// horizontally into `out` (table.count elements). Where `clear` (when given)
+// marks a window without a painted pixel, the result is 0 without summing.
 template <class T>
-void FilterRow(const typename T::Elem* in, const AxisTable& table, typename T::Elem* out) {
+void FilterRow(const typename T::Elem* in, const AxisTable& table, typename T::Elem* out,
+               const uint8_t* clear = nullptr) {
   using Elem = typename T::Elem;
   const int base = table.sourceBegin;
   for (int x = 0; x < table.count; ++x) {
+    if (clear && clear[x]) {
+      out[x] = T::Zero();
+      continue;
+    }
     const float* w = table.Weights(x);
     const Elem* p = in + (table.start[x] - base);
     const int n = table.taps[x];
@@ -453,10 +462,27 @@ Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
     for (int x = 0; x < W; ++x) out[x] = T::Store(acc[x]);
   };
 
+  // Clear pixels (an overlay is mostly clear: a frame round its holes) add
+  // nothing to the premultiplied sums, so that work is skipped: a source row
+  // without a painted pixel is not filtered, a destination pixel whose
+  // window holds none is not summed, and where every row of a vertical
+  // window is clear there the result is clear. Sums skip only exact zeros,
+  // so the result is the same as summing them.
+  // The destination columns [reachFirst[c], reachEnd[c]) have source column
+  // sourceBegin + c in their window (a range that covers them all).
+  std::vector<int> reachFirst(size_t(std::max(1, cols)), W), reachEnd(size_t(std::max(1, cols)), 0);
+  for (int x = 0; x < W; ++x)
+    for (int c = tx.start[x] - tx.sourceBegin, e = c + tx.taps[x]; c < e; ++c) {
+      reachFirst[size_t(c)] = std::min(reachFirst[size_t(c)], x);
+      reachEnd[size_t(c)] = std::max(reachEnd[size_t(c)], x + 1);
+    }
   auto horizontalFirstChunk = [&](int64_t r0, int64_t r1) {
     const int R = std::max(1, ty.maxTaps);
     std::vector<Elem> ring(size_t(R) * W);
     std::vector<int> ringRow(R, -1);
+    std::vector<uint8_t> ringClear(size_t(R) * W);  // 1: the filtered value is 0 (clear window)
+    std::vector<uint8_t> ringEmpty(R);              // 1: the whole filtered row is 0
+    std::vector<uint8_t> clear(W);
     std::vector<Elem> srcRow(std::max(1, cols));
     std::vector<Elem> acc(W);
     for (int64_t i = 0; i < r1 - r0; ++i) {
@@ -467,24 +493,75 @@ Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
       for (int sy = s0; sy < s0 + n; ++sy) {
         const int slot = sy % R;
         if (ringRow[slot] == sy) continue;
-        T::LoadRow(src.Row(sy) + tx.sourceBegin, cols, srcRow.data());
-        FilterRow<T>(srcRow.data(), tx, ring.data() + size_t(slot) * W);
         ringRow[slot] = sy;
-      }
-      if (n == 0) {
-        std::fill(acc.begin(), acc.end(), T::Zero());
-      } else {
-        const float* w = ty.Weights(r);
-        const Elem* row = ring.data() + size_t(s0 % R) * W;
-        const float w0 = w[0];
-        for (int x = 0; x < W; ++x) acc[x] = row[x] * w0;
-        for (int k = 1; k < n; ++k) {
-          row = ring.data() + size_t((s0 + k) % R) * W;
-          const float wk = w[k];
-          for (int x = 0; x < W; ++x) acc[x] += row[x] * wk;
+        const Pixel* in = src.Row(sy) + tx.sourceBegin;
+        // Every window holding a painted pixel is marked; overlapping
+        // ranges of consecutive painted pixels are merged first.
+        uint8_t* slotClear = ringClear.data() + size_t(slot) * W;
+        std::fill(slotClear, slotClear + W, uint8_t(1));
+        bool painted = false;
+        int lo = 0, hi = 0;
+        for (int c = 0; c < cols; ++c) {
+          if (T::Blank(in[c])) continue;
+          const int a = reachFirst[size_t(c)], b = reachEnd[size_t(c)];
+          if (a >= b) continue;  // in no window
+          if (painted && a <= hi && b >= lo) {
+            lo = std::min(lo, a);
+            hi = std::max(hi, b);
+            continue;
+          }
+          if (painted) std::fill(slotClear + lo, slotClear + hi, uint8_t(0));
+          painted = true;
+          lo = a;
+          hi = b;
         }
+        if (painted) std::fill(slotClear + lo, slotClear + hi, uint8_t(0));
+        ringEmpty[slot] = !painted;
+        if (!painted) continue;
+        T::LoadRow(in, cols, srcRow.data());
+        FilterRow<T>(srcRow.data(), tx, ring.data() + size_t(slot) * W, slotClear);
       }
-      storeRow(r, acc.data());
+      // Columns where every row of the window is clear.
+      std::fill(clear.begin(), clear.end(), uint8_t(1));
+      bool anyRow = false;
+      for (int k = 0; k < n; ++k) {
+        const int slot = (s0 + k) % R;
+        if (ringEmpty[slot]) continue;
+        anyRow = true;
+        const uint8_t* c = ringClear.data() + size_t(slot) * W;
+        for (int x = 0; x < W; ++x) clear[x] &= c[x];
+      }
+      Pixel* out = dst.Row(written.top + r) + written.left;
+      if (!anyRow) {
+        std::fill(out, out + W, Pixel{});
+        continue;
+      }
+      // Runs of clear and painted columns.
+      const float* w = ty.Weights(r);
+      for (int a = 0; a < W;) {
+        int b = a + 1;
+        while (b < W && clear[size_t(b)] == clear[size_t(a)]) ++b;
+        if (clear[size_t(a)]) {
+          std::fill(out + a, out + b, Pixel{});
+          a = b;
+          continue;
+        }
+        bool first = true;
+        for (int k = 0; k < n; ++k) {
+          const int slot = (s0 + k) % R;
+          if (ringEmpty[slot]) continue;
+          const Elem* row = ring.data() + size_t(slot) * W;
+          const float wk = w[k];
+          if (first) {
+            for (int x = a; x < b; ++x) acc[x] = row[x] * wk;
+            first = false;
+          } else {
+            for (int x = a; x < b; ++x) acc[x] += row[x] * wk;
+          }
+        }
+        for (int x = a; x < b; ++x) out[x] = T::Store(acc[x]);
+        a = b;
+      }
     }
   };
 

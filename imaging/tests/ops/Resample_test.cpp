@@ -362,15 +362,24 @@ TEST(Resample, OpaqueAndTranslucentPicturesMatchAPlainTwoPassResampler) {
       {40, 30, {7.25, 3.5, 19.75, 21}, 17, 23, "fractional crop"},
   };
   for (ResampleFilter f : kFilters)
-    for (int alpha = 0; alpha < 3; ++alpha)  // opaque, one clear pixel, random alpha
+    // Opaque, one clear pixel, random alpha, a frame and a dot on a clear
+    // ground whose colour is loud.
+    for (int alpha = 0; alpha < 4; ++alpha)
       for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.what << " filter " << int(f) << " alpha " << alpha);
         Image src = RandomImage(c.sw, c.sh, uint32_t(c.sw * 7 + c.dh), alpha == 2);
         // A clear pixel with a loud colour must not tint its neighbours.
         if (alpha == 1) src.At(c.sw / 2, c.sh / 2) = Rgba8{255, 0, 255, 0};
+        for (int y = 0; alpha == 3 && y < c.sh; ++y)
+          for (int x = 0; x < c.sw; ++x) {
+            const bool frame = x == 1 || y == 1 || x == c.sw - 2 || (y >= c.sh - 3 && y < c.sh - 1);
+            if (!frame && !(x == c.sw / 2 && y == c.sh / 3)) src.At(x, y) = Rgba8{0, 255, 0, 0};
+          }
         Image fast;
         ASSERT_TRUE(fast.Create(c.dw, c.dh).ok());
-        ASSERT_TRUE(ResampleRegion(src, c.from, fast, IntRect{0, 0, c.dw, c.dh}, With(f)).ok());
+        ASSERT_TRUE(ResampleRegion(src, c.from, fast, IntRect{0, 0, c.dw, c.dh},
+                                   With(f, ResampleEdge::kClamp, ResampleOrder::kHorizontalFirst))
+                        .ok());
         const Image expected = TwoPassResample(src, c.from, c.dw, c.dh, f);
         EXPECT_LE(MaxDifference(fast, expected), 1);
       }
