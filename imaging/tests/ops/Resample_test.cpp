@@ -385,19 +385,6 @@ TEST(Resample, OpaqueAndTranslucentPicturesMatchAPlainTwoPassResampler) {
       }
 }
 
-TEST(Resample, OpaqueFlatAreasKeepTheirColourExactly) {
-  Image flat;
-  ASSERT_TRUE(flat.Create(53, 31, Rgba8{201, 7, 99, 255}).ok());
-  for (ResampleFilter f : kFilters)
-    for (auto [w, h] : {std::pair{17, 12}, std::pair{150, 97}}) {
-      auto out = ResizeImage(flat, w, h, With(f));
-      ASSERT_TRUE(out.ok());
-      Image expected;
-      ASSERT_TRUE(expected.Create(w, h, Rgba8{201, 7, 99, 255}).ok());
-      EXPECT_TRUE(SamePixels(*out, expected)) << int(f) << " " << w;
-    }
-}
-
 TEST(Resample, RefusesUnusableArguments) {
   Image src = RandomImage(4, 4, 1), dest;
   ASSERT_TRUE(dest.Create(4, 4).ok());
