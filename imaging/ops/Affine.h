@@ -78,8 +78,10 @@ Status DrawTransformed(Plane& dest, const IntRect& destRegion, const Plane& sour
 
 // Straightforward versions: every pixel of the region computed with the
 // general coverage and clamped sampling, on the calling thread. Same contract
-// and, by design, the same bytes as DrawTransformed; kept as the reference the
-// fast path is tested against.
+// and, by design, the same bytes as DrawTransformed, with one exception: an
+// opaque Image drawn bicubic at full opacity has the pixels inside its edges
+// sampled in fixed point by DrawTransformed, within one level of these. Kept
+// as the reference the fast path is tested against.
 Status DrawTransformedReference(Image& dest, const IntRect& destRegion, const Image& source,
                                 const Affine2D& sourceToDest, const DrawOptions& options = {});
 Status DrawTransformedReference(Plane& dest, const IntRect& destRegion, const Plane& source,

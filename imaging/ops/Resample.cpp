@@ -1,7 +1,9 @@
 #include "imaging/ops/Resample.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "base/Parallel.h"
@@ -178,6 +180,8 @@ struct RgbaTraits {
   static Elem Load(Rgba8 p) { return pixel::LoadPremultiplied(p); }
   static void LoadRow(const Rgba8* in, int n, Elem* out) { pixel::LoadPremultipliedRow(in, n, out); }
   static Rgba8 Store(Elem v) { return pixel::StorePremultiplied(v); }
+  // A clear pixel adds nothing to a premultiplied sum.
+  static bool Blank(Rgba8 p) { return p.a == 0; }
 };
 
 struct PlaneTraits {
@@ -189,6 +193,7 @@ struct PlaneTraits {
     for (int i = 0; i < n; ++i) out[i] = float(in[i]);
   }
   static uint8_t Store(Elem v) { return pixel::ClampByte(v); }
+  static bool Blank(uint8_t p) { return p == 0; }
 };
 
 Status CheckArguments(bool sourceEmpty, bool destEmpty, const RectF& sr, const IntRect& dr) {
@@ -210,12 +215,18 @@ Status CheckArguments(bool sourceEmpty, bool destEmpty, const RectF& sr, const I
 }
 
 // One source row of columns [table.sourceBegin, table.sourceEnd) filtered
-// horizontally into `out` (table.count elements).
+// horizontally into `out` (table.count elements). Where `clear` (when given)
+// marks a window without a painted pixel, the result is 0 without summing.
 template <class T>
-void FilterRow(const typename T::Elem* in, const AxisTable& table, typename T::Elem* out) {
+void FilterRow(const typename T::Elem* in, const AxisTable& table, typename T::Elem* out,
+               const uint8_t* clear = nullptr) {
   using Elem = typename T::Elem;
   const int base = table.sourceBegin;
   for (int x = 0; x < table.count; ++x) {
+    if (clear && clear[x]) {
+      out[x] = T::Zero();
+      continue;
+    }
     const float* w = table.Weights(x);
     const Elem* p = in + (table.start[x] - base);
     const int n = table.taps[x];
@@ -232,6 +243,175 @@ void FilterRow(const typename T::Elem* in, const AxisTable& table, typename T::E
     out[x] = (a0 + a1) + (a2 + a3);
   }
 }
+
+#if defined(__SSE2__)
+
+// Fixed-point path for opaque pictures. An opaque picture needs no
+// premultiplication, and its colour fits 16-bit integer arithmetic with room
+// to spare: weights are scaled to kWeightOne (and sum to it exactly, so that
+// a flat area keeps its value), the horizontal pass keeps its rows as
+// 16-bit values with kRowFraction fractional bits, the vertical pass sums in
+// 32 bits and rounds once. The result stays within one level of the
+// floating-point path. SSE2's multiply-add of 16-bit pairs does two taps of
+// four channels in one instruction.
+constexpr int kWeightBits = 14;
+constexpr int kWeightOne = 1 << kWeightBits;
+constexpr int kRowFraction = 6;  // 255 << 6 leaves headroom for the filter's overshoot
+
+// One axis's weights as 16-bit integers, each window padded to an even
+// number of taps (the padding weighs 0) so that taps go in pairs.
+struct FixedAxis {
+  int stride = 0;  // int16 weights per window
+  std::vector<int16_t> weights;
+  const int16_t* Weights(int i) const { return weights.data() + size_t(i) * size_t(stride); }
+};
+
+FixedAxis ToFixed(const AxisTable& t) {
+  FixedAxis f;
+  f.stride = (t.maxTaps + 1) & ~1;
+  f.weights.assign(size_t(t.count) * size_t(f.stride), 0);
+  for (int i = 0; i < t.count; ++i) {
+    const float* w = t.Weights(i);
+    int16_t* q = f.weights.data() + size_t(i) * size_t(f.stride);
+    int sum = 0, largest = 0;
+    for (int k = 0; k < t.taps[i]; ++k) {
+      q[k] = int16_t(std::lround(double(w[k]) * kWeightOne));
+      sum += q[k];
+      if (q[k] > q[largest]) largest = k;
+    }
+    // Rounding each weight may leave the sum a few units off; the largest
+    // weight takes the difference, so that a flat area stays flat.
+    if (t.taps[i] > 0) q[largest] = int16_t(q[largest] + (kWeightOne - sum));
+  }
+  return f;
+}
+
+// A weight pair (w0, w1) repeated for the four channels of a pixel pair.
+inline __m128i WeightPair(const int16_t* w) {
+  uint32_t pair;
+  std::memcpy(&pair, w, 4);
+  return _mm_set1_epi32(int(pair));
+}
+
+// One source row (pixels, not offset) filtered horizontally: four 16-bit
+// channel values per destination pixel, scaled by 1 << kRowFraction.
+void FixedFilterRow(const Rgba8* row, const AxisTable& t, const FixedAxis& f, int16_t* out) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i half = _mm_set1_epi32(1 << (kWeightBits - kRowFraction - 1));
+  for (int x = 0; x < t.count; ++x) {
+    const Rgba8* p = row + t.start[x];
+    const int16_t* w = f.Weights(x);
+    const int n = t.taps[x];
+    __m128i acc = half;
+    int k = 0;
+    for (; k + 2 <= n; k += 2) {
+      // r0 g0 b0 a0 r1 g1 b1 a1 -> r0 r1 g0 g1 b0 b1 a0 a1 as 16-bit lanes.
+      const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k));
+      const __m128i paired = _mm_unpacklo_epi8(_mm_unpacklo_epi8(two, _mm_srli_si128(two, 4)), zero);
+      acc = _mm_add_epi32(acc, _mm_madd_epi16(paired, WeightPair(w + k)));
+    }
+    if (k < n) {
+      uint32_t one;
+      std::memcpy(&one, p + k, 4);
+      const __m128i single = _mm_unpacklo_epi8(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(one)), zero), zero);
+      acc = _mm_add_epi32(acc, _mm_madd_epi16(single, _mm_set1_epi32(uint16_t(w[k]))));
+    }
+    acc = _mm_srai_epi32(acc, kWeightBits - kRowFraction);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + size_t(x) * 4), _mm_packs_epi32(acc, acc));
+  }
+}
+
+// Destination row from n filtered rows (16-bit, four per pixel) and their
+// weights (padded to an even count; rows[n] may be read when n is odd and
+// must then be a valid row, its weight being 0).
+void FixedVerticalRow(const int16_t* const* rows, const int16_t* w, int n, int width, Rgba8* out) {
+  constexpr int kShift = kWeightBits + kRowFraction;
+  const __m128i half = _mm_set1_epi32(1 << (kShift - 1));
+  int x = 0;
+  for (; x + 2 <= width; x += 2) {
+    __m128i lo = half, hi = half;
+    const size_t at = size_t(x) * 4;
+    for (int k = 0; k < n; k += 2) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + at));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + at));
+      const __m128i wp = WeightPair(w + k);
+      lo = _mm_add_epi32(lo, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), wp));
+      hi = _mm_add_epi32(hi, _mm_madd_epi16(_mm_unpackhi_epi16(a, b), wp));
+    }
+    lo = _mm_srai_epi32(lo, kShift);
+    hi = _mm_srai_epi32(hi, kShift);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(lo, hi), _mm_setzero_si128());
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), bytes);
+  }
+  if (x < width) {
+    __m128i acc = half;
+    const size_t at = size_t(x) * 4;
+    for (int k = 0; k < n; k += 2) {
+      const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[k] + at));
+      const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[k + 1] + at));
+      acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), WeightPair(w + k)));
+    }
+    acc = _mm_srai_epi32(acc, kShift);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(acc, acc), acc);
+    out[x] = std::bit_cast<Rgba8>(uint32_t(_mm_cvtsi128_si32(bytes)));
+  }
+}
+
+// True when every pixel of columns [x0, x1) of rows [y0, y1) is opaque.
+bool OpaqueArea(const Image& image, int x0, int x1, int y0, int y1) {
+  for (int y = y0; y < y1; ++y) {
+    const Rgba8* row = image.Row(y);
+    uint32_t all = 0xFFFFFFFFu;
+    for (int x = x0; x < x1; ++x) {
+      uint32_t v;
+      std::memcpy(&v, row + x, 4);
+      all &= v;
+    }
+    if ((all >> 24) != 0xFFu) return false;
+  }
+  return true;
+}
+
+// The horizontal-first resampling of an opaque picture in fixed point; the
+// caller has checked that every window has taps and full weight.
+void ResampleOpaqueFixed(const Image& src, Image& dst, const IntRect& written, const AxisTable& tx,
+                         const AxisTable& ty, bool mirroredV, bool parallel) {
+  const FixedAxis fx = ToFixed(tx), fy = ToFixed(ty);
+  const int W = written.Width(), H = written.Height();
+  auto chunk = [&](int64_t r0, int64_t r1) {
+    // A ring of filtered rows as tall as the widest window, plus one row of
+    // zeros that pads an odd window.
+    const int R = std::max(1, ty.maxTaps);
+    const size_t rowValues = size_t(W) * 4;
+    std::vector<int16_t> ring((size_t(R) + 1) * rowValues, 0);
+    const int16_t* zeros = ring.data() + size_t(R) * rowValues;
+    std::vector<int> ringRow(R, -1);
+    std::vector<const int16_t*> rows(size_t(fy.stride) + 1);
+    for (int64_t i = 0; i < r1 - r0; ++i) {
+      const int r = int(mirroredV ? r1 - 1 - i : r0 + i);
+      const int s0 = ty.start[r], n = ty.taps[r];
+      for (int k = 0; k < n; ++k) {
+        const int sy = s0 + k, slot = sy % R;
+        int16_t* line = ring.data() + size_t(slot) * rowValues;
+        if (ringRow[slot] != sy) {
+          FixedFilterRow(src.Row(sy), tx, fx, line);
+          ringRow[slot] = sy;
+        }
+        rows[size_t(k)] = line;
+      }
+      rows[size_t(n)] = zeros;
+      FixedVerticalRow(rows.data(), fy.Weights(r), n, W, dst.Row(written.top + r) + written.left);
+    }
+  };
+  const double perRow = std::max(1.0, double(W) * (tx.AverageTaps() + ty.AverageTaps()));
+  const int64_t minRows = std::max<int64_t>(1, int64_t(262144.0 / perRow));
+  if (parallel)
+    ParallelFor(H, minRows, chunk);
+  else
+    chunk(0, H);
+}
+
+#endif  // __SSE2__
 
 template <class T>
 Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
@@ -251,6 +431,20 @@ Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
   const int H = written.Height();
   const int cols = tx.sourceEnd - tx.sourceBegin;
   const bool mirroredV = sr.bottom < sr.top;
+#if defined(__SSE2__)
+  if constexpr (std::is_same_v<Pixel, Rgba8>) {
+    // Opaque pictures whose edges repeat (every window full) take the
+    // fixed-point path, unless the vertical pass was asked to run first.
+    const auto hasTaps = [](const AxisTable& t) {
+      return std::all_of(t.taps.begin(), t.taps.end(), [](int n) { return n > 0; });
+    };
+    if (o.edge == ResampleEdge::kClamp && o.order != ResampleOrder::kVerticalFirst && hasTaps(tx) &&
+        hasTaps(ty) && OpaqueArea(src, tx.sourceBegin, tx.sourceEnd, ty.sourceBegin, ty.sourceEnd)) {
+      ResampleOpaqueFixed(src, dst, written, tx, ty, mirroredV, o.parallel);
+      return Status::Ok();
+    }
+  }
+#endif
 
   // Choose the pass order: horizontal first filters each needed source row
   // once and keeps a ring of filtered rows as tall as the widest vertical
@@ -268,10 +462,27 @@ Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
     for (int x = 0; x < W; ++x) out[x] = T::Store(acc[x]);
   };
 
+  // Clear pixels (an overlay is mostly clear: a frame round its holes) add
+  // nothing to the premultiplied sums, so that work is skipped: a source row
+  // without a painted pixel is not filtered, a destination pixel whose
+  // window holds none is not summed, and where every row of a vertical
+  // window is clear there the result is clear. Sums skip only exact zeros,
+  // so the result is the same as summing them.
+  // The destination columns [reachFirst[c], reachEnd[c]) have source column
+  // sourceBegin + c in their window (a range that covers them all).
+  std::vector<int> reachFirst(size_t(std::max(1, cols)), W), reachEnd(size_t(std::max(1, cols)), 0);
+  for (int x = 0; x < W; ++x)
+    for (int c = tx.start[x] - tx.sourceBegin, e = c + tx.taps[x]; c < e; ++c) {
+      reachFirst[size_t(c)] = std::min(reachFirst[size_t(c)], x);
+      reachEnd[size_t(c)] = std::max(reachEnd[size_t(c)], x + 1);
+    }
   auto horizontalFirstChunk = [&](int64_t r0, int64_t r1) {
     const int R = std::max(1, ty.maxTaps);
     std::vector<Elem> ring(size_t(R) * W);
     std::vector<int> ringRow(R, -1);
+    std::vector<uint8_t> ringClear(size_t(R) * W);  // 1: the filtered value is 0 (clear window)
+    std::vector<uint8_t> ringEmpty(R);              // 1: the whole filtered row is 0
+    std::vector<uint8_t> clear(W);
     std::vector<Elem> srcRow(std::max(1, cols));
     std::vector<Elem> acc(W);
     for (int64_t i = 0; i < r1 - r0; ++i) {
@@ -282,24 +493,75 @@ Status ResampleFast(const PixelBuffer<typename T::Pixel>& src, const RectF& sr,
       for (int sy = s0; sy < s0 + n; ++sy) {
         const int slot = sy % R;
         if (ringRow[slot] == sy) continue;
-        T::LoadRow(src.Row(sy) + tx.sourceBegin, cols, srcRow.data());
-        FilterRow<T>(srcRow.data(), tx, ring.data() + size_t(slot) * W);
         ringRow[slot] = sy;
-      }
-      if (n == 0) {
-        std::fill(acc.begin(), acc.end(), T::Zero());
-      } else {
-        const float* w = ty.Weights(r);
-        const Elem* row = ring.data() + size_t(s0 % R) * W;
-        const float w0 = w[0];
-        for (int x = 0; x < W; ++x) acc[x] = row[x] * w0;
-        for (int k = 1; k < n; ++k) {
-          row = ring.data() + size_t((s0 + k) % R) * W;
-          const float wk = w[k];
-          for (int x = 0; x < W; ++x) acc[x] += row[x] * wk;
+        const Pixel* in = src.Row(sy) + tx.sourceBegin;
+        // Every window holding a painted pixel is marked; overlapping
+        // ranges of consecutive painted pixels are merged first.
+        uint8_t* slotClear = ringClear.data() + size_t(slot) * W;
+        std::fill(slotClear, slotClear + W, uint8_t(1));
+        bool painted = false;
+        int lo = 0, hi = 0;
+        for (int c = 0; c < cols; ++c) {
+          if (T::Blank(in[c])) continue;
+          const int a = reachFirst[size_t(c)], b = reachEnd[size_t(c)];
+          if (a >= b) continue;  // in no window
+          if (painted && a <= hi && b >= lo) {
+            lo = std::min(lo, a);
+            hi = std::max(hi, b);
+            continue;
+          }
+          if (painted) std::fill(slotClear + lo, slotClear + hi, uint8_t(0));
+          painted = true;
+          lo = a;
+          hi = b;
         }
+        if (painted) std::fill(slotClear + lo, slotClear + hi, uint8_t(0));
+        ringEmpty[slot] = !painted;
+        if (!painted) continue;
+        T::LoadRow(in, cols, srcRow.data());
+        FilterRow<T>(srcRow.data(), tx, ring.data() + size_t(slot) * W, slotClear);
       }
-      storeRow(r, acc.data());
+      // Columns where every row of the window is clear.
+      std::fill(clear.begin(), clear.end(), uint8_t(1));
+      bool anyRow = false;
+      for (int k = 0; k < n; ++k) {
+        const int slot = (s0 + k) % R;
+        if (ringEmpty[slot]) continue;
+        anyRow = true;
+        const uint8_t* c = ringClear.data() + size_t(slot) * W;
+        for (int x = 0; x < W; ++x) clear[x] &= c[x];
+      }
+      Pixel* out = dst.Row(written.top + r) + written.left;
+      if (!anyRow) {
+        std::fill(out, out + W, Pixel{});
+        continue;
+      }
+      // Runs of clear and painted columns.
+      const float* w = ty.Weights(r);
+      for (int a = 0; a < W;) {
+        int b = a + 1;
+        while (b < W && clear[size_t(b)] == clear[size_t(a)]) ++b;
+        if (clear[size_t(a)]) {
+          std::fill(out + a, out + b, Pixel{});
+          a = b;
+          continue;
+        }
+        bool first = true;
+        for (int k = 0; k < n; ++k) {
+          const int slot = (s0 + k) % R;
+          if (ringEmpty[slot]) continue;
+          const Elem* row = ring.data() + size_t(slot) * W;
+          const float wk = w[k];
+          if (first) {
+            for (int x = a; x < b; ++x) acc[x] = row[x] * wk;
+            first = false;
+          } else {
+            for (int x = a; x < b; ++x) acc[x] += row[x] * wk;
+          }
+        }
+        for (int x = a; x < b; ++x) out[x] = T::Store(acc[x]);
+        a = b;
+      }
     }
   };
 

@@ -17,6 +17,10 @@
 //
 // Coordinates follow imaging/ops/Geometry.h: pixel i covers [i, i + 1).
 //
+// Opaque pictures with repeating edges are filtered in 16-bit fixed point
+// (horizontal pass first) instead; the result is within one level of the
+// floating-point path.
+//
 // Threading: the work is split over destination rows with ParallelFor; the
 // result does not depend on the split. Functions are safe to call from
 // several threads on distinct destinations; the source is only read.

@@ -278,6 +278,55 @@ TEST(Composite, ImageAgreesWithThePixelFormulaForEveryMode) {
   }
 }
 
+// Source-over written out for the test, in double precision.
+Rgba8 TestSourceOver(Rgba8 b, Rgba8 s, double maskValue) {
+  const double as = s.a / 255.0 * maskValue / 255.0, ab = b.a / 255.0, ao = as + ab * (1 - as);
+  if (ao <= 0) return b;
+  auto mix = [&](uint8_t cs, uint8_t cb) {
+    return uint8_t(std::lround((as * cs + (1 - as) * ab * cb) / ao));
+  };
+  return Rgba8{mix(s.r, b.r), mix(s.g, b.g), mix(s.b, b.b), uint8_t(std::lround(ao * 255))};
+}
+
+TEST(Composite, NormalLayerUnderAMaskMatchesSourceOverInRunsAndMixedBlocks) {
+  // Runs of clear, opaque and translucent layer pixels and of hidden, shown
+  // and partial mask values, of lengths that do not line up with each other
+  // or with blocks of four; the layer and mask sit at odd offsets.
+  Image layer = RandomImage(45, 13, 3);
+  Plane maskPixels;
+  ASSERT_TRUE(maskPixels.Create(33, 11).ok());
+  for (int y = 0; y < 13; ++y)
+    for (int x = 0; x < 45; ++x) {
+      const int run = (x + 3 * y) / 5 % 3;
+      layer.At(x, y).a = run == 0 ? 0 : run == 1 ? 255 : layer.At(x, y).a;
+      if (x < 33 && y < 11) maskPixels.At(x, y) = (x + y) / 7 % 3 == 0 ? 0 : (x + y) / 7 % 3 == 1 ? 255 : 77;
+    }
+  for (int y = 0; y < 11; ++y)
+    for (int x = 8; x < 24; ++x) maskPixels.At(x, y) = 255;  // a wide shown run
+  for (uint8_t outside : {uint8_t(0), uint8_t(255)})
+    for (bool withMask : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "outside " << int(outside) << " mask " << withMask);
+      const Image base = RandomImage(61, 23, 9);
+      Image dest = base.Clone();
+      MaskRef mask{&maskPixels, IntRect{9, 6, 42, 17}, outside};
+      CompositeOptions o;
+      if (withMask) o.mask = &mask;
+      Composite(dest, IntRect{2, 1, 59, 22}, layer, 5, 4, o);
+      for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 61; ++x) {
+          Rgba8 want = base.At(x, y);
+          const bool inLayer = x >= 5 && x < 50 && y >= 4 && y < 17;
+          const bool inRegion = x >= 2 && x < 59 && y >= 1 && y < 22;
+          if (inLayer && inRegion) {
+            const bool inMask = x >= 9 && x < 42 && y >= 6 && y < 17;
+            const double m = !withMask ? 255 : inMask ? maskPixels.At(x - 9, y - 6) : outside;
+            want = TestSourceOver(base.At(x, y), layer.At(x - 5, y - 4), m);
+          }
+          ASSERT_LE(PixelDifference(dest.At(x, y), want), 1) << x << "," << y;
+        }
+    }
+}
+
 TEST(Composite, ImageAgreesWithThePixelFormulaAtEdgeValues) {
   // Every pairing of levels where the formulas branch or divide (0, 1/2, 1).
   const uint8_t levels[] = {0, 1, 64, 127, 128, 129, 200, 254, 255};
