@@ -455,52 +455,21 @@ TEST_F(ComposeFixture, SlotWithoutAreaFailsTheJob) {
   EXPECT_TRUE(Log({"SaveAs"}).empty());
 }
 
-// Jobs of a test batch waiting for one another: each caller waits until
-// `size` callers of its group have arrived (or a generous time has passed,
-// so that a fault shows as a failed check rather than a hang).
-class TMeeting {
- public:
-  explicit TMeeting(int size) : FSize(size) {}
-  void Arrive(size_t group) {
-    std::unique_lock lock(FLock);
-    ++FArrived[group];
-    FChanged.notify_all();
-    FChanged.wait_for(lock, std::chrono::seconds(20), [&] { return FArrived[group] >= FSize; });
-  }
-
- private:
-  int FSize;
-  std::mutex FLock;
-  std::condition_variable FChanged;
-  std::map<size_t, int> FArrived;
-};
-
 // The engine's thread budget: each job composes under max(1, budget / jobs
-// running at once), reckoned when it starts. The threads a job may use are
-// read on its worker while the editor works for it (the progress it
-// reports); each worker has an editor of its own.
+// running at once), reckoned when it starts; the cap is read on the job's
+// worker while the editor works for it (the progress it reports).
 TEST_F(ComposeFixture, BatchSharesTheThreadBudgetAmongItsJobs) {
   const int all = ParallelThreads();
   struct Case {
-    const char* name;
-    int budget;  // 0: the engine's default
-    int jobs;
-    int meetGroup;          // > 0: jobs k*g .. k*g+g-1 are surely running at once
-    bool firstTwoEndFirst;  // job 2 starts once jobs 0 and 1 have both finished
+    int budget;             // 0: the engine's default
+    int meet;               // jobs k*meet .. k*meet+meet-1 wait for each other (surely run at once)
+    bool lastAlone;         // jobs 0 and 1 both finish before the last one starts
     std::vector<int> caps;  // per job, before the machine's own limit
   };
-  const Case cases[] = {
-      {"one thread, two jobs", 1, 2, 0, false, {1, 1}},
-      {"one thread, one job", 1, 1, 0, false, {1}},
-      {"two threads, four jobs", 2, 4, 2, false, {1, 1, 1, 1}},
-      {"two threads, one job", 2, 1, 0, false, {2}},
-      {"two threads, the last job alone", 2, 3, 0, true, {1, 1, 2}},
-      {"four threads, two jobs", 4, 2, 2, false, {2, 2}},
-      {"four threads, three jobs", 4, 3, 3, false, {1, 1, 1}},
-      {"default, one job", 0, 1, 0, false, {1000}},
-  };
+  const Case cases[] = {{1, 0, false, {1, 1}},   {2, 2, false, {1, 1, 1, 1}}, {2, 0, false, {2}},
+                        {2, 0, true, {1, 1, 2}}, {4, 3, false, {1, 1, 1}},    {0, 0, false, {1000}}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE("budget " + std::to_string(c.budget) + ", jobs " + std::to_string(c.caps.size()));
     TMessageQueue queue;
     TEngineContext context = FakeContext(queue);
     // The fixture's fake is not for two threads at once: a copy per worker.
@@ -509,42 +478,43 @@ TEST_F(ComposeFixture, BatchSharesTheThreadBudgetAmongItsJobs) {
       app->S = std::make_shared<FakeState>(*fake.S);
       return std::shared_ptr<au::Application>(app);
     };
-    std::vector<TComposeJob> jobs(size_t(c.jobs));
+    std::vector<TComposeJob> jobs(c.caps.size());
     for (size_t i = 0; i < jobs.size(); ++i) {
       jobs[i].SetNode = &set;
-      jobs[i].TemplateIndex = 0;
-      jobs[i].PreviewMode = true;
-      jobs[i].PSVersionIndex = 0;
+      jobs[i].TemplateIndex = jobs[i].PSVersionIndex = 0;
       jobs[i].PreviewFile = (dir / ("preview" + std::to_string(i) + ".jpg")).string();
     }
-    TComposeEngine engine(context, c.budget);
-    EXPECT_EQ(engine.Threads(), c.budget > 0 ? c.budget : all);
     std::mutex lock;
+    std::condition_variable arrived;
+    std::map<size_t, int> groups;  // jobs arrived per meeting
+    auto meet = [&](size_t group, int size) {
+      std::unique_lock guard(lock);
+      ++groups[group];
+      arrived.notify_all();
+      arrived.wait_for(guard, std::chrono::seconds(20), [&] { return groups[group] >= size; });
+    };
     std::vector<std::set<int>> seen(jobs.size());
-    std::vector<bool> met(jobs.size(), false);
-    TMeeting group(std::max(1, c.meetGroup)), firstTwo(2);
     TComposeEngine::TCallbacks callbacks;
     callbacks.Progress = [&](size_t job, int) {
-      bool meet = false;
+      bool first;
       {
         std::lock_guard guard(lock);
+        first = seen[job].empty();
         seen[job].insert(ParallelThreads());
-        meet = c.meetGroup > 0 && !met[job];
-        met[job] = true;
       }
-      if (meet) group.Arrive(job / size_t(c.meetGroup));
+      if (first && c.meet > 0) meet(job / size_t(c.meet), c.meet);
     };
     callbacks.Finished = [&](size_t job, const TComposeReport&) {
-      if (c.firstTwoEndFirst && job < 2) firstTwo.Arrive(0);
+      if (c.lastAlone && job < 2) meet(size_t(-1), 2);
     };
+    TComposeEngine engine(context, c.budget);
+    EXPECT_EQ(engine.Threads(), c.budget > 0 ? c.budget : all);
     const std::vector<TComposeReport> reports = engine.RunBatch(jobs, callbacks);
-    ASSERT_EQ(reports.size(), jobs.size());
     for (size_t i = 0; i < jobs.size(); ++i) {
       EXPECT_NE(reports[i].State, TComposeState::NotRun) << "job " << i;
       EXPECT_EQ(seen[i], std::set<int>{std::min(all, c.caps[i])}) << "job " << i;
     }
-    // The caller's own thread keeps its share.
-    EXPECT_EQ(ParallelThreads(), all);
+    EXPECT_EQ(ParallelThreads(), all);  // the caller keeps its own share
   }
 }
 
