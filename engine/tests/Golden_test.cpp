@@ -219,7 +219,7 @@ TEST_F(GoldenTest, EveryEffectKindChangesThePhotoAndBlendFourOnlyOpacity) {
 
 TEST_F(GoldenTest, CancelledJobLeavesNothingAndTheNextSucceeds) {
   const int index = FindTemplate(false);
-  TComposeEngine engine(context, 0);
+  TComposeEngine engine(context, 1);
   std::promise<void> reached40, cancelled;
   std::shared_future<void> cancelledFuture = cancelled.get_future().share();
   bool signalled = false;
