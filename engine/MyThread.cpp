@@ -165,8 +165,8 @@ std::vector<TComposeReport> TComposeEngine::RunBatch(const std::vector<TComposeJ
     ++FBatches;
   }
   std::atomic<size_t> next{0};
-  // Jobs finished or never to run; counted before a job's Finished callback,
-  // so that a job that starts after it sees the threads it left.
+  // Jobs of this batch that have finished; counted before a job's Finished
+  // callback, so that a job that starts after it sees the threads it left.
   std::atomic<size_t> finished{0};
   auto worker = [&](int w) {
     for (;;) {
