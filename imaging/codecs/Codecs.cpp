@@ -81,22 +81,20 @@ struct PagePrefetcher::State {
 };
 
 PagePrefetcher::PagePrefetcher(void* data, size_t size) {
-  if (!data || size < kPrefetchMinimum) return;
+  if (!data || size < kPrefetchMinimum || ParallelThreads() < 2) return;
   const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
   const uintptr_t begin = (uintptr_t(data) + page - 1) & ~(page - 1);
   const uintptr_t end = (uintptr_t(data) + size) & ~(page - 1);
   if (end <= begin) return;
-  // Large pages for the buffer's aligned interior: fewer faults and TLB
-  // misses while the rows are written (a hint; ignored where unsupported).
-  // Worth having on one thread too.
-  const uintptr_t hugeBegin = (begin + kPrefetchChunk - 1) & ~(kPrefetchChunk - 1);
-  const uintptr_t hugeEnd = end & ~(kPrefetchChunk - 1);
-  if (hugeEnd > hugeBegin) ::madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
-  // The mapping thread only where the caller may use a second thread.
-  if (ParallelThreads() < 2) return;
   auto state = std::make_unique<State>();
   try {
     State* s = state.get();
+    // Large pages for the buffer's aligned interior: fewer faults and TLB
+    // misses while the rows are written (a hint; ignored where unsupported).
+    const uintptr_t hugeBegin = (begin + kPrefetchChunk - 1) & ~(kPrefetchChunk - 1);
+    const uintptr_t hugeEnd = end & ~(kPrefetchChunk - 1);
+    if (hugeEnd > hugeBegin)
+      ::madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
     state->thread = std::thread([s, begin, end] {
       for (uintptr_t p = begin; p < end && !s->stop.load(std::memory_order_relaxed); p += kPrefetchChunk) {
         if (::madvise(reinterpret_cast<void*>(p), std::min<uintptr_t>(kPrefetchChunk, end - p),

@@ -88,9 +88,9 @@ Result<DecodedImage> DecodeTga(std::span<const uint8_t> bytes, const DecodeOptio
 // stop at every new page; the buffer is also advised to use large pages.
 // Only content-neutral kernel calls touch the buffer (MADV_HUGEPAGE,
 // MADV_POPULATE_WRITE); where they are not available, or the buffer is
-// small, nothing happens. No thread is started when the caller may use only
-// one (ParallelThreads() is 1: one core, or a capped caller); the large-page
-// advice still holds then. Stops and joins when destroyed.
+// small, or the caller may use one thread only (ParallelThreads() is 1: one
+// core, or a caller held to one), nothing happens. Stops and joins when
+// destroyed.
 class PagePrefetcher {
  public:
   PagePrefetcher(void* data, size_t size);
