@@ -351,9 +351,11 @@ TEST_F(ComposeFixture, ServiceRunsAJobOnItsWorkerAndReportsProgress) {
   TMessageQueue queue;
   const TEngineContext context = FakeContext(queue);
   std::vector<std::string> seen;
+  std::set<int> threads;  // the window's jobs, one at a time, use every core
   std::mutex lock;
   TEngineComposeService service(context, [&](const std::string& info, int number, int total, int percent) {
     std::lock_guard<std::mutex> guard(lock);
+    threads.insert(ParallelThreads());
     seen.push_back(info + " " + std::to_string(number) + "/" + std::to_string(total) + " " +
                    std::to_string(percent));
   });
@@ -374,6 +376,7 @@ TEST_F(ComposeFixture, ServiceRunsAJobOnItsWorkerAndReportsProgress) {
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.front(), "info 2/3 10");
   EXPECT_EQ(seen.back(), "info 2/3 100");
+  EXPECT_EQ(threads, std::set<int>{ParallelThreads()});
 }
 
 TEST_F(ComposeFixture, WorkerThatCannotConnectStillEndsAtOneHundred) {
