@@ -13,6 +13,8 @@ namespace tessaro {
 namespace {
 
 thread_local bool tInsideParallel = false;
+// This thread's limit from ScopedThreadLimit; 0 when there is none.
+thread_local int tThreadLimit = 0;
 
 class Pool {
  public:
@@ -67,13 +69,24 @@ Pool& ThePool() {
 
 }  // namespace
 
-int ParallelThreads() { return ThePool().Size() + 1; }
+int ParallelThreads() {
+  if (tInsideParallel) return 1;
+  const int all = ThePool().Size() + 1;
+  return tThreadLimit > 0 ? std::min(all, tThreadLimit) : all;
+}
+
+ScopedThreadLimit::ScopedThreadLimit(int threads) : FPrevious(tThreadLimit) {
+  const int limit = std::max(1, threads);
+  tThreadLimit = FPrevious > 0 ? std::min(FPrevious, limit) : limit;
+}
+
+ScopedThreadLimit::~ScopedThreadLimit() { tThreadLimit = FPrevious; }
 
 void ParallelFor(int64_t count, int64_t minPerTask, const std::function<void(int64_t, int64_t)>& fn) {
   if (count <= 0) return;
   int threads = ParallelThreads();
   int64_t tasks = std::min<int64_t>(threads, count / std::max<int64_t>(1, minPerTask));
-  if (tasks <= 1 || tInsideParallel) {
+  if (tasks <= 1) {
     fn(0, count);
     return;
   }

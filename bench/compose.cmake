@@ -1,5 +1,6 @@
-# compose: tessaro-cli compose on a set (default the demo set) with --jobs 1
-# and 2, against the single-threaded decode and encode of the same pages.
+# compose: tessaro-cli compose on a set (default the demo set) as it runs by
+# default and with --jobs 1, against the single-threaded decode and encode of
+# the same pages.
 # Run: build/bench/bench_compose [SET.cys]
 add_executable(bench_compose ${CMAKE_CURRENT_SOURCE_DIR}/ComposeBench.cpp)
 target_link_libraries(bench_compose PRIVATE tessaro_model tessaro_imaging)

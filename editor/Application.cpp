@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "base/FileIo.h"
+#include "base/Parallel.h"
 #include "editor/Actions.h"
 #include "editor/DocumentFiles.h"
 #include "editor/EditorImpl.h"
@@ -198,6 +199,8 @@ class AppImpl final : public automation::Application {
   void Prefetch(const std::string& path) override { PrefetchScaled(path, 0, 0); }
 
   void PrefetchScaled(const std::string& path, int minWidth, int minHeight) override {
+    // A caller held to one thread reads the file when it loads it.
+    if (ParallelThreads() < 2) return;
     Lock lock(FApp->mutex);
     FApp->ReapWorkers();
     Hint(minWidth, minHeight);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/FileIo.h"
+#include "base/Parallel.h"
 
 namespace tessaro {
 
@@ -131,9 +132,14 @@ void TCreateTempThread::Wait() {
 
 // ---------------------------------------------------------------------------
 
-TComposeEngine::TComposeEngine(TEngineContext context, int workers)
-    : FContext(std::move(context)), FWorkers(workers < 1 ? 1 : workers) {
-  FApps.resize(FWorkers);
+TComposeEngine::TComposeEngine(TEngineContext context, int threads)
+    : FContext(std::move(context)), FThreads(threads < 1 ? ParallelThreads() : threads) {
+  FApps.resize(FThreads);
+}
+
+int TComposeEngine::JobThreads(size_t unfinished) const {
+  const size_t atOnce = std::min<size_t>(size_t(FThreads), std::max<size_t>(1, unfinished));
+  return std::max(1, FThreads / int(atOnce));
 }
 
 TComposeEngine::~TComposeEngine() = default;
@@ -159,6 +165,9 @@ std::vector<TComposeReport> TComposeEngine::RunBatch(const std::vector<TComposeJ
     ++FBatches;
   }
   std::atomic<size_t> next{0};
+  // Jobs of this batch that have finished; counted before a job's Finished
+  // callback, so that a job that starts after it sees the threads it left.
+  std::atomic<size_t> finished{0};
   auto worker = [&](int w) {
     for (;;) {
       if (FCancelled.load()) return;
@@ -185,16 +194,23 @@ std::vector<TComposeReport> TComposeEngine::RunBatch(const std::vector<TComposeJ
         FRunning.push_back(&job);
         if (FCancelled.load()) job.Cancel();
       }
-      job.Execute();
+      {
+        // The jobs that have not finished, this one included, share the
+        // budget; the first jobs of a batch count the ones about to start
+        // beside them.
+        ScopedThreadLimit limit(JobThreads(jobs.size() - finished.load()));
+        job.Execute();
+      }
       {
         std::lock_guard<std::mutex> lock(FLock);
         std::erase(FRunning, &job);
       }
+      finished.fetch_add(1);
       reports[i] = job.Report();
       if (callbacks.Finished) callbacks.Finished(i, reports[i]);
     }
   };
-  const int threads = static_cast<int>(std::min<size_t>(FWorkers, jobs.size()));
+  const int threads = static_cast<int>(std::min<size_t>(FThreads, jobs.size()));
   std::vector<std::thread> pool;
   for (int w = 1; w < threads; ++w) pool.emplace_back(worker, w);
   if (threads > 0) {
@@ -216,7 +232,7 @@ std::vector<TComposeReport> TComposeEngine::RunBatch(const std::vector<TComposeJ
 // ---------------------------------------------------------------------------
 
 TEngineComposeService::TEngineComposeService(TEngineContext context, TProgressSink sink)
-    : FContext(context), FSink(std::move(sink)), FEngine(context, 1) {}
+    : FContext(context), FSink(std::move(sink)), FEngine(context, 0) {}
 
 TEditorCheck TEngineComposeService::CheckEditor(int& versionIndex) {
   static const TPSVersionList kNone;

@@ -93,15 +93,22 @@ class TCreateTempThread {
   TComposeReport FReport;
 };
 
-// Runs jobs on worker threads. Thread-safe: Cancel may be called from any
-// thread (a signal watcher, the progress window) while RunBatch runs on
-// another.
+// Runs jobs on worker threads within a thread budget, as make -j does:
+// `threads` threads of composition work in all. At most that many jobs run
+// at once, one per worker, and each job is held (ScopedThreadLimit) to
+// max(1, threads / jobs running at once), reckoned when it starts: while
+// enough jobs are left each composes on its one thread, and the last ones
+// share the threads the finished workers left (a lone job gets them all).
+// Thread-safe: Cancel may be called from any thread (a signal watcher, the
+// progress window) while RunBatch runs on another.
 class TComposeEngine {
  public:
-  TComposeEngine(TEngineContext context, int workers);
+  // threads < 1: what ParallelThreads() gives the constructing thread
+  // (every core, unless that thread is held to fewer).
+  TComposeEngine(TEngineContext context, int threads);
   ~TComposeEngine();
 
-  int Workers() const { return FWorkers; }
+  int Threads() const { return FThreads; }
 
   struct TCallbacks {
     // On a worker thread: the job's progress (10..100).
@@ -109,7 +116,7 @@ class TComposeEngine {
     // On a worker thread, once per job that ran: how it ended.
     std::function<void(size_t job, const TComposeReport& report)> Finished;
   };
-  // Composes the jobs (at most Workers() at once, in list order as workers
+  // Composes the jobs (at most Threads() at once, in list order as workers
   // come free) and returns each job's report (NotRun for jobs never started
   // because of a cancel). A cancel stops the running jobs and starts no more.
   std::vector<TComposeReport> RunBatch(const std::vector<TComposeJob>& jobs, const TCallbacks& callbacks);
@@ -123,8 +130,12 @@ class TComposeEngine {
   bool Cancelled() const { return FCancelled.load(); }
 
  private:
+  // The threads a job may use when `unfinished` jobs of the batch have not
+  // finished yet (the job itself included).
+  int JobThreads(size_t unfinished) const;
+
   TEngineContext FContext;
-  int FWorkers;
+  int FThreads;
   std::vector<std::shared_ptr<automation::Application>> FApps;  // one per worker, made on first use
   std::mutex FLock;
   std::vector<TCreateTempThread*> FRunning;
@@ -133,8 +144,9 @@ class TComposeEngine {
 };
 
 // The engine as the controller sees it, for the headless tool and the
-// window: one worker, the main thread's connection for the check, the job
-// counter, and a progress sink instead of the progress window.
+// window: one job at a time on every core, the main thread's connection for
+// the check, the job counter, and a progress sink instead of the progress
+// window.
 class TEngineComposeService : public TComposeService {
  public:
   // sink(info, number, total, percent), called on the worker thread.

@@ -4,8 +4,9 @@
 // "<n>_<caption>_<m>_<template folder><size caption>.jpg|.psd"), the set
 // caption being the set file's name without extension. With --preview the
 // preview versions are composed instead, as JPEGs of the same names.
-// Several templates compose at once (--jobs, default: the number of cores),
-// each worker with its own editor.
+// --jobs N (default: the number of cores) is a thread budget: N templates
+// compose at once, each on one thread with its own editor, and when fewer
+// than N are left the spare threads help inside the ones still composing.
 //
 // Exit codes: 0 everything composed; 1 a set or template failed (the others
 // were still composed); 2 bad usage; 3 the editor cannot be used (no version
@@ -139,7 +140,10 @@ int Compose(const Args& args) {
       ->check(CLI::Range(0, 100000));
   app.add_option("--watermark-transparency", o.Transparency, "percent")->check(CLI::Range(0, 100));
   app.add_option("--watermark-scale", o.Scale, "percent of the picture's size")->check(CLI::Range(1, 1000));
-  app.add_option("--jobs,-j", o.Jobs, "templates composed at once (default: the number of cores)")
+  app.add_option("--jobs,-j", o.Jobs,
+                 "threads of composition work in all, as make -j (default: the number of cores): up to N "
+                 "templates at once, each on one thread; when fewer are left, their work spreads over the "
+                 "N threads; 1 is strictly one thread")
       ->check(CLI::Range(1, 64));
   std::vector<std::string> argv = {"tessaro-cli compose"};
   argv.insert(argv.end(), args.begin(), args.end());
@@ -275,8 +279,8 @@ int Compose(const Args& args) {
     return CreateEditorApplication(options);
   };
   context.TempDir = workFolder;
-  const int workers = o.Jobs > 0 ? o.Jobs : int(std::max(1u, std::thread::hardware_concurrency()));
-  TComposeEngine engine(context, workers);
+  const int threads = o.Jobs > 0 ? o.Jobs : int(std::max(1u, std::thread::hardware_concurrency()));
+  TComposeEngine engine(context, threads);
   TProgressPrinter printer(jobs.size(), ::isatty(STDERR_FILENO));
   std::atomic<bool> batchDone{false};
   std::thread watcher([&] {

@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <set>
+#include <vector>
 
+#include "base/Parallel.h"
 #include "engine/CreateTemp.h"
 #include "engine/MyThread.h"
 #include "engine/tests/FakeEditor.h"
@@ -345,9 +351,11 @@ TEST_F(ComposeFixture, ServiceRunsAJobOnItsWorkerAndReportsProgress) {
   TMessageQueue queue;
   const TEngineContext context = FakeContext(queue);
   std::vector<std::string> seen;
+  std::set<int> threads;  // the window's jobs, one at a time, use every core
   std::mutex lock;
   TEngineComposeService service(context, [&](const std::string& info, int number, int total, int percent) {
     std::lock_guard<std::mutex> guard(lock);
+    threads.insert(ParallelThreads());
     seen.push_back(info + " " + std::to_string(number) + "/" + std::to_string(total) + " " +
                    std::to_string(percent));
   });
@@ -368,6 +376,7 @@ TEST_F(ComposeFixture, ServiceRunsAJobOnItsWorkerAndReportsProgress) {
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.front(), "info 2/3 10");
   EXPECT_EQ(seen.back(), "info 2/3 100");
+  EXPECT_EQ(threads, std::set<int>{ParallelThreads()});
 }
 
 TEST_F(ComposeFixture, WorkerThatCannotConnectStillEndsAtOneHundred) {
@@ -447,6 +456,69 @@ TEST_F(ComposeFixture, SlotWithoutAreaFailsTheJob) {
   const TComposeReport report = Run(true);
   EXPECT_EQ(report.State, TComposeState::Failed);
   EXPECT_TRUE(Log({"SaveAs"}).empty());
+}
+
+// The engine's thread budget: each job composes under max(1, budget / jobs
+// running at once), reckoned when it starts; the cap is read on the job's
+// worker while the editor works for it (the progress it reports).
+TEST_F(ComposeFixture, BatchSharesTheThreadBudgetAmongItsJobs) {
+  const int all = ParallelThreads();
+  struct Case {
+    int budget;             // 0: the engine's default
+    int meet;               // jobs k*meet .. k*meet+meet-1 wait for each other (surely run at once)
+    bool lastAlone;         // jobs 0 and 1 both finish before the last one starts
+    std::vector<int> caps;  // per job, before the machine's own limit
+  };
+  const Case cases[] = {{1, 0, false, {1, 1}},   {2, 2, false, {1, 1, 1, 1}}, {2, 0, false, {2}},
+                        {2, 0, true, {1, 1, 2}}, {4, 3, false, {1, 1, 1}},    {0, 0, false, {1000}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("budget " + std::to_string(c.budget) + ", jobs " + std::to_string(c.caps.size()));
+    TMessageQueue queue;
+    TEngineContext context = FakeContext(queue);
+    // The fixture's fake is not for two threads at once: a copy per worker.
+    context.Factory = [this] {
+      auto app = std::make_shared<FakeApplication>();
+      app->S = std::make_shared<FakeState>(*fake.S);
+      return std::shared_ptr<au::Application>(app);
+    };
+    std::vector<TComposeJob> jobs(c.caps.size());
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      jobs[i].SetNode = &set;
+      jobs[i].TemplateIndex = jobs[i].PSVersionIndex = 0;
+      jobs[i].PreviewFile = (dir / ("preview" + std::to_string(i) + ".jpg")).string();
+    }
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::map<size_t, int> groups;  // jobs arrived per meeting
+    auto meet = [&](size_t group, int size) {
+      std::unique_lock guard(lock);
+      ++groups[group];
+      arrived.notify_all();
+      arrived.wait_for(guard, std::chrono::seconds(20), [&] { return groups[group] >= size; });
+    };
+    std::vector<std::set<int>> seen(jobs.size());
+    TComposeEngine::TCallbacks callbacks;
+    callbacks.Progress = [&](size_t job, int) {
+      bool first;
+      {
+        std::lock_guard guard(lock);
+        first = seen[job].empty();
+        seen[job].insert(ParallelThreads());
+      }
+      if (first && c.meet > 0) meet(job / size_t(c.meet), c.meet);
+    };
+    callbacks.Finished = [&](size_t job, const TComposeReport&) {
+      if (c.lastAlone && job < 2) meet(size_t(-1), 2);
+    };
+    TComposeEngine engine(context, c.budget);
+    EXPECT_EQ(engine.Threads(), c.budget > 0 ? c.budget : all);
+    const std::vector<TComposeReport> reports = engine.RunBatch(jobs, callbacks);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      EXPECT_NE(reports[i].State, TComposeState::NotRun) << "job " << i;
+      EXPECT_EQ(seen[i], std::set<int>{std::min(all, c.caps[i])}) << "job " << i;
+    }
+    EXPECT_EQ(ParallelThreads(), all);  // the caller keeps its own share
+  }
 }
 
 }  // namespace

@@ -135,9 +135,11 @@ Result<std::vector<uint8_t>> EncodeJpeg(const Image& image, const JpegEncodeOpti
 // so that it never exists whole: `source(top, bottom)` gives rows
 // [top, bottom) as a width x (bottom - top) image. Bands of `bandRows` rows
 // (0: about a megapixel each) are asked for top to bottom; the next band is
-// made on another thread while the current one is encoded, so `source` must
-// be safe to call from there (it is never called twice at once). An error
-// from `source` ends the encoding with that error.
+// made on another thread while the current one is encoded (under the
+// caller's ParallelThreads(); when that is 1, on the calling thread as each
+// band is needed), so `source` must be safe to call from there (it is never
+// called twice at once). An error from `source` ends the encoding with that
+// error.
 using JpegBandSource = std::function<Result<Image>(int top, int bottom)>;
 Result<std::vector<uint8_t>> EncodeJpegBands(int width, int height, int bandRows,
                                              const JpegBandSource& source,

@@ -88,7 +88,8 @@ Result<DecodedImage> DecodeTga(std::span<const uint8_t> bytes, const DecodeOptio
 // stop at every new page; the buffer is also advised to use large pages.
 // Only content-neutral kernel calls touch the buffer (MADV_HUGEPAGE,
 // MADV_POPULATE_WRITE); where they are not available, or the buffer is
-// small, or there is one core, nothing happens. Stops and joins when
+// small, or the caller may use one thread only (ParallelThreads() is 1: one
+// core, or a caller held to one), nothing happens. Stops and joins when
 // destroyed.
 class PagePrefetcher {
  public:

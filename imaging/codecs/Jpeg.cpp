@@ -8,6 +8,7 @@
 #include <setjmp.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 // clang-format on
 
 #include "base/ByteReader.h"
+#include "base/Parallel.h"
 #include "imaging/codecs/Exif.h"
 #include "imaging/codecs/Registry.h"
 #include "imaging/ops/ColorManagement.h"
@@ -605,7 +607,10 @@ Result<std::vector<uint8_t>> EncodeJpegBands(int width, int height, int bandRows
   if (exif.size() > 65533) return Status::Error("EXIF block too large for a JPEG marker (thumbnail too big)");
 
   // The band being encoded and the next one, made on another thread
-  // meanwhile. The pending band is waited for before anything it uses goes.
+  // meanwhile, with the caller's share of threads. A caller held to one
+  // thread makes each band on its own thread when the encoder asks for it.
+  // The pending band is waited for before anything it uses goes.
+  const int threads = ParallelThreads();
   struct Bands {
     Result<Image> current = Status::Error("no band yet");
     int top = 0, bottom = 0;
@@ -613,15 +618,23 @@ Result<std::vector<uint8_t>> EncodeJpegBands(int width, int height, int bandRows
     int nextTop = 0, nextBottom = 0;
     Status failure;
     ~Bands() {
-      if (next.valid()) next.wait();
+      // A deferred band that was never asked for is not made now.
+      if (next.valid() && next.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) next.wait();
     }
   } bands;
   auto start = [&](int top) {
     bands.nextTop = top;
     bands.nextBottom = std::min(height, top + bandRows);
     if (top >= height) return;
-    bands.next = std::async(std::launch::async,
-                            [&source, top, bottom = bands.nextBottom] { return source(top, bottom); });
+    if (threads < 2) {
+      bands.next = std::async(std::launch::deferred,
+                              [&source, top, bottom = bands.nextBottom] { return source(top, bottom); });
+      return;
+    }
+    bands.next = std::async(std::launch::async, [&source, top, bottom = bands.nextBottom, threads] {
+      ScopedThreadLimit limit(threads);
+      return source(top, bottom);
+    });
   };
   start(0);
   const codecs::RowFetch fetch = [&](int y) -> const Rgba8* {

@@ -4,7 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <mutex>
+#include <set>
+#include <thread>
 
+#include "base/Parallel.h"
 #include "imaging/codecs/Codecs.h"
 #include "imaging/tests/codecs/TestSupport.h"
 
@@ -428,6 +432,37 @@ TEST(JpegTest, BandedEncodingWritesTheSameFileAsTheWholePicture) {
       if (bandRows > 0) {
         EXPECT_EQ(calls, (image.height() + bandRows - 1) / bandRows);
       }
+    }
+  }
+}
+
+// The next band is made beside the encoder, with the caller's share of
+// threads, only when the caller may use a second thread; a caller held to
+// one makes every band itself. The file is the same either way.
+TEST(JpegTest, BandedEncodingKeepsTheCallersThreadLimit) {
+  const Image image = test::MakeGradient(96, 120, false);
+  for (int limit : {1, 2, 3}) {
+    const ScopedThreadLimit scoped(limit);
+    std::mutex lock;
+    std::set<std::pair<std::thread::id, int>> makers;  // thread, its cap
+    auto source = [&](int top, int bottom) -> Result<Image> {
+      {
+        std::lock_guard guard(lock);
+        makers.insert({std::this_thread::get_id(), ParallelThreads()});
+      }
+      Image band;
+      if (Status s = band.Create(image.width(), bottom - top); !s.ok()) return s;
+      for (int y = top; y < bottom; ++y)
+        std::copy(image.Row(y), image.Row(y) + image.width(), band.Row(y - top));
+      return band;
+    };
+    Result<std::vector<uint8_t>> banded = EncodeJpegBands(image.width(), image.height(), 16, source, {}, 72);
+    ASSERT_TRUE(banded.ok()) << banded.message();
+    EXPECT_EQ(*banded, Jpeg(image, {}, 72)) << "limit " << limit;
+    ASSERT_FALSE(makers.empty());
+    for (const auto& [thread, cap] : makers) {
+      EXPECT_EQ(cap, ParallelThreads()) << "limit " << limit;
+      EXPECT_EQ(thread == std::this_thread::get_id(), ParallelThreads() == 1) << "limit " << limit;
     }
   }
 }
