@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <map>
-#include <numbers>
 #include <new>
+#include <numbers>
 #include <optional>
 #include <stdexcept>
 

@@ -156,12 +156,12 @@ Status UnlinkMask(au::Application& app, const TPSGUIDNode& version) {
 bool EffectsActPerPixel(const TSlotNode& slot) {
   for (const std::unique_ptr<TEffectNode>& effect : slot.Effects) {
     switch (effect->Kind) {
-      case kEffectBlend:                // the layer's mode and opacity
-      case kEffectColorFill:            // a colour laid over each painted pixel
-      case kEffectLevels:               // a curve with the parameters' end points
-      case kEffectBrightnessContrast:   // the linear (legacy) curve, not one from the picture's mean
-      case kEffectHueSaturation:        // a fixed shift
-      case kEffectChannelMixer:         // a fixed matrix
+      case kEffectBlend:               // the layer's mode and opacity
+      case kEffectColorFill:           // a colour laid over each painted pixel
+      case kEffectLevels:              // a curve with the parameters' end points
+      case kEffectBrightnessContrast:  // the linear (legacy) curve, not one from the picture's mean
+      case kEffectHueSaturation:       // a fixed shift
+      case kEffectChannelMixer:        // a fixed matrix
         break;
       default:
         return false;

@@ -145,7 +145,8 @@ TEST_F(ApplicationTest, LoadScaledWithAPartDecodesOnlyThatPart) {
     ASSERT_OK_AND_ASSIGN(ScaledDocument whole, app->LoadScaled(folder.File(c.file), sizeOnly));
     const Image wholeFlat = Flat(whole.Document);
     const PlacedImage kept = Pixels(layer);
-    for (const auto& [x, y] : {std::pair{0, 0}, {kept.image.width() / 2, kept.image.height() / 3},
+    for (const auto& [x, y] : {std::pair{0, 0},
+                               {kept.image.width() / 2, kept.image.height() / 3},
                                {kept.image.width() - 1, kept.image.height() - 1}})
       EXPECT_TRUE(SamePixel(kept.image.At(x, y), wholeFlat.At(kept.bounds.left + x, kept.bounds.top + y)));
     ASSERT_OK(part.Document->Close(kDoNotSaveChanges));

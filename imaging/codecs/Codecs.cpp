@@ -293,13 +293,14 @@ Status Finish(DecodedImage& out, const DecodeOptions& options) {
     out.wholeHeight = h;
     out.region = IntRect{0, 0, w, h};
     // Cut here (a picture with transparency stays whole: see DecodeOptions).
-    const IntRect part = DecodeCropRequested(options) && !out.info.hasAlpha ? DecodeCropRegion(options, w, h)
-                                                                             : out.region;
+    const IntRect part =
+        DecodeCropRequested(options) && !out.info.hasAlpha ? DecodeCropRegion(options, w, h) : out.region;
     if (part != out.region) {
       Image kept;
       if (Status s = kept.CreateUninitialized(part.Width(), part.Height()); !s.ok()) return s;
       for (int y = 0; y < part.Height(); ++y)
-        std::memcpy(kept.Row(y), out.pixels.Row(part.top + y) + part.left, size_t(part.Width()) * sizeof(Rgba8));
+        std::memcpy(kept.Row(y), out.pixels.Row(part.top + y) + part.left,
+                    size_t(part.Width()) * sizeof(Rgba8));
       out.pixels = std::move(kept);
       out.region = part;
     }
@@ -331,8 +332,9 @@ IntRect DecodeCropRegion(const DecodeOptions& options, int wholeWidth, int whole
   auto down = [](int64_t f, int64_t size) { return f * size / kDecodeCropUnit; };
   auto up = [](int64_t f, int64_t size) { return (f * size + kDecodeCropUnit - 1) / kDecodeCropUnit; };
   const int64_t w = whole.right, h = whole.bottom;
-  return IntRect{int(std::max<int64_t>(0, down(l, w) - margin)), int(std::max<int64_t>(0, down(t, h) - margin)),
-                 int(std::min<int64_t>(w, up(r, w) + margin)), int(std::min<int64_t>(h, up(b, h) + margin))};
+  return IntRect{int(std::max<int64_t>(0, down(l, w) - margin)),
+                 int(std::max<int64_t>(0, down(t, h) - margin)), int(std::min<int64_t>(w, up(r, w) + margin)),
+                 int(std::min<int64_t>(h, up(b, h) + margin))};
 }
 
 const char* ImageFormatName(ImageFormat format) {

@@ -327,7 +327,8 @@ bool ReadCut(DecodeState& st, const IntRect& stored) {
 }
 
 // Decodes into st.image; false with st.err.message on failure.
-bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int reqH, const CropRequest& crop) {
+bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int reqH,
+               const CropRequest& crop) {
   jpeg_decompress_struct& cinfo = st.cinfo;
   if (setjmp(st.err.jump)) return false;
   cinfo.err = &st.err.pub;

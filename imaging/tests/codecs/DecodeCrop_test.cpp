@@ -23,8 +23,8 @@ Image Detailed(int w, int h) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const uint32_t k = uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u;
-      image.At(x, y) = Rgba8{uint8_t(x * 255 / w), uint8_t((k >> 13) & 0xFF), uint8_t(y * 255 / h ^ (k & 0x3F)),
-                             255};
+      image.At(x, y) =
+          Rgba8{uint8_t(x * 255 / w), uint8_t((k >> 13) & 0xFF), uint8_t(y * 255 / h ^ (k & 0x3F)), 255};
     }
   return image;
 }
@@ -98,10 +98,9 @@ TEST(DecodeCropTest, APartHasTheWholeDecodesPixelsWhereItWasAskedFor) {
     const int m = c.part.cropMargin;
     const auto floorAt = [](int32_t f, int size) { return int(int64_t(f) * size / U); };
     const auto ceilAt = [](int32_t f, int size) { return int((int64_t(f) * size + U - 1) / U); };
-    const IntRect expected{std::max(0, floorAt(c.part.cropLeft, w) - m),
-                           std::max(0, floorAt(c.part.cropTop, h) - m),
-                           std::min(w, ceilAt(c.part.cropRight, w) + m),
-                           std::min(h, ceilAt(c.part.cropBottom, h) + m)};
+    const IntRect expected{
+        std::max(0, floorAt(c.part.cropLeft, w) - m), std::max(0, floorAt(c.part.cropTop, h) - m),
+        std::min(w, ceilAt(c.part.cropRight, w) + m), std::min(h, ceilAt(c.part.cropBottom, h) + m)};
     EXPECT_EQ(part->region, expected);
     ASSERT_EQ(part->pixels.width(), expected.Width());
     ASSERT_EQ(part->pixels.height(), expected.Height());
@@ -156,10 +155,10 @@ TEST(DecodeCropTest, HostileCropValuesAreClamped) {
   const Case cases[] = {
       {Part(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), {0, 0, 320, 240}},
       {Part(-5, U / 2, U / 4, INT32_MAX), {0, 120, 80, 240}},
-      {Part(3 * U / 4, 0, U / 4, U), {0, 0, 320, 240}},                  // reversed
-      {Part(U / 2, U / 2, U / 2, U / 2), {0, 0, 320, 240}},              // empty
-      {Part(U / 4, U / 4, U / 2, U / 2, INT_MAX), {0, 0, 320, 240}},     // margin beyond the picture
-      {Part(U / 4, U / 4, U / 2, U / 2, -40), {80, 60, 160, 120}},       // negative margin: none
+      {Part(3 * U / 4, 0, U / 4, U), {0, 0, 320, 240}},               // reversed
+      {Part(U / 2, U / 2, U / 2, U / 2), {0, 0, 320, 240}},           // empty
+      {Part(U / 4, U / 4, U / 2, U / 2, INT_MAX), {0, 0, 320, 240}},  // margin beyond the picture
+      {Part(U / 4, U / 4, U / 2, U / 2, -40), {80, 60, 160, 120}},    // negative margin: none
       {Part(U, U, U, U), {0, 0, 320, 240}},
       {Part(U - 1, U - 1, INT32_MAX, INT32_MAX), {319, 239, 320, 240}},  // the last pixel
   };
