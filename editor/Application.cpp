@@ -106,19 +106,19 @@ class AppImpl final : public automation::Application {
   Result<std::shared_ptr<automation::Documents>> Documents() override { return MakeDocuments(FApp); }
 
   Result<DocumentRef> Load(const std::string& path) override {
-    Result<ScaledDocument> loaded = LoadScaled(path, 0, 0);
+    Result<ScaledDocument> loaded = LoadScaled(path, DecodeHint{});
     if (!loaded.ok()) return loaded.status();
     return std::move(loaded->Document);
   }
 
-  Result<ScaledDocument> LoadScaled(const std::string& path, int minWidth, int minHeight) override {
+  Result<ScaledDocument> LoadScaled(const std::string& path, const DecodeHint& asked) override {
     Lock lock(FApp->mutex);
     Status s = FApp->CheckCancel();
     if (!s.ok()) return s;
-    Hint(minWidth, minHeight);
-    std::optional<Result<DocContent>> content = TakePrefetched(path, minWidth, minHeight);
+    const DecodeHint hint = Hint(asked);
+    std::optional<Result<DocContent>> content = TakePrefetched(path, hint);
     if (!content) {
-      content = ReadDocumentFile(path, minWidth, minHeight);
+      content = ReadDocumentFile(path, hint);
       FApp->filesRead.fetch_add(1);
     }
     if (!content->ok()) return content->status();
@@ -196,25 +196,25 @@ class AppImpl final : public automation::Application {
     return CreateAutomationObject(classId);
   }
 
-  void Prefetch(const std::string& path) override { PrefetchScaled(path, 0, 0); }
+  void Prefetch(const std::string& path) override { PrefetchScaled(path, DecodeHint{}); }
 
-  void PrefetchScaled(const std::string& path, int minWidth, int minHeight) override {
+  void PrefetchScaled(const std::string& path, const DecodeHint& asked) override {
     // A caller held to one thread reads the file when it loads it.
     if (ParallelThreads() < 2) return;
     Lock lock(FApp->mutex);
     FApp->ReapWorkers();
-    Hint(minWidth, minHeight);
+    const DecodeHint hint = Hint(asked);
     const std::string key = CanonicalPath(path);
     for (const PrefetchEntry& e : FApp->prefetches)
-      if (e.key == key && e.minWidth == minWidth && e.minHeight == minHeight) return;
+      if (e.key == key && e.hint == hint) return;
     std::optional<FileStamp> stamp = StampOf(key);
     if (!stamp) return;  // Load will report the problem
     std::promise<Result<DocContent>> promise;
-    PrefetchEntry entry{key, *stamp, minWidth, minHeight, promise.get_future()};
+    PrefetchEntry entry{key, *stamp, hint, promise.get_future()};
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::atomic<int64_t>* counter = &FApp->filesRead;
-    std::thread thread([key, minWidth, minHeight, promise = std::move(promise), done, counter]() mutable {
-      Result<DocContent> content = ReadDocumentFile(key, minWidth, minHeight);
+    std::thread thread([key, hint, promise = std::move(promise), done, counter]() mutable {
+      Result<DocContent> content = ReadDocumentFile(key, hint);
       counter->fetch_add(1);
       promise.set_value(std::move(content));
       done->store(true);
@@ -229,22 +229,30 @@ class AppImpl final : public automation::Application {
   void ClearCancel() override { FApp->cancel.store(false); }
 
  private:
-  // The size hint as the reads use it: nothing below 0, and full size when
-  // reduced decoding is turned off.
-  void Hint(int& minWidth, int& minHeight) const {
-    minWidth = std::max(0, minWidth);
-    minHeight = std::max(0, minHeight);
-    if (!FApp->options.reducedDecoding) minWidth = minHeight = 0;
+  // The hint as the reads use it: no size below 0, the part within the
+  // picture (an empty part is all of it), and the whole picture at full size
+  // when reduced decoding is turned off.
+  DecodeHint Hint(const DecodeHint& asked) const {
+    if (!FApp->options.reducedDecoding) return DecodeHint{};
+    constexpr int32_t kUnit = DecodeHint::kCropUnit;
+    DecodeHint hint;
+    hint.MinWidth = std::max(0, asked.MinWidth);
+    hint.MinHeight = std::max(0, asked.MinHeight);
+    const int32_t left = std::clamp(asked.CropLeft, 0, kUnit), right = std::clamp(asked.CropRight, 0, kUnit);
+    const int32_t top = std::clamp(asked.CropTop, 0, kUnit), bottom = std::clamp(asked.CropBottom, 0, kUnit);
+    if (left < right && top < bottom && (left > 0 || top > 0 || right < kUnit || bottom < kUnit)) {
+      hint.CropLeft = left, hint.CropTop = top, hint.CropRight = right, hint.CropBottom = bottom;
+      hint.CropMargin = std::clamp(asked.CropMargin, 0, kMaxImageSide);
+    }
+    return hint;
   }
 
-  // The prefetched content of `path` read with the same size hint, waiting
-  // for a read in progress; nothing when there is none or the file changed
-  // since.
-  std::optional<Result<DocContent>> TakePrefetched(const std::string& path, int minWidth, int minHeight) {
+  // The prefetched content of `path` read with the same hint, waiting for a
+  // read in progress; nothing when there is none or the file changed since.
+  std::optional<Result<DocContent>> TakePrefetched(const std::string& path, const DecodeHint& hint) {
     const std::string key = CanonicalPath(path);
-    auto it = std::find_if(FApp->prefetches.begin(), FApp->prefetches.end(), [&](const PrefetchEntry& e) {
-      return e.key == key && e.minWidth == minWidth && e.minHeight == minHeight;
-    });
+    auto it = std::find_if(FApp->prefetches.begin(), FApp->prefetches.end(),
+                           [&](const PrefetchEntry& e) { return e.key == key && e.hint == hint; });
     if (it == FApp->prefetches.end()) return std::nullopt;
     PrefetchEntry entry = std::move(*it);
     FApp->prefetches.erase(it);

@@ -406,6 +406,25 @@ class Documents {
   virtual Result<DocumentRef> Item(int index) = 0;  // 1-based; an error outside 1..Count
 };
 
+// What a reduced load (LoadScaled, PrefetchScaled) needs of a photo.
+struct DecodeHint {
+  // The picture, upright, stays at least MinWidth x MinHeight pixels (0
+  // leaves that side free; 0 and 0: full size).
+  int MinWidth = 0;
+  int MinHeight = 0;
+  // The part of the upright picture that is needed, in kCropUnit parts of
+  // its width (left, right) and height (top, bottom); the default is all of
+  // it. CropMargin: pixels of the decoded picture kept beyond that part on
+  // every side.
+  static constexpr int32_t kCropUnit = 1 << 16;
+  int32_t CropLeft = 0;
+  int32_t CropTop = 0;
+  int32_t CropRight = kCropUnit;
+  int32_t CropBottom = kCropUnit;
+  int32_t CropMargin = 0;
+  friend bool operator==(const DecodeHint&, const DecodeHint&) = default;
+};
+
 // What LoadScaled gives: the document and the size of the picture in the
 // file (pixels, upright), whatever size the document was decoded at.
 struct ScaledDocument {
@@ -478,12 +497,21 @@ class Application {
   // reduced by the same factor, and the call reports the file's full size,
   // so that sizes computed from the photo's true pixels can be turned into
   // percentages of the document's layer. Files of other kinds are loaded at
-  // full size. Errors as Load. The default implementation loads at full
-  // size.
-  virtual Result<ScaledDocument> LoadScaled(const std::string& path, int minWidth, int minHeight);
-  // Prefetch for a later LoadScaled of the same path and size hint (a Load
-  // or a LoadScaled with another hint reads the file again).
-  virtual void PrefetchScaled(const std::string& path, int minWidth, int minHeight);
+  // full size.
+  // A hint that names a part of the picture lets a photo without
+  // transparency be decoded over that part only: the document keeps the
+  // whole picture's size (reduced as above), and its one layer covers
+  // exactly the part taken to the document's pixels, widened outward to
+  // whole pixels (left and top rounded down, right and bottom up) and then
+  // by CropMargin, within the canvas. So a part centred on the picture gives
+  // a layer centred on the canvas, and the layer's bounds say where its
+  // pixels sit. The part is clamped; an empty one means all of it. Layered
+  // documents and pictures with transparency are loaded whole.
+  // Errors as Load. The default implementation loads at full size.
+  virtual Result<ScaledDocument> LoadScaled(const std::string& path, const DecodeHint& hint);
+  // Prefetch for a later LoadScaled of the same path and hint (a Load or a
+  // LoadScaled with another hint reads the file again).
+  virtual void PrefetchScaled(const std::string& path, const DecodeHint& hint);
   // Cancellation: after RequestCancel (from any thread) the running call and
   // every later call that reads or writes pixels or files fails with
   // "cancelled" (well under a second for a running call) and leaves documents
@@ -656,6 +684,11 @@ class Channel {
   virtual ~Channel() = default;
   virtual Result<std::string> Name() = 0;
   virtual Result<bool> IsColorChannel() = 0;  // Red, Green or Blue
+  // Addition outside the automation model: the box of the pixels where an
+  // alpha channel is not 0 (document pixels, within the canvas; empty when
+  // it is 0 everywhere). An error for a colour channel; the default
+  // implementation gives an error too.
+  virtual Result<LayerBounds> ContentBounds();
 };
 
 // The selection of a document: a grey level per pixel (255 selected), or
@@ -674,7 +707,7 @@ class Selection {
 };
 
 // The default reduced-size calls: full size.
-inline Result<ScaledDocument> Application::LoadScaled(const std::string& path, int, int) {
+inline Result<ScaledDocument> Application::LoadScaled(const std::string& path, const DecodeHint&) {
   Result<DocumentRef> document = Load(path);
   if (!document.ok()) return document.status();
   Result<double> width = (*document)->Width();
@@ -683,7 +716,10 @@ inline Result<ScaledDocument> Application::LoadScaled(const std::string& path, i
   if (!height.ok()) return height.status();
   return ScaledDocument{*document, *width, *height};
 }
-inline void Application::PrefetchScaled(const std::string& path, int, int) { Prefetch(path); }
+inline void Application::PrefetchScaled(const std::string& path, const DecodeHint&) { Prefetch(path); }
+inline Result<LayerBounds> Channel::ContentBounds() {
+  return Status::Error("the channel's bounds are not known");
+}
 inline Status ArtLayer::ResizeAndRotate(double horizontalPercent, double verticalPercent, double degrees,
                                         int anchor) {
   if (anchor != kAnchorMiddleCenter)

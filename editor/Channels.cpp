@@ -28,6 +28,17 @@ class ChannelImpl final : public automation::Channel {
     if (FDoc->closed) return ClosedError();
     return FKey.component >= 0;
   }
+  Result<LayerBounds> ContentBounds() override {
+    Lock lock(FApp->mutex);
+    if (FDoc->closed) return ClosedError();
+    if (FKey.component >= 0) return Status::Error("a colour channel has no bounds of its own");
+    const ChannelData* c = FDoc->FindChannel(FKey.alphaId);
+    if (!c) return Status::Error("the channel no longer exists");
+    const IntRect canvas = FDoc->Canvas();
+    const IntRect b = c->plane.outside != 0 ? canvas : Intersect(c->plane.ContentBox(), canvas);
+    if (b.Empty()) return LayerBounds{};
+    return LayerBounds{double(b.left), double(b.top), double(b.right), double(b.bottom)};
+  }
   AppState* App() const { return FApp.get(); }
   const std::shared_ptr<DocState>& Doc() const { return FDoc; }
   ChannelKey Key() const { return FKey; }

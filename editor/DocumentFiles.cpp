@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "base/FileIo.h"
 #include "editor/Raster.h"
@@ -16,14 +17,17 @@ bool IsLayeredSignature(const std::vector<uint8_t>& head) {
   return head.size() >= 4 && std::memcmp(head.data(), "8BPS", 4) == 0;
 }
 
-// One layer covering the canvas. `mayBeTransparent` false (a file without
-// transparency) spares the look at every pixel's alpha.
-std::unique_ptr<LayerData> WholeCanvasLayer(Image pixels, bool mayBeTransparent = true) {
+// One layer covering the canvas, or the part `box` of it the pixels were
+// decoded for. `mayBeTransparent` false (a file without transparency)
+// spares the look at every pixel's alpha.
+std::unique_ptr<LayerData> WholeCanvasLayer(Image pixels, bool mayBeTransparent = true,
+                                            std::optional<IntRect> part = std::nullopt) {
   auto layer = std::make_unique<LayerData>();
+  const IntRect box = part ? *part : IntRect{0, 0, pixels.width(), pixels.height()};
   if (const std::optional<Rgba8> colour = UniformColor(pixels)) {
     // A picture of one colour (a plain background) is kept as that colour.
     layer->name = colour->a == 255 ? "Background" : "Layer 0";
-    layer->box = IntRect{0, 0, pixels.width(), pixels.height()};
+    layer->box = box;
     layer->fill = colour;
     return layer;
   }
@@ -37,7 +41,7 @@ std::unique_ptr<LayerData> WholeCanvasLayer(Image pixels, bool mayBeTransparent 
       }
   }
   layer->name = opaque ? "Background" : "Layer 0";
-  layer->box = IntRect{0, 0, pixels.width(), pixels.height()};
+  layer->box = box;
   layer->pixels = std::move(pixels);
   if (!opaque) CompactLayer(*layer);
   return layer;
@@ -150,19 +154,30 @@ Result<DocContent> DocContentFromPsd(PsdDocument& psd) {
   return content;
 }
 
-Result<DocContent> ReadDocumentFile(const std::string& path, int minWidth, int minHeight) {
+Result<DocContent> ReadDocumentFile(const std::string& path, const automation::DecodeHint& hint) {
+  static_assert(automation::DecodeHint::kCropUnit == kDecodeCropUnit);
   if (!FileExists(path)) return Status::Error("file not found: " + path);
   Result<std::vector<uint8_t>> head = ReadFileHead(path, 4);
   if (!head.ok()) return head.status();
   if (IsLayeredSignature(*head)) return ReadLayered(path);
   DecodeOptions options;
-  options.minWidth = std::max(0, minWidth);
-  options.minHeight = std::max(0, minHeight);
+  options.minWidth = std::max(0, hint.MinWidth);
+  options.minHeight = std::max(0, hint.MinHeight);
+  options.cropLeft = hint.CropLeft;
+  options.cropTop = hint.CropTop;
+  options.cropRight = hint.CropRight;
+  options.cropBottom = hint.CropBottom;
+  options.cropMargin = hint.CropMargin;
   Result<DecodedImage> decoded = DecodeImageFile(path, options);
   if (!decoded.ok()) return Status::Error(FileNameOf(path) + ": " + decoded.message());
   DocContent content;
-  content.width = decoded->pixels.width();
-  content.height = decoded->pixels.height();
+  content.width = decoded->wholeWidth;
+  content.height = decoded->wholeHeight;
+  const IntRect canvas{0, 0, content.width, content.height};
+  const IntRect part = decoded->region;
+  if (canvas.Empty() || part.Empty() || Intersect(part, canvas) != part ||
+      part.Width() != decoded->pixels.width() || part.Height() != decoded->pixels.height())
+    return Status::Error(FileNameOf(path) + ": the decoder placed its pixels outside the picture");
   content.resolution = decoded->ppi > 0 ? decoded->ppi : 72;
   const int fullWidth = decoded->info.DisplayWidth(), fullHeight = decoded->info.DisplayHeight();
   if (decoded->scale < 1 && !decoded->fromThumbnail && fullWidth > content.width) {
@@ -170,7 +185,7 @@ Result<DocContent> ReadDocumentFile(const std::string& path, int minWidth, int m
     content.fullHeight = fullHeight;
     content.resolution *= double(content.width) / fullWidth;
   }
-  content.layers.push_back(WholeCanvasLayer(std::move(decoded->pixels), decoded->info.hasAlpha));
+  content.layers.push_back(WholeCanvasLayer(std::move(decoded->pixels), decoded->info.hasAlpha, part));
   return content;
 }
 

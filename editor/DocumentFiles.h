@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/Status.h"
+#include "editor/Automation.h"
 #include "editor/EditorState.h"
 #include "imaging/psd/Psd.h"
 
@@ -16,10 +17,13 @@ namespace tessaro::editor {
 
 // Reads an image file or a layered document (told by its signature) into a
 // document without identity (layer and channel ids 0). A JPEG photo may be
-// decoded at a DCT scale that keeps it at least minWidth x minHeight
-// (upright; 0 and 0: full size); its resolution is then reduced by the same
-// factor and fullWidth/fullHeight keep the file's size.
-Result<DocContent> ReadDocumentFile(const std::string& path, int minWidth = 0, int minHeight = 0);
+// decoded at a DCT scale that keeps it at least hint.MinWidth x
+// hint.MinHeight (upright; 0 and 0: full size); its resolution is then
+// reduced by the same factor and fullWidth/fullHeight keep the file's size.
+// A photo without transparency may be decoded over the hint's part only
+// (see Application::LoadScaled): the canvas stays the whole picture's and
+// the layer's box is the decoded part.
+Result<DocContent> ReadDocumentFile(const std::string& path, const automation::DecodeHint& hint = {});
 
 // The editor's form of a layered document read from a file: groups dissolved
 // into their layers (visibility and opacity of the enclosing groups folded

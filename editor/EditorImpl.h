@@ -40,8 +40,7 @@ struct FileStamp {
 struct PrefetchEntry {
   std::string key;  // canonical path
   FileStamp stamp;
-  int minWidth = 0;  // the size hint the file is read with (0 and 0: full size)
-  int minHeight = 0;
+  automation::DecodeHint hint;  // the hint the file is read with
   std::future<Result<DocContent>> result;
 };
 

@@ -1,7 +1,9 @@
 #include "engine/CreateTemp.h"
 
 #include <cmath>
+#include <map>
 #include <new>
+#include <numbers>
 #include <optional>
 #include <stdexcept>
 
@@ -79,19 +81,62 @@ Result<au::ChannelRef> FindSlotChannel(au::Document& document, const std::string
   return exact.status();
 }
 
+au::DecodeHint PlacedPhotoHint(const TSlotRect& slot, const TSlotNode& node,
+                               const std::optional<TSlotRect>& visible) {
+  // Step 16 makes the whole photo zx * pw by zy * ph pixels, and zx * pw is
+  // the slot's width times the slot's scale: a photo decoded at least that
+  // big loses nothing. One pixel more keeps rounding on the safe side.
+  au::DecodeHint hint;
+  const double sw = slot.Right - slot.Left, sh = slot.Bottom - slot.Top;
+  if (!(sw > 0) || !(sh > 0)) return hint;
+  const double w = node.IsFitted() ? sw * std::fabs(double(node.ScaleX)) : sw;
+  const double h = node.IsFitted() ? sh * std::fabs(double(node.ScaleY)) : sh;
+  if (!(w > 0) || !(h > 0) || w > 1e6 || h > 1e6) return hint;
+  hint.MinWidth = static_cast<int>(std::ceil(w)) + 1;
+  hint.MinHeight = static_cast<int>(std::ceil(h)) + 1;
+  if (!visible || !node.IsFitted()) return hint;
+  const TSlotRect& v = *visible;
+  const double angle = double(node.Angle) * std::numbers::pi / 180;
+  const double offsetX = node.OffsetX, offsetY = node.OffsetY;
+  if (v.Right <= v.Left || v.Bottom <= v.Top || !std::isfinite(angle) || !std::isfinite(offsetX) ||
+      !std::isfinite(offsetY))
+    return hint;
+  // Step 17 puts the picture's centre here and the turn is about it (to
+  // within the rounding of the move): a point (u, v) of the placed picture,
+  // from its centre, lands at (u cos a + v sin a, -u sin a + v cos a) from
+  // there. The box's corners taken back give the part, in picture widths and
+  // heights from the centre, largest on either side, since the part is
+  // centred (mirroring therefore changes nothing).
+  const double cx = (slot.Left + slot.Right) / 2.0 + sw * offsetX;
+  const double cy = (slot.Top + slot.Bottom) / 2.0 + sh * offsetY;
+  const double c = std::cos(angle), s = std::sin(angle);
+  double halfX = 0, halfY = 0;
+  for (const double x : {double(v.Left) - kPhotoCropReach, double(v.Right) + kPhotoCropReach})
+    for (const double y : {double(v.Top) - kPhotoCropReach, double(v.Bottom) + kPhotoCropReach}) {
+      const double dx = x - cx, dy = y - cy;
+      halfX = std::max(halfX, std::fabs(c * dx - s * dy) / w);
+      halfY = std::max(halfY, std::fabs(s * dx + c * dy) / h);
+    }
+  if (!(halfX < 0.5) && !(halfY < 0.5)) return hint;
+  constexpr int32_t kUnit = au::DecodeHint::kCropUnit;
+  // The near edges rounded down, so outward; the far ones mirror them.
+  auto nearEdge = [](double half) {
+    return half < 0.5 ? static_cast<int32_t>(std::floor((0.5 - half) * kUnit)) : int32_t(0);
+  };
+  hint.CropLeft = nearEdge(halfX);
+  hint.CropTop = nearEdge(halfY);
+  hint.CropRight = kUnit - hint.CropLeft;
+  hint.CropBottom = kUnit - hint.CropTop;
+  hint.CropMargin = kPhotoCropMargin;
+  return hint;
+}
+
 namespace {
 
 // Photos read ahead of the one being placed, each on its own thread. The
 // editor keeps at most four reads ahead (EditorOptions::prefetchLimit); the
 // background picture takes one while the first photos are read.
 constexpr int kPhotosReadAhead = 3;
-
-// The smallest size, in pixels, a photo must be decoded at to cover its
-// placed size; 0 and 0 for the full size.
-struct TDecodeHint {
-  int MinWidth = 0;
-  int MinHeight = 0;
-};
 
 // One run of the procedure; its steps return the first error.
 class TComposer {
@@ -113,7 +158,8 @@ class TComposer {
   Status CloseAllDocuments();
   Status Compose();
   TSlotRect SlotRect(const TPlacement& placement) const;
-  TDecodeHint PhotoHint(const TPlacement& placement, const TSlotNode& slot) const;
+  void FindVisibleBoxes(const std::vector<std::unique_ptr<TPlacement>>& placements, size_t count);
+  au::DecodeHint PhotoHint(const TPlacement& placement, const TSlotNode& slot) const;
   Status PlacePhoto(const TPlacement& placement, const TSlotNode& slot);
   Status RaiseOverlays();
   Status AddWatermark();
@@ -136,6 +182,9 @@ class TComposer {
   int32_t FW0 = 0, FH0 = 0;  // template document as stored
   int32_t FO = 0, FP = 0;    // composed size
   double FK = 1;             // distance factor of Translate
+  // Per placement, the box of composed pixels its slot's mask shows; none
+  // when a photo there must be decoded whole.
+  std::map<const TPlacement*, TSlotRect> FVisible;
   TComposeReport FReport;
 };
 
@@ -243,12 +292,12 @@ Status TComposer::Compose() {
     for (size_t j = from; j < count && ahead < kPhotosReadAhead; ++j) {
       const TSlotNode* s = photoOf(j);
       if (s && s->PhotoIndex >= 0 && s->PhotoIndex < static_cast<int32_t>(FJob.SetNode->Photos.size())) {
-        const TDecodeHint hint = PhotoHint(*placements[j], *s);
-        FApp.PrefetchScaled(FJob.SetNode->Photos[s->PhotoIndex]->FileName, hint.MinWidth, hint.MinHeight);
+        FApp.PrefetchScaled(FJob.SetNode->Photos[s->PhotoIndex]->FileName, PhotoHint(*placements[j], *s));
         ++ahead;
       }
     }
   };
+  FindVisibleBoxes(placements, count);
   prefetchFrom(0);
 
   TRY(doc->ResizeImage(FO, FP, resolution, au::kResampleBicubic));
@@ -308,19 +357,37 @@ TSlotRect TComposer::SlotRect(const TPlacement& placement) const {
   return r;
 }
 
-// Step 16 makes the whole photo zx * pw by zy * ph pixels, and zx * pw is
-// the slot's width times the slot's scale: a photo decoded at least that
-// big loses nothing. A slot never shown on the preview is covered, which a
-// decode at least the slot's size guarantees. One pixel more on each side
-// keeps rounding on the safe side.
-TDecodeHint TComposer::PhotoHint(const TPlacement& placement, const TSlotNode& slot) const {
-  const TSlotRect r = SlotRect(placement);
-  const double sw = r.Right - r.Left, sh = r.Bottom - r.Top;
-  if (!(sw > 0) || !(sh > 0)) return {};
-  const double w = slot.IsFitted() ? sw * std::fabs(double(slot.ScaleX)) : sw;
-  const double h = slot.IsFitted() ? sh * std::fabs(double(slot.ScaleY)) : sh;
-  if (!(w > 0) || !(h > 0) || w > 1e6 || h > 1e6) return {};
-  return TDecodeHint{static_cast<int>(std::ceil(w)) + 1, static_cast<int>(std::ceil(h)) + 1};
+// The masks' boxes, taken from the template document before it is resized:
+// resampling to the composed size spreads a mask by the filter's reach, two
+// pixels of the larger grid and one more for rounding. A layered result
+// keeps every photo whole in its layer (its mask is unlinked so that the
+// photo can be moved in it later), so it needs no boxes.
+void TComposer::FindVisibleBoxes(const std::vector<std::unique_ptr<TPlacement>>& placements, size_t count) {
+  FVisible.clear();
+  if (FJob.PsdOutput || FW0 <= 0 || FH0 <= 0 || FO <= 0 || FP <= 0) return;
+  const double kx = double(FO) / FW0, ky = double(FP) / FH0;
+  const double rx = 2 * std::max(1.0, kx) + 1, ry = 2 * std::max(1.0, ky) + 1;
+  for (size_t i = 0; i < count && i < placements.size(); ++i) {
+    Result<au::ChannelRef> channel = FindSlotChannel(*FDoc, placements[i]->ChannelName);
+    if (!channel.ok()) continue;
+    Result<au::LayerBounds> b = (*channel)->ContentBounds();
+    if (!b.ok() || !(b->right > b->left) || !(b->bottom > b->top)) continue;
+    const TSlotRect box{static_cast<int32_t>(std::max(0.0, std::floor(b->left * kx - rx))),
+                        static_cast<int32_t>(std::max(0.0, std::floor(b->top * ky - ry))),
+                        static_cast<int32_t>(std::min(double(FO), std::ceil(b->right * kx + rx))),
+                        static_cast<int32_t>(std::min(double(FP), std::ceil(b->bottom * ky + ry)))};
+    if (box.Right > box.Left && box.Bottom > box.Top) FVisible[placements[i].get()] = box;
+  }
+}
+
+// Only the part of the photo its slot shows, unless the result keeps whole
+// layers or an effect looks beyond each pixel.
+au::DecodeHint TComposer::PhotoHint(const TPlacement& placement, const TSlotNode& slot) const {
+  std::optional<TSlotRect> visible;
+  if (auto it = FVisible.find(&placement);
+      it != FVisible.end() && (FJob.CancelEffects || EffectsActPerPixel(slot)))
+    visible = it->second;
+  return PlacedPhotoHint(SlotRect(placement), slot, visible);
 }
 
 Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot) {
@@ -333,8 +400,7 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   // Step 12: the photo and its lowest visible layer. The photo may come
   // decoded below its size (see PhotoHint); every size rule below uses its
   // true pixels, and the layer's bounds are taken to true pixels too.
-  const TDecodeHint hint = PhotoHint(placement, slot);
-  TRY_ASSIGN(loaded, FApp.LoadScaled(file, hint.MinWidth, hint.MinHeight));
+  TRY_ASSIGN(loaded, FApp.LoadScaled(file, PhotoHint(placement, slot)));
   au::DocumentRef photo = loaded.Document;
   TRY_ASSIGN(decodedW, photo->Width());
   TRY_ASSIGN(decodedH, photo->Height());
@@ -349,13 +415,14 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   }
   TRY_ASSIGN(l, FindVisibleLayer(*photo, false));
   TRY(photo->SetActiveLayer(l));
-  TRY_ASSIGN(decodedBounds, l->Bounds());
-  const au::LayerBounds lb{decodedBounds.left * toTrueX, decodedBounds.top * toTrueY,
-                           decodedBounds.right * toTrueX, decodedBounds.bottom * toTrueY};
+  TRY_ASSIGN(b, l->Bounds());  // decoded pixels
 
-  // Step 13: offset of the picture's centre from the layer's centre.
-  double cx = (photoW - (lb.left + lb.right)) / 2;
-  double cy = (photoH - (lb.top + lb.bottom)) / 2;
+  // Step 13: offset of the picture's centre from the layer's centre, worked
+  // out in decoded pixels (whole numbers: a layer centred on its canvas, as
+  // a photo decoded over a centred part is, gives exactly 0) and then taken
+  // to true pixels.
+  double cx = (decodedW - (b.left + b.right)) / 2 * toTrueX;
+  double cy = (decodedH - (b.top + b.bottom)) / 2 * toTrueY;
 
   // Step 14: copy and paste.
   {
@@ -386,8 +453,6 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   if (pw <= 0 || ph <= 0) return Status::Error("the photo has no pixels");
   const float zx = static_cast<float>(sw) * scaleX / static_cast<float>(pw);
   const float zy = static_cast<float>(sh) * scaleY / static_cast<float>(ph);
-  const double tw = double(zx) * (lb.right - lb.left);
-  const double th = double(zy) * (lb.bottom - lb.top);
   cx *= zx;
   cy *= zy;
   TRY_ASSIGN(docLayers, doc->ArtLayers());
@@ -397,8 +462,12 @@ Status TComposer::PlacePhoto(const TPlacement& placement, const TSlotNode& slot)
   TRY_ASSIGN(n, layer->Bounds());
   const double nw = n.right - n.left, nh = n.bottom - n.top;
   if (!(nw > 0) || !(nh > 0)) return Status::Error("the pasted photo is empty");
-  const double hp = 100 * tw / nw * (slot.FlipH ? -1 : 1);
-  const double vp = 100 * th / nh * (slot.FlipV ? -1 : 1);
+  // The layer's size in true pixels times zx, over the pasted size. The
+  // pasted layer holds the photo layer's painted pixels, so the ratio of the
+  // two sizes in decoded pixels is 1 and the percentage does not depend on
+  // how much of the photo was decoded.
+  const double hp = 100 * double(zx) * toTrueX * ((b.right - b.left) / nw) * (slot.FlipH ? -1 : 1);
+  const double vp = 100 * double(zy) * toTrueY * ((b.bottom - b.top) / nh) * (slot.FlipV ? -1 : 1);
   // A turned photo is resized and turned in one resampling pass after the
   // move and the effects (moving by whole pixels commutes with a transform
   // about the layer's centre; the effects act on each pixel's colour or on

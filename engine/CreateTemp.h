@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/Status.h"
@@ -56,6 +57,26 @@ std::string SavedFilePath(const std::string& path, bool psd);
 // when valid, else GBK) and compared with the document's channel names, also
 // decoded.
 Result<automation::ChannelRef> FindSlotChannel(automation::Document& document, const std::string& storedName);
+
+// How a placed photo may be decoded (see Application::LoadScaled): at least
+// the size it is placed at (the slot's size times its scale, plus a pixel;
+// a slot never shown on the preview is covered, so at least the slot's
+// size) and, when `visible` is given (the box of composed pixels its slot's
+// mask shows), only the part of the picture that can reach that box.
+// `slot` is the slot rectangle in composed pixels.
+//
+// The part is centred on the picture: the editor then gives a layer
+// centred where the whole picture's would be, so the placement's size,
+// move and turn (all about the layer's centre) land every pixel exactly
+// where the whole picture's would. It reaches kPhotoCropReach composed
+// pixels beyond the box and kPhotoCropMargin decoded pixels more, for the
+// resampling filters and the rounding of the move. No part (the whole
+// picture) for a slot never shown on the preview (its size depends on the
+// photo's shape) or when the part would be all of it.
+automation::DecodeHint PlacedPhotoHint(const TSlotRect& slot, const TSlotNode& node,
+                                       const std::optional<TSlotRect>& visible);
+inline constexpr int kPhotoCropReach = 8;
+inline constexpr int kPhotoCropMargin = 4;
 
 // Quality settings of the saves.
 inline constexpr int kPreviewJpegQuality = 10;

@@ -153,6 +153,23 @@ Status UnlinkMask(au::Application& app, const TPSGUIDNode& version) {
   return SetOnTargetLayer(b, nullptr, "Lyr ", e);
 }
 
+bool EffectsActPerPixel(const TSlotNode& slot) {
+  for (const std::unique_ptr<TEffectNode>& effect : slot.Effects) {
+    switch (effect->Kind) {
+      case kEffectBlend:               // the layer's mode and opacity
+      case kEffectColorFill:           // a colour laid over each painted pixel
+      case kEffectLevels:              // a curve with the parameters' end points
+      case kEffectBrightnessContrast:  // the linear (legacy) curve, not one from the picture's mean
+      case kEffectHueSaturation:       // a fixed shift
+      case kEffectChannelMixer:        // a fixed matrix
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
 Status ApplyEffects(au::Application& app, const TSlotNode& slot, au::ArtLayer& layer,
                     const TPSGUIDNode& version) {
   for (const std::unique_ptr<TEffectNode>& effect : slot.Effects) {

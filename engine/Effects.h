@@ -21,6 +21,12 @@ namespace tessaro {
 Status ApplyEffects(automation::Application& app, const TSlotNode& slot, automation::ArtLayer& layer,
                     const TPSGUIDNode& version);
 
+// True when every effect of the slot changes each pixel by its own colour
+// alone (and the layer's blend mode and opacity), so that a photo decoded
+// only over the part its slot shows looks the same there. False as soon as
+// one effect is of a kind not known to do so.
+bool EffectsActPerPixel(const TSlotNode& slot);
+
 // "HStr": a fixed hue/saturation/lightness shift (30, -18, 16) of the
 // active layer.
 Status HueSaturationEffect(automation::Application& app, const TPSGUIDNode& version);

@@ -4,6 +4,7 @@
 #include <utime.h>
 
 #include <atomic>
+#include <climits>
 #include <thread>
 
 #include "editor/tests/EditorTestUtil.h"
@@ -85,7 +86,7 @@ TEST_F(ApplicationTest, LoadScaledDecodesAJpegAtTheScaleThatCoversTheHint) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.minWidth) + "x" + std::to_string(c.minHeight));
     ASSERT_OK_AND_ASSIGN(ScaledDocument loaded,
-                         app->LoadScaled(folder.File(c.file), c.minWidth, c.minHeight));
+                         app->LoadScaled(folder.File(c.file), DecodeHint{c.minWidth, c.minHeight}));
     EXPECT_EQ(*loaded.Document->Width(), c.width);
     EXPECT_EQ(*loaded.Document->Height(), c.height);
     EXPECT_EQ(loaded.FullWidth, c.fullWidth);
@@ -99,9 +100,98 @@ TEST_F(ApplicationTest, LoadScaledDecodesAJpegAtTheScaleThatCoversTheHint) {
   EditorOptions options;
   options.reducedDecoding = false;
   auto full = CreateEditorApplication(options);
-  ASSERT_OK_AND_ASSIGN(ScaledDocument whole, full->LoadScaled(folder.File("photo.jpg"), 100, 75));
+  ASSERT_OK_AND_ASSIGN(ScaledDocument whole, full->LoadScaled(folder.File("photo.jpg"), DecodeHint{100, 75}));
   EXPECT_EQ(*whole.Document->Width(), 800);
   EXPECT_EQ(GetEditorStatistics(*full).reducedLoads, 0);
+}
+
+// A hint naming a part: the document keeps the whole picture's (reduced)
+// size, its layer covers the part taken outward to whole pixels plus the
+// margin, and its pixels are those of a whole load there. Layered documents
+// and pictures with transparency come whole; turned off, everything does.
+TEST_F(ApplicationTest, LoadScaledWithAPartDecodesOnlyThatPart) {
+  constexpr int32_t U = DecodeHint::kCropUnit;
+  ASSERT_OK(WriteImageFile(folder.File("photo.jpg"), Pattern(800, 600)));
+  WriteImageOptions turnedOptions;
+  turnedOptions.jpeg.orientation = 6;  // upright 600 x 800
+  ASSERT_OK(WriteImageFile(folder.File("turned.jpg"), Pattern(800, 600), turnedOptions));
+  Image clear = Pattern(80, 60);
+  clear.At(10, 50).a = 0;
+  ASSERT_OK(WriteImageFile(folder.File("clear.png"), clear));
+  const std::string layered = WritePicture(folder, "photo.psd", Pattern(80, 60));
+  struct Case {
+    const char* file;
+    DecodeHint hint;
+    int width, height;  // of the document
+    LayerBounds layer;
+  };
+  const Case cases[] = {
+      {"photo.jpg", {0, 0, U / 4, 0, 3 * U / 4, U, 0}, 800, 600, {200, 0, 600, 600}},
+      {"photo.jpg", {200, 150, U / 4, U / 3, 3 * U / 4, 2 * U / 3, 2}, 200, 150, {48, 47, 152, 102}},
+      {"turned.jpg", {300, 400, 0, U / 8, U, 7 * U / 8, 0}, 300, 400, {0, 50, 300, 350}},
+      {"clear.png", {0, 0, U / 4, U / 4, U / 2, U / 2, 0}, 80, 60, {0, 0, 80, 60}},
+      {"photo.psd", {0, 0, U / 4, U / 4, U / 2, U / 2, 0}, 80, 60, {0, 0, 80, 60}},
+      {"photo.jpg", {0, 0, -U, U / 2, 2 * U, INT32_MIN, 9}, 800, 600, {0, 0, 800, 600}},  // empty: all
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    ASSERT_OK_AND_ASSIGN(ScaledDocument part, app->LoadScaled(folder.File(c.file), c.hint));
+    EXPECT_EQ(*part.Document->Width(), c.width);
+    EXPECT_EQ(*part.Document->Height(), c.height);
+    const ArtLayerRef layer = Layer(part.Document, 1);
+    EXPECT_EQ(BoundsOf(layer), c.layer);
+    DecodeHint sizeOnly;
+    sizeOnly.MinWidth = c.hint.MinWidth, sizeOnly.MinHeight = c.hint.MinHeight;
+    ASSERT_OK_AND_ASSIGN(ScaledDocument whole, app->LoadScaled(folder.File(c.file), sizeOnly));
+    const Image wholeFlat = Flat(whole.Document);
+    const PlacedImage kept = Pixels(layer);
+    for (const auto& [x, y] : {std::pair{0, 0},
+                               {kept.image.width() / 2, kept.image.height() / 3},
+                               {kept.image.width() - 1, kept.image.height() - 1}})
+      EXPECT_TRUE(SamePixel(kept.image.At(x, y), wholeFlat.At(kept.bounds.left + x, kept.bounds.top + y)));
+    ASSERT_OK(part.Document->Close(kDoNotSaveChanges));
+    ASSERT_OK(whole.Document->Close(kDoNotSaveChanges));
+  }
+
+  EditorOptions options;
+  options.reducedDecoding = false;
+  auto full = CreateEditorApplication(options);
+  ASSERT_OK_AND_ASSIGN(ScaledDocument all, full->LoadScaled(folder.File("photo.jpg"), cases[0].hint));
+  EXPECT_EQ(BoundsOf(Layer(all.Document, 1)), (LayerBounds{0, 0, 800, 600}));
+}
+
+TEST_F(ApplicationTest, APrefetchServesOnlyALoadOfTheSamePart) {
+  constexpr int32_t U = DecodeHint::kCropUnit;
+  const std::string path = folder.File("photo.jpg");
+  ASSERT_OK(WriteImageFile(path, Pattern(800, 600)));
+  const DecodeHint left{200, 150, 0, 0, U / 2, U, 4};
+  DecodeHint right = left;
+  right.CropLeft = U / 2, right.CropRight = U;
+  app->PrefetchScaled(path, left);
+  ASSERT_OK_AND_ASSIGN(ScaledDocument other, app->LoadScaled(path, right));
+  EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 0);
+  EXPECT_EQ(BoundsOf(Layer(other.Document, 1)), (LayerBounds{96, 0, 200, 150}));
+  ASSERT_OK_AND_ASSIGN(ScaledDocument same, app->LoadScaled(path, left));
+  EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 1);
+  EXPECT_EQ(BoundsOf(Layer(same.Document, 1)), (LayerBounds{0, 0, 104, 150}));
+}
+
+// The box where an alpha channel is not 0, within the canvas; a channel
+// that is not 0 outside its stored pixels covers the canvas.
+TEST_F(ApplicationTest, AChannelsContentBoundsAreWhereItIsNotZero) {
+  PsdDocument d = MakePsd(40, 30);
+  d.layers.push_back(MakePsdLayer("Background", IntRect{0, 0, 40, 30}, Pattern(40, 30)));
+  Plane soft = RectPlane(40, 30, {6, 4, 20, 9}, 255);
+  soft.At(25, 20) = 1;
+  d.alphaChannels.push_back({"slot", std::move(soft), false});
+  d.alphaChannels.push_back({"empty", RectPlane(40, 30, {0, 0, 0, 0}, 0), false});
+  d.alphaChannels.push_back({"full", RectPlane(40, 30, {0, 0, 40, 30}, 200), false});
+  const DocumentRef doc = OpenDocument("channels.psd", d);
+  ASSERT_TRUE(doc);
+  EXPECT_EQ(ChannelNamed(doc, "slot")->ContentBounds().value(), (LayerBounds{6, 4, 26, 21}));
+  EXPECT_EQ(ChannelNamed(doc, "empty")->ContentBounds().value(), LayerBounds{});
+  EXPECT_EQ(ChannelNamed(doc, "full")->ContentBounds().value(), (LayerBounds{0, 0, 40, 30}));
+  EXPECT_FALSE(ChannelNamed(doc, "Red")->ContentBounds().ok());
 }
 
 TEST_F(ApplicationTest, MemoryGoesBackOnlyWhenTheLastDocumentClosesAndTheOptionAllowsIt) {
@@ -123,11 +213,11 @@ TEST_F(ApplicationTest, MemoryGoesBackOnlyWhenTheLastDocumentClosesAndTheOptionA
 TEST_F(ApplicationTest, APrefetchServesOnlyALoadWithItsSizeHint) {
   const std::string path = folder.File("photo.jpg");
   ASSERT_OK(WriteImageFile(path, Pattern(800, 600)));
-  app->PrefetchScaled(path, 200, 150);
+  app->PrefetchScaled(path, DecodeHint{200, 150});
   ASSERT_OK_AND_ASSIGN(DocumentRef doc, app->Load(path));  // full size: read again
   EXPECT_EQ(*doc->Width(), 800);
   EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 0);
-  ASSERT_OK_AND_ASSIGN(ScaledDocument small, app->LoadScaled(path, 200, 150));
+  ASSERT_OK_AND_ASSIGN(ScaledDocument small, app->LoadScaled(path, DecodeHint{200, 150}));
   EXPECT_EQ(*small.Document->Width(), 200);
   EXPECT_EQ(GetEditorStatistics(*app).prefetchHits, 1);
   EXPECT_EQ(GetEditorStatistics(*app).filesRead, 2);

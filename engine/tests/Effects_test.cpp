@@ -179,5 +179,30 @@ TEST(EffectCatalogueTest, KindsAndParameterCounts) {
   }
 }
 
+// Only kinds known to change each pixel by its own colour let a photo be
+// decoded over the part its slot shows.
+TEST(EffectsActPerPixelTest, EveryCatalogueKindButNoUnknownOne) {
+  struct Case {
+    std::vector<int32_t> kinds;
+    bool perPixel;
+  };
+  const Case cases[] = {
+      {{}, true},
+      {{kEffectBlend, kEffectColorFill, kEffectLevels}, true},
+      {{kEffectBrightnessContrast, kEffectHueSaturation, kEffectChannelMixer}, true},
+      {{kEffectLevels, 99}, false},
+      {{-1}, false},
+  };
+  for (const Case& c : cases) {
+    TSlotNode slot;
+    for (int32_t kind : c.kinds) {
+      auto effect = std::make_unique<TEffectNode>();
+      effect->Kind = kind;
+      slot.Effects.push_back(std::move(effect));
+    }
+    EXPECT_EQ(EffectsActPerPixel(slot), c.perPixel) << c.kinds.size();
+  }
+}
+
 }  // namespace
 }  // namespace tessaro::enginetest

@@ -10,7 +10,7 @@ if(TARGET engine_golden_test)
 endif()
 # Composed pages against an independent reference compositor, and the
 # layered result as ImageMagick and ag-psd read it.
-tessaro_test(engine_page_test SOURCES tests/PageGolden_test.cpp tests/ReferencePage.cpp
+tessaro_test(engine_page_test SOURCES tests/PageGolden_test.cpp tests/ReferencePage.cpp tests/CropDecode_test.cpp
   LIBS tessaro_engine tessaro_testing)
 if(TARGET engine_page_test)
   add_dependencies(engine_page_test tessaro-cli)

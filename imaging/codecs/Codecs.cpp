@@ -116,6 +116,35 @@ PagePrefetcher::~PagePrefetcher() {
 
 int64_t PixelCap(const DecodeOptions& options) { return DecodePixelLimit(options.maxPixels); }
 
+bool DecodeCropRequested(const DecodeOptions& options) {
+  return options.cropLeft > 0 || options.cropTop > 0 || options.cropRight < kDecodeCropUnit ||
+         options.cropBottom < kDecodeCropUnit;
+}
+
+IntRect StoredRegion(const IntRect& upright, int orientation, int storedWidth, int storedHeight) {
+  const int w = storedWidth, h = storedHeight;
+  const IntRect& u = upright;
+  // Where ApplyOrientation takes each upright pixel from, for a whole rectangle.
+  switch (orientation) {
+    case 2:
+      return IntRect{w - u.right, u.top, w - u.left, u.bottom};
+    case 3:
+      return IntRect{w - u.right, h - u.bottom, w - u.left, h - u.top};
+    case 4:
+      return IntRect{u.left, h - u.bottom, u.right, h - u.top};
+    case 5:
+      return IntRect{u.top, u.left, u.bottom, u.right};
+    case 6:
+      return IntRect{u.top, h - u.right, u.bottom, h - u.left};
+    case 7:
+      return IntRect{w - u.bottom, h - u.right, w - u.top, h - u.left};
+    case 8:
+      return IntRect{w - u.bottom, u.left, w - u.top, u.right};
+    default:
+      return u;
+  }
+}
+
 Status CheckDecodeSize(int64_t width, int64_t height, const DecodeOptions& options) {
   return CheckDecodePixels(width, height, PixelCap(options));
 }
@@ -252,10 +281,29 @@ void Remap(const Image& src, Image& dst, Map map) {
   });
 }
 
-// Turns the pixels upright and settles the resolution.
+// Turns the pixels upright, keeps only the part asked for when the decoder
+// returned the whole picture, and settles the resolution.
 Status Finish(DecodedImage& out, const DecodeOptions& options) {
   if (options.applyOrientation && out.info.orientation != 1) {
     if (Status s = ApplyOrientation(out.pixels, out.info.orientation); !s.ok()) return s;
+  }
+  if (out.wholeWidth <= 0 || out.wholeHeight <= 0) {
+    const int w = out.pixels.width(), h = out.pixels.height();
+    out.wholeWidth = w;
+    out.wholeHeight = h;
+    out.region = IntRect{0, 0, w, h};
+    // Cut here (a picture with transparency stays whole: see DecodeOptions).
+    const IntRect part =
+        DecodeCropRequested(options) && !out.info.hasAlpha ? DecodeCropRegion(options, w, h) : out.region;
+    if (part != out.region) {
+      Image kept;
+      if (Status s = kept.CreateUninitialized(part.Width(), part.Height()); !s.ok()) return s;
+      for (int y = 0; y < part.Height(); ++y)
+        std::memcpy(kept.Row(y), out.pixels.Row(part.top + y) + part.left,
+                    size_t(part.Width()) * sizeof(Rgba8));
+      out.pixels = std::move(kept);
+      out.region = part;
+    }
   }
   out.ppi = out.info.xPpi > 0 ? out.info.xPpi : 72;
   return Status::Ok();
@@ -270,6 +318,24 @@ const FormatEntry* OutputEntry(std::string_view path) {
 }
 
 }  // namespace
+
+IntRect DecodeCropRegion(const DecodeOptions& options, int wholeWidth, int wholeHeight) {
+  const IntRect whole{0, 0, std::max(0, wholeWidth), std::max(0, wholeHeight)};
+  if (whole.Empty()) return whole;
+  auto unit = [](int32_t v) { return std::clamp<int64_t>(v, 0, kDecodeCropUnit); };
+  const int64_t l = unit(options.cropLeft), t = unit(options.cropTop);
+  const int64_t r = unit(options.cropRight), b = unit(options.cropBottom);
+  if (r <= l || b <= t) return whole;
+  const int64_t margin = std::clamp<int64_t>(options.cropMargin, 0, kMaxImageSide);
+  // Outward: floor for the near edges, ceiling for the far ones, so that a
+  // part centred on the picture stays centred on whole pixels.
+  auto down = [](int64_t f, int64_t size) { return f * size / kDecodeCropUnit; };
+  auto up = [](int64_t f, int64_t size) { return (f * size + kDecodeCropUnit - 1) / kDecodeCropUnit; };
+  const int64_t w = whole.right, h = whole.bottom;
+  return IntRect{int(std::max<int64_t>(0, down(l, w) - margin)),
+                 int(std::max<int64_t>(0, down(t, h) - margin)), int(std::min<int64_t>(w, up(r, w) + margin)),
+                 int(std::min<int64_t>(h, up(b, h) + margin))};
+}
 
 const char* ImageFormatName(ImageFormat format) {
   const ImageCodec* codec = FindCodec(format);

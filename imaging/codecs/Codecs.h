@@ -73,6 +73,11 @@ Result<ImageInfo> ProbeImage(std::span<const uint8_t> bytes, std::string_view ex
 // whole file. Layered documents are read up to their layer records.
 Result<ImageInfo> ProbeImageFile(const std::string& path);
 
+// A part of a picture to decode is given in these units of its width and
+// height (a fixed-point fraction, so that a part centred on the picture is
+// exactly centred).
+inline constexpr int32_t kDecodeCropUnit = 1 << 16;
+
 struct DecodeOptions {
   // 0 and 0: full size. Otherwise the decoder may return a smaller picture
   // (JPEG DCT scaling, the EXIF thumbnail) as long as the result, after
@@ -87,6 +92,18 @@ struct DecodeOptions {
   // allocating anything. 0 means kDefaultDecodePixelLimit (250 megapixels);
   // callers that need more may ask for up to kMaxImagePixels.
   int64_t maxPixels = 0;
+  // The part of the picture the caller needs, in kDecodeCropUnit parts of
+  // the returned picture's width (left, right) and height (top, bottom),
+  // after orientation; the default is all of it. The decoder may then return
+  // only the pixels of DecodeCropRegion (see DecodedImage::region): JPEG
+  // decodes only those rows and columns, other formats are cut after
+  // decoding. A picture with transparency is returned whole. Values are
+  // clamped to 0..kDecodeCropUnit; an empty part means all of it.
+  int32_t cropLeft = 0;
+  int32_t cropTop = 0;
+  int32_t cropRight = kDecodeCropUnit;
+  int32_t cropBottom = kDecodeCropUnit;
+  int cropMargin = 0;  // returned pixels kept beyond the part on every side (0..kMaxImageSide)
 };
 
 struct DecodedImage {
@@ -96,7 +113,19 @@ struct DecodedImage {
                                // not changed by a reduced-size decode
   bool fromThumbnail = false;  // pixels are the EXIF thumbnail
   double scale = 1;            // returned size / stored size (below 1 after DCT scaling)
+  // The whole picture as returned (after orientation, at the returned scale)
+  // is wholeWidth x wholeHeight; `pixels` are its part `region` (the whole
+  // picture unless DecodeOptions asked for a part).
+  IntRect region;
+  int wholeWidth = 0;
+  int wholeHeight = 0;
 };
+
+// The part of a wholeWidth x wholeHeight picture that a decode with
+// `options` keeps: the crop taken to pixels and widened outward to whole
+// pixels (left and top rounded down, right and bottom up), then by the
+// margin, within the picture. A part centred on the picture stays centred.
+IntRect DecodeCropRegion(const DecodeOptions& options, int wholeWidth, int wholeHeight);
 
 // The first frame / page / merged picture of a file. For layered documents
 // only the merged image is read (no layers, no extra channels).

@@ -105,6 +105,11 @@ class PagePrefetcher {
 
 // The largest pixel count the options allow.
 int64_t PixelCap(const DecodeOptions& options);
+// The options ask for less than the whole picture.
+bool DecodeCropRequested(const DecodeOptions& options);
+// The rectangle of the stored pixels (storedWidth x storedHeight) that
+// ApplyOrientation turns into the rectangle `upright`.
+IntRect StoredRegion(const IntRect& upright, int orientation, int storedWidth, int storedHeight);
 // Refuses sizes that are not positive, exceed the caps or the options' limit.
 Status CheckDecodeSize(int64_t width, int64_t height, const DecodeOptions& options);
 // A resolution converted from another unit, snapped to a whole number when

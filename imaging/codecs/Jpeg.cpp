@@ -241,16 +241,33 @@ void InstallErrorManager(ErrorManager& err) {
   err.message[0] = 0;
 }
 
+// The part of the picture a decode keeps (see DecodeOptions' crop).
+struct CropRequest {
+  const DecodeOptions* options = nullptr;  // null: the whole picture
+  int orientation = 1;                     // the turn the caller applies afterwards
+  // The file ends with its end-of-image marker, so a decode that stops early
+  // refuses nothing a whole decode would accept: a whole decode only fails on
+  // data that runs out, and it cannot run out before that marker.
+  bool endsWithMarker = false;
+};
+
 struct DecodeState {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   bool created = false;
   Image image;
   std::vector<JSAMPROW> rows;
+  std::vector<uint8_t> band;  // rows of a cut decode before their columns are taken
   int64_t pixelCap = 0;
   size_t inputSize = 0;
   char sizeMessage[160] = {};
   std::optional<PagePrefetcher> prefetcher;
+  // Filled by a cut decode: where the pixels sit in the whole picture (after
+  // the caller's turn) and that picture's size; the size of the whole
+  // decoded picture as stored.
+  IntRect region;
+  int wholeWidth = 0, wholeHeight = 0;
+  int outputWidth = 0;
   ~DecodeState() {
     prefetcher.reset();
     if (created) jpeg_destroy_decompress(&cinfo);
@@ -270,8 +287,50 @@ int ChooseScale(jpeg_decompress_struct& cinfo, int reqW, int reqH) {
   return 8;
 }
 
+// Rows and columns decoded beyond a cut on each side and thrown away: the
+// library starts a cut at a block boundary and its upsampling treats the
+// cut's edges as the picture's edges, so the kept pixels stay clear of both.
+constexpr int kCutPad = 16;
+
+// Decodes the rows and columns of `stored` (output pixels as stored) into
+// st.image, skipping the rows above and stopping below.
+bool ReadCut(DecodeState& st, const IntRect& stored) {
+  jpeg_decompress_struct& cinfo = st.cinfo;
+  const int fullWidth = int(cinfo.output_width);
+  JDIMENSION xoffset = JDIMENSION(std::max(0, stored.left - kCutPad));
+  JDIMENSION width = JDIMENSION(std::min(fullWidth, stored.right + kCutPad)) - xoffset;
+  if (xoffset > 0 || int(width) < fullWidth) jpeg_crop_scanline(&cinfo, &xoffset, &width);
+  const int skip = std::max(0, stored.top - kCutPad);
+  if (skip > 0 && int(jpeg_skip_scanlines(&cinfo, JDIMENSION(skip))) != skip) {
+    std::snprintf(st.err.message, sizeof st.err.message, "file is truncated (image data ends early)");
+    return false;
+  }
+  constexpr int kBandRows = 16;
+  const size_t rowBytes = size_t(cinfo.output_width) * 4;
+  st.band.resize(rowBytes * kBandRows);
+  JSAMPROW bandRows[kBandRows];
+  for (int i = 0; i < kBandRows; ++i) bandRows[i] = st.band.data() + rowBytes * size_t(i);
+  const size_t firstByte = size_t(stored.left - int(xoffset)) * 4;
+  const size_t keptBytes = size_t(stored.Width()) * 4;
+  while (int(cinfo.output_scanline) < stored.bottom) {
+    const int top = int(cinfo.output_scanline);
+    const JDIMENSION got = jpeg_read_scanlines(&cinfo, bandRows, JDIMENSION(kBandRows));
+    if (got == 0) {
+      std::snprintf(st.err.message, sizeof st.err.message, "file is truncated (image data ends early)");
+      return false;
+    }
+    for (int i = 0; i < int(got); ++i) {
+      const int y = top + i;
+      if (y < stored.top || y >= stored.bottom) continue;
+      std::memcpy(st.image.Row(y - stored.top), bandRows[i] + firstByte, keptBytes);
+    }
+  }
+  return true;
+}
+
 // Decodes into st.image; false with st.err.message on failure.
-bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int reqH) {
+bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int reqH,
+               const CropRequest& crop) {
   jpeg_decompress_struct& cinfo = st.cinfo;
   if (setjmp(st.err.jump)) return false;
   cinfo.err = &st.err.pub;
@@ -307,25 +366,45 @@ bool RunDecode(DecodeState& st, const uint8_t* data, size_t size, int reqW, int 
   cinfo.scale_num = m;
   cinfo.scale_denom = 8;
   jpeg_calc_output_dimensions(&cinfo);
+  st.outputWidth = int(cinfo.output_width);
 
-  if (!st.image.CreateUninitialized(int(cinfo.output_width), int(cinfo.output_height)).ok()) {
+  // The part to keep, as stored.
+  const int ow = int(cinfo.output_width), oh = int(cinfo.output_height);
+  IntRect stored{0, 0, ow, oh};
+  if (crop.options && crop.endsWithMarker) {
+    const bool swaps = crop.orientation >= 5 && crop.orientation <= 8;
+    const int uw = swaps ? oh : ow, uh = swaps ? ow : oh;
+    const IntRect upright = DecodeCropRegion(*crop.options, uw, uh);
+    if (upright != IntRect{0, 0, uw, uh}) {
+      stored = StoredRegion(upright, crop.orientation, ow, oh);
+      st.region = upright;
+      st.wholeWidth = uw;
+      st.wholeHeight = uh;
+    }
+  }
+  const bool cut = stored != IntRect{0, 0, ow, oh};
+
+  if (!st.image.CreateUninitialized(stored.Width(), stored.Height()).ok()) {
     std::snprintf(st.err.message, sizeof st.err.message, "out of memory for image");
     return false;
   }
-  st.rows.resize(cinfo.output_height);
-  for (JDIMENSION y = 0; y < cinfo.output_height; ++y)
-    st.rows[y] = reinterpret_cast<JSAMPROW>(st.image.Row(int(y)));
-
   // The prefetcher holds a thread: it lives in the state, not in this frame,
   // so that an error jump cannot skip its destructor.
   st.prefetcher.emplace(st.image.data(), st.image.ByteSize());
   jpeg_start_decompress(&cinfo);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JDIMENSION got = jpeg_read_scanlines(&cinfo, st.rows.data() + cinfo.output_scanline,
-                                         cinfo.output_height - cinfo.output_scanline);
-    if (got == 0) {
-      std::snprintf(st.err.message, sizeof st.err.message, "file is truncated (image data ends early)");
-      return false;
+  if (cut) {
+    if (!ReadCut(st, stored)) return false;
+  } else {
+    st.rows.resize(cinfo.output_height);
+    for (JDIMENSION y = 0; y < cinfo.output_height; ++y)
+      st.rows[y] = reinterpret_cast<JSAMPROW>(st.image.Row(int(y)));
+    while (cinfo.output_scanline < cinfo.output_height) {
+      JDIMENSION got = jpeg_read_scanlines(&cinfo, st.rows.data() + cinfo.output_scanline,
+                                           cinfo.output_height - cinfo.output_scanline);
+      if (got == 0) {
+        std::snprintf(st.err.message, sizeof st.err.message, "file is truncated (image data ends early)");
+        return false;
+      }
     }
   }
   st.prefetcher.reset();
@@ -339,16 +418,20 @@ bool AspectMatches(int tw, int th, int w, int h) {
 }
 
 Result<DecodedImage> DecodeMain(std::span<const uint8_t> bytes, const DecodeOptions& options, int reqW,
-                                int reqH, const JpegHeader& header, std::span<const uint8_t> iccOverride) {
+                                int reqH, const JpegHeader& header, std::span<const uint8_t> iccOverride,
+                                const CropRequest& crop = {}) {
   auto st = std::make_unique<DecodeState>();
   st->pixelCap = PixelCap(options);
-  if (!RunDecode(*st, bytes.data(), bytes.size(), reqW, reqH)) {
+  if (!RunDecode(*st, bytes.data(), bytes.size(), reqW, reqH, crop)) {
     std::string message = st->err.message[0] ? st->err.message : "JPEG decoding failed";
     return Status::Error(message);
   }
   DecodedImage out;
   out.pixels = std::move(st->image);
-  out.scale = double(out.pixels.width()) / std::max<JDIMENSION>(1, st->cinfo.image_width);
+  out.scale = double(st->outputWidth) / std::max<JDIMENSION>(1, st->cinfo.image_width);
+  out.region = st->region;
+  out.wholeWidth = st->wholeWidth;
+  out.wholeHeight = st->wholeHeight;
   bool cmyk = st->cinfo.out_color_space == JCS_CMYK;
   bool inverted = cmyk && st->cinfo.saw_Adobe_marker;
   bool gray = st->cinfo.num_components == 1;
@@ -552,7 +635,13 @@ Result<DecodedImage> DecodeJpeg(std::span<const uint8_t> bytes, const DecodeOpti
       return std::move(*small);
   }
 
-  Result<DecodedImage> decoded = DecodeMain(bytes, options, reqW, reqH, header, {});
+  CropRequest crop;
+  if (DecodeCropRequested(options)) {
+    crop.options = &options;
+    crop.orientation = options.applyOrientation ? info.orientation : 1;
+    crop.endsWithMarker = bytes.size() >= 4 && bytes[bytes.size() - 2] == 0xFF && bytes.back() == 0xD9;
+  }
+  Result<DecodedImage> decoded = DecodeMain(bytes, options, reqW, reqH, header, {}, crop);
   if (!decoded.ok()) return decoded;
   decoded->info = info;
   return decoded;

@@ -17,6 +17,7 @@ tessaro_test(imaging_codecs_test
     tests/codecs/Exif_test.cpp
     tests/codecs/Codecs_test.cpp
     tests/codecs/Jpeg_test.cpp
+    tests/codecs/DecodeCrop_test.cpp
     tests/codecs/Png_test.cpp
     tests/codecs/Bmp_test.cpp
     tests/codecs/Tga_test.cpp
