@@ -196,7 +196,9 @@ TEST_F(CropDecodeTest, CutPhotosComposeTheSamePageAsWholeOnes) {
     ASSERT_GT(whole.DecodedPixels, 0);
     EXPECT_LE(double(cut.DecodedPixels), c.maxShare * double(whole.DecodedPixels))
         << cut.DecodedPixels << " of " << whole.DecodedPixels;
-    if (c.maxShare < 1) EXPECT_GT(cut.CutHints, 0);
+    if (c.maxShare < 1) {
+      EXPECT_GT(cut.CutHints, 0);
+    }
   }
 }
 
