@@ -7,6 +7,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include "editor/EditorImpl.h"
@@ -52,6 +53,14 @@ void TuneMemoryForLargeImages() {
 
 void ReleaseFreeMemory() { malloc_trim(0); }
 
+namespace {
+// Idle heap kept by TrimFreeMemory: 128 MB for each page composed at once.
+constexpr size_t kIdlePerJob = size_t(128) << 20;
+std::atomic<size_t> gIdleLimit{kIdlePerJob};
+}  // namespace
+
+void KeepIdleMemoryForJobs(int jobs) { gIdleLimit.store(kIdlePerJob * size_t(std::max(1, jobs))); }
+
 namespace editor {
 
 void TrimFreeMemory() {
@@ -59,8 +68,7 @@ void TrimFreeMemory() {
   // TuneMemoryForLargeImages); past this much idle memory it is given back,
   // so that the memory of a large document follows what it holds. Small
   // documents never get there and keep their heap warm.
-  constexpr size_t kIdleLimit = size_t(128) << 20;
-  if (mallinfo2().fordblks > kIdleLimit) malloc_trim(0);
+  if (mallinfo2().fordblks > gIdleLimit.load(std::memory_order_relaxed)) malloc_trim(0);
 }
 
 }  // namespace editor

@@ -94,6 +94,11 @@ std::shared_ptr<automation::Application> CreateEditorApplication(const EditorOpt
 void TuneMemoryForLargeImages();
 // Gives freed heap memory back to the system.
 void ReleaseFreeMemory();
+// The editor gives idle heap memory back once there is more than a page's
+// worth of it (128 MB). Pages composed side by side in one process share the
+// heap: with `jobs` pages at once each keeps its share, so that memory one
+// page freed serves the next instead of being returned and faulted in again.
+void KeepIdleMemoryForJobs(int jobs);
 
 // The automation blend-mode number of a blend mode and back (see
 // editor/Automation.h for the list); nothing for numbers outside it.

@@ -281,6 +281,7 @@ int Compose(const Args& args) {
   context.TempDir = workFolder;
   const int threads = o.Jobs > 0 ? o.Jobs : int(std::max(1u, std::thread::hardware_concurrency()));
   TComposeEngine engine(context, threads);
+  KeepIdleMemoryForJobs(int(std::min<size_t>(size_t(threads), jobs.size())));
   TProgressPrinter printer(jobs.size(), ::isatty(STDERR_FILENO));
   std::atomic<bool> batchDone{false};
   std::thread watcher([&] {
