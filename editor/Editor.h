@@ -82,7 +82,7 @@ struct EditorOptions {
 // pixels, TypeUnits points and DisplayDialogs 3.
 std::shared_ptr<automation::Application> CreateEditorApplication(const EditorOptions& options = {});
 
-// Makes the process's C allocator keep large pixel buffers in its heap and
+// Makes the process's C allocator keep pixel buffers up to 256 MB in its heap and
 // reuse freed ones, instead of mapping fresh zeroed pages for each buffer and
 // unmapping them when freed (a page fault per 4 KB every time). Placing a
 // 24-megapixel photo runs about twice as fast with it (see the editor
