@@ -104,19 +104,9 @@ class CropDecodeTest : public DemoSetTest {
     WriteImageOptions options;
     options.jpeg.quality = 92;
     const std::pair<int, int> sizes[2] = {{1500, 1000}, {900, 1200}};
-    for (int i = 0; i < 2; ++i) {
-      const std::string path = (dir / ("photo" + std::to_string(i) + ".jpg")).string();
-      ASSERT_TRUE(WriteImageFile(path, DetailedPhoto(sizes[i].first, sizes[i].second), options).ok());
-      photo[i] = int(set->Photos.size());
-      set->Photos.push_back(std::make_unique<TPhotoInfoNode>(TPhotoInfoNode{path, {}}));
-    }
-  }
-
-  int Template(const std::string& folderName) const {
-    for (size_t i = 0; i < set->PreviewTemps.size(); ++i)
-      if (set->PreviewTemps[i]->Folder.find(folderName) != std::string::npos) return int(i);
-    ADD_FAILURE() << "no demo template " << folderName;
-    return 0;
+    for (int i = 0; i < 2; ++i)
+      photo[i] = AddPhoto("photo" + std::to_string(i) + ".jpg",
+                          DetailedPhoto(sizes[i].first, sizes[i].second), options);
   }
 
   struct TPlaced {

@@ -12,6 +12,7 @@
 
 #include "editor/Automation.h"
 #include "engine/MyThread.h"
+#include "imaging/codecs/Codecs.h"
 #include "model/SetFile.h"
 
 namespace tessaro::enginetest {
@@ -61,6 +62,24 @@ class DemoSetTest : public ::testing::Test {
     job.ResultFile = preview ? "" : resultFile;
     job.PSVersionIndex = versionIndex;
     return job;
+  }
+  // The index of the demo template whose folder holds `folderName`.
+  int Template(const std::string& folderName) const {
+    for (size_t i = 0; i < set->PreviewTemps.size(); ++i)
+      if (set->PreviewTemps[i]->Folder.find(folderName) != std::string::npos) return int(i);
+    ADD_FAILURE() << "no demo template " << folderName;
+    return 0;
+  }
+  // Writes `picture` as `name` in the scratch folder and adds it to the set;
+  // its index in the set's photos, or -1 when it cannot be written.
+  int AddPhoto(const std::string& name, const Image& picture, const WriteImageOptions& options = {}) {
+    const std::string path = (dir / name).string();
+    if (!WriteImageFile(path, picture, options).ok()) {
+      ADD_FAILURE() << "cannot write " << path;
+      return -1;
+    }
+    set->Photos.push_back(std::make_unique<TPhotoInfoNode>(TPhotoInfoNode{path, {}}));
+    return int(set->Photos.size()) - 1;
   }
   TComposeReport RunOne(const TComposeJob& job) {
     TComposeEngine engine(context, 0);  // one job on every core

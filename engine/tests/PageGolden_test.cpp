@@ -75,20 +75,9 @@ class PageGoldenTest : public DemoSetTest {
     // margins (its picture centre 35 px right and 20 px below its layer's).
     const Image painted[3] = {PaintPhoto(1200, 900), PaintPhoto(800, 1000),
                               PaintPhoto(900, 700, 150, 60, 80, 20)};
-    for (int i = 0; i < 3; ++i) {
-      const std::string path = (dir / ("photo" + std::to_string(i) + ".png")).string();
-      ASSERT_TRUE(WriteImageFile(path, painted[i]).ok());
-      photo[i] = int(set->Photos.size());
-      set->Photos.push_back(std::make_unique<TPhotoInfoNode>(TPhotoInfoNode{path, {}}));
-    }
+    for (int i = 0; i < 3; ++i) photo[i] = AddPhoto("photo" + std::to_string(i) + ".png", painted[i]);
   }
 
-  int Template(const std::string& folderName) const {
-    for (size_t i = 0; i < set->PreviewTemps.size(); ++i)
-      if (set->PreviewTemps[i]->Folder.find(folderName) != std::string::npos) return int(i);
-    ADD_FAILURE() << "no demo template " << folderName;
-    return 0;
-  }
   // Every slot: the painted photos in turn (the first slot the one asked
   // for), the same transform, no effects.
   void Arrange(int index, int firstPhoto, const TTransform& t) {
